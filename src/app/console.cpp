@@ -1,0 +1,98 @@
+#include "app/console.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <iostream>
+#include <string>
+#include <vector>
+
+const std::array<std::string, RESULT_CODE_COUNT> ResultMessages = {
+    "Success",
+    "Invalid command or option",
+    "Wrong password",
+    "Not supported revision",
+    "Input file not found",
+    "Invalid char included in file name",
+    "Invalid input file format",
+    "Target item not found",
+    "Target option not found",
+    "Wrong description or option included in input file",
+    "There is no supervisor password set",
+    "invalid password length to set",
+    "Internal error",
+};
+
+void ConsolePrint(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+}
+
+// The wide text is narrowed unit by unit and written through the narrow stdout stream: a wide
+// write would fix the stream's orientation on some C libraries and break the other writers.
+void ConsolePrintW(const wchar_t* format, ...) {
+    constexpr size_t kMaxUnits = size_t{1} << 20;
+    std::vector<wchar_t> buffer(512);
+    for (;;) {
+        va_list args;
+        va_start(args, format);
+        const int written = std::vswprintf(buffer.data(), buffer.size(), format, args);
+        va_end(args);
+        if (written >= 0) {
+            std::string narrow(static_cast<size_t>(written), '\0');
+            for (size_t i = 0; i < narrow.size(); ++i) {
+                narrow[i] = static_cast<char>(static_cast<unsigned char>(buffer[i] & 0xFF));
+            }
+            std::fwrite(narrow.data(), 1, narrow.size(), stdout);
+            return;
+        }
+        if (buffer.size() >= kMaxUnits) return;  // a message this long is a format fault
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+void ReportCommandFail(int code) {
+    const bool known = code >= 0 && code < RESULT_CODE_COUNT;
+    std::cout << "*******COMMAND FAIL******" << std::endl;
+    std::cout << "Return Code : " << code << " Error Message : "
+              << (known ? ResultMessages[static_cast<size_t>(code)] : "Unknown result code")
+              << std::endl;
+}
+
+void PrintBanner() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
+    if (size == 0) return;
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(path, 0, size, block.data())) return;
+    void* fixed = nullptr;
+    UINT fixedLength = 0;
+    if (!VerQueryValueW(block.data(), L"\\", &fixed, &fixedLength) || fixed == nullptr ||
+        fixedLength < sizeof(VS_FIXEDFILEINFO)) {
+        return;
+    }
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, fixed, sizeof info);
+    const WORD revision = LOWORD(info.dwFileVersionLS);
+    const auto marker = static_cast<WORD>(revision + 0x40);
+    ConsolePrint("======================VelorinBiosConfigTool==================\n");
+    ConsolePrint("Tool version : % d. % d. % d. % d(%c)\n", HIWORD(info.dwFileVersionMS),
+                 LOWORD(info.dwFileVersionMS), HIWORD(info.dwFileVersionLS), revision,
+                 static_cast<int>(marker & 0xFF));
+}
+
+bool IsValidFileName(std::string name) {
+    for (const char c : name) {
+        for (const char forbidden : FORBIDDEN_FILE_NAME_CHARS) {
+            if (c == forbidden) return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,41 @@
+// Result codes, their messages, and everything the tool prints: all of it goes to standard
+// output through one stdout stream, whichever of the three writers (ConsolePrint,
+// ConsolePrintW, std::cout) a caller uses, so output keeps the order of the calls.
+#pragma once
+
+#include <array>
+#include <string>
+
+enum ResultCode : int {
+    RC_SUCCESS = 0,
+    RC_INVALID_COMMAND = 1,
+    RC_WRONG_PASSWORD = 2,
+    RC_NOT_SUPPORTED_REVISION = 3,
+    RC_INPUT_FILE_NOT_FOUND = 4,
+    RC_INVALID_FILE_NAME_CHAR = 5,
+    RC_INVALID_INPUT_FILE_FORMAT = 6,
+    RC_TARGET_ITEM_NOT_FOUND = 7,
+    RC_TARGET_OPTION_NOT_FOUND = 8,
+    RC_WRONG_DESCRIPTION = 9,
+    RC_NO_SUPERVISOR_PASSWORD = 10,
+    RC_INVALID_PASSWORD_LENGTH = 11,
+    RC_INTERNAL_ERROR = 12,
+};
+constexpr int RESULT_CODE_COUNT = 13;
+
+extern const std::array<std::string, RESULT_CODE_COUNT> ResultMessages;
+
+constexpr char FORBIDDEN_FILE_NAME_CHARS[] = {'/', '\\', ':', '*', '?', '"', '<', '>', '|'};
+
+#if defined(__GNUC__)
+#define VELORIN_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define VELORIN_PRINTF_FORMAT(fmt, args)
+#endif
+
+void ConsolePrint(const char* format, ...) VELORIN_PRINTF_FORMAT(1, 2);
+// Formats a wide message and writes it through the same narrow stdout stream.
+void ConsolePrintW(const wchar_t* format, ...);
+void ReportCommandFail(int code);
+void PrintBanner();
+bool IsValidFileName(std::string name);

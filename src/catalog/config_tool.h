@@ -1,0 +1,57 @@
+// ConfigTool: the one tool object of a run. It owns the provider connection and the settings
+// catalogue (items, options, current values) loaded from the firmware; the commands of the
+// tool are its operations. They are declared here and defined beside the code they belong
+// to: the catalogue and export in src/catalog, the password commands in src/app, the input
+// reader and the set engine in src/apply.
+#pragma once
+
+#include "bios/wtolq_core.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Option text to option index (1-based, in the order the firmware lists the options).
+using OptionTable = std::map<std::string, int>;
+
+class ConfigTool {
+public:
+    // Creates the WTolqCore and calls its Init; a failed Init shows at the first provider call.
+    ConfigTool();
+
+    // Catalogue (src/catalog)
+    int LoadCatalogue();
+    void IndexLowerCase();
+    int ExportConfig(bool singleItem, bool toFile, std::string fileName, std::string itemName);
+
+    // Password commands (src/app)
+    int CheckSupervisorPassword(const wchar_t* password);
+    int ChangePassword(bool supervisor, const char* currentPassword, const char* newPassword);
+
+    // Input reader and set engine (src/apply)
+    void ShowWrongInput();
+    int SetItem(int itemCode, int optionIndex);
+    std::pair<std::string, std::string> DescribeSetting(int itemCode, int optionIndex);
+    int ApplyConfigFile(std::string fileName, bool force);
+    int ApplySingleItem(std::string itemName, std::string itemValue);
+
+    std::unique_ptr<WTolqCore> core;
+    std::map<std::string, int> itemCodeByName;
+    std::map<std::string, int> itemCodeByLowerName;
+    std::map<int, OptionTable> optionsByItem;
+    std::map<int, OptionTable> lowerOptionsByItem;
+    std::map<int, std::string> currentValueByItem;
+    std::vector<std::string> wrongDescriptions;
+    std::vector<std::string> wrongOptions;
+    int supervisorPasswordItem = 0x3000;
+    int userPasswordItem = 0x3001;
+    std::string itemMarker = "+++";
+};
+
+// Text as the catalogue holds it: each UTF-16 unit becomes its low 8 bits.
+std::string NarrowText(const wchar_t* text);
+// Lower-cases the ASCII letters A to Z only; every other byte passes unchanged.
+std::string LowerAscii(std::string text);
