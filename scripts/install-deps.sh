@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian (run as root, or with sudo available).
+set -euo pipefail
+packages=(cmake g++ make libgtest-dev clang libclang-rt-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a normal build, then one with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the fuzzers for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${JOBS:-2}
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure
+}
+
+echo "== normal build"
+run_suite build
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELORIN_SANITIZE=ON
+if [ -d fuzz ]; then
+  echo "== fuzzers"
+  scripts/run-fuzzers.sh
+fi

@@ -1,0 +1,332 @@
+// Runs the built executable on the cases in cases/*.case and compares standard output, the exit
+// code and the files it writes, byte for byte.
+//
+// A case file is a list of sections, each opened by a line that starts with "=== ":
+//   === machine                 the machine file (VELORIN_MACHINE points at it); without this
+//                               section the run sees the built-in sample machine
+//   === input NAME [crlf] [noeol]   a file written into the working folder before the next run
+//   === args                    starts a run: one argument per line (an empty line is an
+//                               empty argument)
+//   === stdout [noeol]          the run's expected standard output; a line "@banner" stands
+//                               for the two banner lines, "@usage" for the usage text
+//   === stderr [noeol]          the run's expected standard error (empty when not given); the
+//                               working folder's path reads "@dir" there
+//   === exit N                  the run's expected exit code
+//   === file NAME [crlf] [noeol]    a file the run must leave with exactly this content
+//   === nofile NAME             a file the run must not leave behind
+// Lines starting with "#" before the first section are comments. Every section line of text
+// ends with LF unless the section says crlf (CR LF) or noeol (no line end after the last line).
+// "\xHH" in a text line stands for the byte HH, so cases can hold bytes that are not ASCII.
+#include <gtest/gtest.h>
+
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kBanner[] =
+    "======================VelorinBiosConfigTool==================\n"
+    "Tool version :  1.  1.  1.  0(@)\n";
+
+const char kUsage[] =
+    "=====================Dora Ruvoro Daru User Manual====================\n"
+    "Usage : \n"
+    "  command /get is used to get curretn setting of bios\n"
+    "  > VelorinBiosConfigTool.exe /get [/o OutputfileName]\n"
+    "    /o - current config setting of bios is extracted to OutputfileName\n"
+    "\n"
+    "  command /set is used to set bios using input file\n"
+    "  > VelorinBiosConfigTool.exe /set InputFileName /pw CurrentBiosPassword\n"
+    "    InputFileName - Config file name to import\n"
+    "    CurrentBiosPassword - Supervisor password of bios\n"
+    "\n"
+    "  command /set is used to set bios using input file\n"
+    "  > VelorinBiosConfigTool.exe /ChangeSupervisorPassword NewPassword /pw CurrentBiosPassword\n"
+    "  > VelorinBiosConfigTool.exe /ChangeUserPassword NewPassword /pw CurrentBiosPassword\n"
+    "    NewPassword - New supervisor/user password to set\n"
+    "    CurrentBiosPassword - Supervisor password of bios\n"
+    "\n";
+
+struct ExpectedFile {
+    std::string name;
+    std::string content;
+    bool present = true;
+};
+
+struct Run {
+    std::vector<std::string> args;
+    std::vector<std::pair<std::string, std::string>> inputs;  // written before the run
+    std::string stdoutText;
+    std::string stderrText;
+    int exitCode = 0;
+    std::vector<ExpectedFile> files;
+};
+
+struct Case {
+    std::string machine;
+    bool hasMachine = false;
+    std::vector<Run> runs;
+};
+
+std::string Unescape(const std::string& line) {
+    std::string out;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' &&
+            std::isxdigit(static_cast<unsigned char>(line[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(line[i + 3]))) {
+            out += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += line[i];
+        }
+    }
+    return out;
+}
+
+// Joins a section's lines with the line end it asks for.
+std::string JoinSection(const std::vector<std::string>& lines, const std::string& options,
+                        bool expandBanner) {
+    const std::string eol = options.find("crlf") != std::string::npos ? "\r\n" : "\n";
+    std::string text;
+    for (const std::string& line : lines) {
+        if (expandBanner && line == "@banner") {
+            text += kBanner;
+        } else if (expandBanner && line == "@usage") {
+            text += kUsage;
+        } else {
+            text += Unescape(line) + eol;
+        }
+    }
+    if (options.find("noeol") != std::string::npos && !text.empty()) {
+        text.erase(text.size() - eol.size());
+    }
+    return text;
+}
+
+struct Section {
+    std::string kind;
+    std::string argument;  // the rest of the header line
+    std::vector<std::string> lines;
+};
+
+std::vector<Section> SplitSections(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<Section> sections;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("=== ", 0) == 0) {
+            std::istringstream header(line.substr(4));
+            Section section;
+            header >> section.kind;
+            std::getline(header >> std::ws, section.argument);
+            sections.push_back(section);
+        } else if (!sections.empty()) {
+            sections.back().lines.push_back(line);
+        }
+    }
+    return sections;
+}
+
+std::string FirstWord(const std::string& text) {
+    return text.substr(0, text.find(' '));
+}
+
+std::string AfterFirstWord(const std::string& text) {
+    const size_t space = text.find(' ');
+    return space == std::string::npos ? std::string() : text.substr(space + 1);
+}
+
+Case LoadCase(const std::string& path) {
+    Case c;
+    std::vector<std::pair<std::string, std::string>> pendingInputs;
+    for (const Section& s : SplitSections(path)) {
+        if (s.kind == "machine") {
+            c.hasMachine = true;
+            c.machine = JoinSection(s.lines, "", false);
+        } else if (s.kind == "input") {
+            pendingInputs.emplace_back(FirstWord(s.argument),
+                                       JoinSection(s.lines, AfterFirstWord(s.argument), false));
+        } else if (s.kind == "args") {
+            Run run;
+            run.args = s.lines;
+            run.inputs = std::move(pendingInputs);
+            pendingInputs.clear();
+            c.runs.push_back(run);
+        } else if (c.runs.empty()) {
+            ADD_FAILURE() << path << ": section " << s.kind << " before any args";
+        } else if (s.kind == "stdout") {
+            c.runs.back().stdoutText = JoinSection(s.lines, s.argument, true);
+        } else if (s.kind == "stderr") {
+            c.runs.back().stderrText = JoinSection(s.lines, s.argument, false);
+        } else if (s.kind == "exit") {
+            c.runs.back().exitCode = std::stoi(s.argument);
+        } else if (s.kind == "file") {
+            c.runs.back().files.push_back(
+                {FirstWord(s.argument), JoinSection(s.lines, AfterFirstWord(s.argument), false)});
+        } else if (s.kind == "nofile") {
+            c.runs.back().files.push_back({s.argument, "", false});
+        } else {
+            ADD_FAILURE() << path << ": unknown section " << s.kind;
+        }
+    }
+    return c;
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Outcome {
+    std::string out;
+    std::string err;
+    int exitCode = -1;
+};
+
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
+    return text;
+}
+
+// Runs the tool in `workDir`; standard error goes to a file so neither pipe can fill up.
+Outcome RunTool(const fs::path& workDir, const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env) {
+    const fs::path errPath = workDir / ".stderr";
+    int outPipe[2];
+    if (pipe(outPipe) != 0) return {};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outPipe[1], STDOUT_FILENO);
+        close(outPipe[0]);
+        close(outPipe[1]);
+        FILE* err = std::fopen(errPath.c_str(), "wb");
+        if (err != nullptr) dup2(fileno(err), STDERR_FILENO);
+        if (chdir(workDir.c_str()) != 0) _exit(126);
+        for (const auto& [name, value] : env) {
+            if (value.empty()) {
+                unsetenv(name.c_str());
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
+        }
+        std::vector<std::string> command;
+        std::istringstream launcher(VELORIN_BLACKBOX_LAUNCHER);
+        for (std::string word; launcher >> word;) command.push_back(word);
+        command.push_back(VELORIN_TOOL_PATH);
+        command.insert(command.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& word : command) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    Outcome outcome;
+    outcome.out = ReadAll(outPipe[0]);
+    close(outPipe[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    outcome.err = ReadFile(errPath);
+    fs::remove(errPath);
+    return outcome;
+}
+
+// Output of a Windows build run under Wine keeps CR LF on the console; compare it as LF.
+std::string FoldCrLf(std::string text) {
+    if (!VELORIN_BLACKBOX_FOLD_CRLF) return text;
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+std::vector<std::string> CaseNames() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(VELORIN_BLACKBOX_CASES)) {
+        if (entry.path().extension() == ".case") names.push_back(entry.path().stem().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class BlackBox : public testing::TestWithParam<std::string> {};
+
+TEST_P(BlackBox, Case) {
+    const std::string name = GetParam();
+    const Case c = LoadCase(std::string(VELORIN_BLACKBOX_CASES) + "/" + name + ".case");
+    ASSERT_FALSE(c.runs.empty()) << "no run in " << name;
+
+    const fs::path workDir = fs::path(VELORIN_BLACKBOX_WORK) / name;
+    fs::remove_all(workDir);
+    fs::create_directories(workDir);
+    std::map<std::string, std::string> env = {{"VELORIN_MACHINE", ""},
+                                              {"XDG_STATE_HOME", (workDir / "state").string()}};
+    if (c.hasMachine) {
+        WriteFile(workDir / "machine.txt", c.machine);
+        env["VELORIN_MACHINE"] = (workDir / "machine.txt").string();
+    }
+
+    for (size_t i = 0; i < c.runs.size(); ++i) {
+        const Run& run = c.runs[i];
+        SCOPED_TRACE("run " + std::to_string(i + 1));
+        for (const auto& [file, content] : run.inputs) WriteFile(workDir / file, content);
+        const Outcome outcome = RunTool(workDir, run.args, env);
+        EXPECT_EQ(run.stdoutText, FoldCrLf(outcome.out));
+        EXPECT_EQ(run.exitCode, outcome.exitCode);
+        EXPECT_EQ(run.stderrText, ReplaceAll(FoldCrLf(outcome.err), workDir.string(), "@dir"));
+        for (const ExpectedFile& file : run.files) {
+            const fs::path path = workDir / file.name;
+            if (!file.present) {
+                EXPECT_FALSE(fs::exists(path)) << file.name;
+            } else {
+                ASSERT_TRUE(fs::exists(path)) << file.name;
+                EXPECT_EQ(file.content, ReadFile(path)) << file.name;
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BlackBox, testing::ValuesIn(CaseNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                             std::string id = info.param;
+                             for (char& ch : id) {
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             }
+                             return id;
+                         });
+
+}  // namespace
