@@ -32,7 +32,8 @@ extern const char UsageText[];
 // 0 on success, -1 on failure; prints only "Need /pw input\n".
 int ParseCommandLine(int argc, char** argv, CommandOptions& options);
 
-// Each byte becomes the UTF-16 unit of the same value; the terminator is included.
+// Each byte becomes the UTF-16 unit of the same value; c_str() gives the NUL-terminated text
+// that the provider takes. A null text gives an empty one.
 std::wstring WidenArgument(const char* text);
 
 // The whole run: banner, connection, revision check, parse, one command. Returns the result

@@ -1,0 +1,197 @@
+#include "app/command_line.h"
+
+#include "app/console.h"
+#include "catalog/config_tool.h"
+
+#include <cstddef>
+
+const char UsageText[] =
+    "=====================Dora Ruvoro Daru User Manual====================\n"
+    "Usage : \n"
+    "  command /get is used to get curretn setting of bios\n"
+    "  > VelorinBiosConfigTool.exe /get [/o OutputfileName]\n"
+    "    /o - current config setting of bios is extracted to OutputfileName\n"
+    "\n"
+    "  command /set is used to set bios using input file\n"
+    "  > VelorinBiosConfigTool.exe /set InputFileName /pw CurrentBiosPassword\n"
+    "    InputFileName - Config file name to import\n"
+    "    CurrentBiosPassword - Supervisor password of bios\n"
+    "\n"
+    "  command /set is used to set bios using input file\n"
+    "  > VelorinBiosConfigTool.exe /ChangeSupervisorPassword NewPassword /pw "
+    "CurrentBiosPassword\n"
+    "  > VelorinBiosConfigTool.exe /ChangeUserPassword NewPassword /pw CurrentBiosPassword\n"
+    "    NewPassword - New supervisor/user password to set\n"
+    "    CurrentBiosPassword - Supervisor password of bios\n"
+    "\n";
+
+namespace {
+
+// What an option takes from the arguments that follow it.
+enum class Takes {
+    Nothing,
+    SetFileName,      // the next argument unless it is one of the options /set leaves alone
+    NewPassword,      // the next argument, whatever it is
+    CurrentPassword,  // the next argument, whatever it is
+    OutputFileName,   // the next argument, whatever it is
+    ItemArguments,    // none, one or two, by the command already seen
+};
+
+struct OptionRule {
+    const char* name;
+    uint32_t flag;
+    bool isCommand;
+    Takes takes;
+};
+
+constexpr OptionRule kOptionRules[] = {
+    {"/get", FLAG_GET, true, Takes::Nothing},
+    {"/set", FLAG_SET, true, Takes::SetFileName},
+    {"/ChangeUserPassword", FLAG_CHANGE_USER_PASSWORD, true, Takes::NewPassword},
+    {"/ChangeSupervisorPassword", FLAG_CHANGE_SUPERVISOR_PASSWORD, true, Takes::NewPassword},
+    {"/?", FLAG_HELP, true, Takes::Nothing},
+    {"/h", FLAG_HELP, true, Takes::Nothing},
+    {"/pw", FLAG_PASSWORD, false, Takes::CurrentPassword},
+    {"/o", FLAG_OUTPUT, false, Takes::OutputFileName},
+    {"/f", FLAG_FORCE, false, Takes::Nothing},
+    {"/i", FLAG_ITEM, false, Takes::ItemArguments},
+};
+
+// A /set followed by one of these has no file name: the option is parsed in its own right.
+constexpr const char* kNotSetFileNames[] = {"/i", "/f", "/pw"};
+
+// Once the options are read, the first rule whose command is present decides whether the
+// combination stands.
+struct CommandRule {
+    uint32_t commands;
+    uint32_t forbiddenOptions;
+    bool needsPassword;
+};
+
+constexpr CommandRule kCommandRules[] = {
+    {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false},
+    {FLAG_SET, FLAG_OUTPUT, true},
+    {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true},
+};
+
+constexpr int kMaxCommands = 1;
+
+// The arguments after the program name. A null entry ends them early, so a vector shorter
+// than its count is never read past its end.
+class ArgumentCursor {
+  public:
+    ArgumentCursor(int argc, char** argv) : argv_(argv) {
+        while (argv_ != nullptr && end_ < argc && argv_[end_] != nullptr) ++end_;
+    }
+    bool AtEnd() const { return next_ >= end_; }
+    const char* Peek() const { return AtEnd() ? nullptr : argv_[next_]; }
+    const char* Take() { return AtEnd() ? nullptr : argv_[next_++]; }
+
+  private:
+    char** argv_;
+    int end_ = 0;
+    int next_ = 1;
+};
+
+bool SameOption(const char* argument, const char* option) {
+    return LowerAscii(argument) == LowerAscii(option);
+}
+
+const OptionRule* FindOption(const char* argument) {
+    for (const OptionRule& rule : kOptionRules) {
+        if (SameOption(argument, rule.name)) return &rule;
+    }
+    return nullptr;
+}
+
+bool AppendNext(ArgumentCursor& args, std::string& field) {
+    const char* argument = args.Take();
+    if (argument == nullptr) return false;
+    field += argument;
+    return true;
+}
+
+bool ReferToNext(ArgumentCursor& args, const char*& field) {
+    const char* argument = args.Take();
+    if (argument == nullptr) return false;
+    field = argument;
+    return true;
+}
+
+bool TakeSetFileName(ArgumentCursor& args, CommandOptions& options) {
+    const char* next = args.Peek();
+    if (next == nullptr) return false;
+    for (const char* option : kNotSetFileNames) {
+        if (SameOption(next, option)) return true;
+    }
+    return AppendNext(args, options.inputFileName);
+}
+
+bool TakeItemArguments(ArgumentCursor& args, CommandOptions& options) {
+    if (options.flags & FLAG_GET) return AppendNext(args, options.itemName);
+    if (options.flags & FLAG_SET) {
+        return AppendNext(args, options.itemName) && AppendNext(args, options.itemValue);
+    }
+    return true;
+}
+
+bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
+    switch (takes) {
+        case Takes::Nothing:
+            return true;
+        case Takes::SetFileName:
+            return TakeSetFileName(args, options);
+        case Takes::NewPassword:
+            return ReferToNext(args, options.newPassword);
+        case Takes::CurrentPassword:
+            return ReferToNext(args, options.currentPassword);
+        case Takes::OutputFileName:
+            return AppendNext(args, options.outputFileName);
+        case Takes::ItemArguments:
+            return TakeItemArguments(args, options);
+    }
+    return false;
+}
+
+bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
+    int commandCount = 0;
+    while (!args.AtEnd()) {
+        const OptionRule* rule = FindOption(args.Take());
+        if (rule == nullptr) return false;
+        options.flags |= rule->flag;
+        if (rule->isCommand) ++commandCount;
+        if (!TakeArguments(rule->takes, args, options)) return false;
+        if (commandCount > kMaxCommands) return false;
+    }
+    return true;
+}
+
+bool ValidateCombination(uint32_t flags) {
+    for (const CommandRule& rule : kCommandRules) {
+        if ((flags & rule.commands) == 0) continue;
+        if (flags & rule.forbiddenOptions) return false;
+        if (rule.needsPassword && (flags & FLAG_PASSWORD) == 0) {
+            ConsolePrint("Need /pw input\n");
+            return false;
+        }
+        return true;
+    }
+    return true;
+}
+
+}  // namespace
+
+int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
+    ArgumentCursor args(argc, argv);
+    if (!ReadOptions(args, options)) return -1;
+    return ValidateCombination(options.flags) ? 0 : -1;
+}
+
+std::wstring WidenArgument(const char* text) {
+    std::wstring wide;
+    if (text == nullptr) return wide;
+    for (const char* byte = text; *byte != '\0'; ++byte) {
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*byte)));
+    }
+    return wide;
+}
