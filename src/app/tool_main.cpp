@@ -1,0 +1,193 @@
+// One run of the tool: banner, connection, revision check, parse, and exactly one command.
+// Every failing road ends with the COMMAND FAIL report of the code it returns.
+#include "app/command_line.h"
+#include "app/console.h"
+#include "apply/input_reader.h"
+#include "catalog/config_tool.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace {
+
+constexpr uint16_t MIN_REVISION = 6;
+
+int Fail(int code) {
+    ReportCommandFail(code);
+    return code;
+}
+
+// Keeps the exit code within the tool's result codes whatever a command hands back.
+int AsFailureCode(int code) {
+    return (code > RC_SUCCESS && code < RESULT_CODE_COUNT) ? code : RC_INTERNAL_ERROR;
+}
+
+// The tool object is never destroyed: the process end releases the WMI connection, and
+// tearing COM down from static destructors after main has returned is not safe on Windows.
+// The static pointer keeps the object reachable, so leak checkers do not flag it.
+ConfigTool& CreateConfigTool() {
+    static ConfigTool* tool = nullptr;
+    tool = std::make_unique<ConfigTool>().release();
+    return *tool;
+}
+
+int CheckRevision(WTolqCore& core) {
+    uint16_t revision = 0;
+    if (!core.GetRevision(revision)) {
+        ConsolePrint("GetRivision call failed\n");
+        return Fail(RC_INTERNAL_ERROR);
+    }
+    if (revision >= MIN_REVISION) return RC_SUCCESS;
+    ConsolePrint("Velorin BIOS WMI interface requires revision 6 or higher\n");
+    ConsolePrint(
+        "If your system shows lower revision on following command, please update systeam BIOS "
+        "to the latest version for each model\n");
+    ConsolePrint("Your current revision : %d\n", static_cast<int>(revision));
+    return Fail(RC_NOT_SUPPORTED_REVISION);
+}
+
+void PrintUsage() { ConsolePrint("%s", UsageText); }
+
+// Saves what the command changed. `resultSoFar` is the command's own code, already reported
+// when it is a failure; a failed save adds a report of its own and wins.
+int SaveChanges(WTolqCore& core, int resultSoFar, bool announceReboot) {
+    uint16_t retCode = 0;
+    if (!core.Save(retCode)) {
+        ConsolePrint("Save call failed\n");
+        return Fail(RC_INTERNAL_ERROR);
+    }
+    if (retCode == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (resultSoFar == RC_SUCCESS && announceReboot) {
+        ConsolePrint("Please Reboot computer to apply changes\n");
+    }
+    return resultSoFar;
+}
+
+int RunGet(ConfigTool& tool, const CommandOptions& options) {
+    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (!IsValidFileName(options.outputFileName)) {
+        ConsolePrint("output file name contians invalid char for file name\n");
+        return Fail(RC_INVALID_FILE_NAME_CHAR);
+    }
+    const bool toFile = (options.flags & FLAG_OUTPUT) != 0;
+    const int exported = tool.ExportConfig((options.flags & FLAG_ITEM) != 0, toFile,
+                                           options.outputFileName, options.itemName);
+    if (exported != RC_SUCCESS) return Fail(AsFailureCode(exported));
+    ConsolePrint("get config command success\n");
+    if (toFile) {
+        ConsolePrint("Configurations are saved into %s successfully.\n",
+                     options.outputFileName.c_str());
+    }
+    return RC_SUCCESS;
+}
+
+// Only a refusal, a bad length or a failed call stops the set; any other answer of the
+// provider (10 included) lets it go on, and the item sets report what the firmware refuses.
+int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
+    const std::wstring password = WidenArgument(options.currentPassword);
+    const int checked = tool.CheckSupervisorPassword(password.c_str());
+    if (checked == RC_WRONG_PASSWORD) ConsolePrint("Incorrect Password\n");
+    if (checked == RC_WRONG_PASSWORD || checked == RC_INVALID_PASSWORD_LENGTH ||
+        checked == RC_INTERNAL_ERROR) {
+        return Fail(checked);
+    }
+    return RC_SUCCESS;
+}
+
+// A failed file set still reaches the save, so whatever it changed before failing is kept.
+int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
+    if (!InputFileExists(options.inputFileName)) {
+        ConsolePrint("input file not exist or input file is empty\n");
+        return Fail(RC_INPUT_FILE_NOT_FOUND);
+    }
+    const int applied =
+        tool.ApplyConfigFile(options.inputFileName, (options.flags & FLAG_FORCE) != 0);
+    if (applied == RC_SUCCESS) return SaveChanges(*tool.core, RC_SUCCESS, true);
+    const int failure = AsFailureCode(applied);
+    ConsolePrint("set failed\n");
+    ReportCommandFail(failure);
+    return SaveChanges(*tool.core, failure, true);
+}
+
+int ApplyTypedItem(ConfigTool& tool, const CommandOptions& options) {
+    const int applied = tool.ApplySingleItem(options.itemName, options.itemValue);
+    if (applied != RC_SUCCESS) {
+        ConsolePrint("set failed\n");
+        return Fail(AsFailureCode(applied));
+    }
+    ConsolePrint("set command success\n");
+    return SaveChanges(*tool.core, RC_SUCCESS, true);
+}
+
+int RunSet(ConfigTool& tool, const CommandOptions& options) {
+    const int checked = CheckSetPassword(tool, options);
+    if (checked != RC_SUCCESS) return checked;
+    if (!IsValidFileName(options.inputFileName)) {
+        ConsolePrint("input file name contians invalid char for file name\n");
+        return Fail(RC_INVALID_FILE_NAME_CHAR);
+    }
+    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (options.flags & FLAG_ITEM) return ApplyTypedItem(tool, options);
+    return ApplyFromFile(tool, options);
+}
+
+struct PasswordCommandText {
+    const char* failed;
+    const char* succeeded;
+};
+
+constexpr PasswordCommandText kUserPasswordText = {"set userPassword fail\n",
+                                                   "user password is successfully set to %s\n"};
+constexpr PasswordCommandText kSupervisorPasswordText = {
+    "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n"};
+
+// The save follows a failed change as well; when it fails too, its report comes second and its
+// 12 is the exit code.
+int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supervisor) {
+    const PasswordCommandText& text = supervisor ? kSupervisorPasswordText : kUserPasswordText;
+    int result = tool.ChangePassword(supervisor, options.currentPassword, options.newPassword);
+    if (result != RC_SUCCESS) {
+        result = AsFailureCode(result);
+        ConsolePrint("%s", text.failed);
+        ReportCommandFail(result);
+    } else {
+        ConsolePrint(text.succeeded, options.newPassword);
+    }
+    return SaveChanges(*tool.core, result, false);
+}
+
+int RunHelp(int argc, char** argv, const CommandOptions& options) {
+    if ((options.flags & FLAG_HELP) == 0) {
+        const char* first = (argc > 1 && argv[1] != nullptr) ? argv[1] : "(null)";
+        ConsolePrint("Invalid Command %s, check help guide below\n", first);
+    }
+    PrintUsage();
+    return RC_SUCCESS;
+}
+
+int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& options) {
+    if (options.flags & FLAG_GET) return RunGet(tool, options);
+    if (options.flags & FLAG_SET) return RunSet(tool, options);
+    if (options.flags & FLAG_CHANGE_USER_PASSWORD) return RunChangePassword(tool, options, false);
+    if (options.flags & FLAG_CHANGE_SUPERVISOR_PASSWORD) {
+        return RunChangePassword(tool, options, true);
+    }
+    return RunHelp(argc, argv, options);
+}
+
+}  // namespace
+
+int RunTool(int argc, char** argv) {
+    PrintBanner();
+    ConfigTool& tool = CreateConfigTool();
+    const int revisionResult = CheckRevision(*tool.core);
+    if (revisionResult != RC_SUCCESS) return revisionResult;
+    CommandOptions options;
+    if (ParseCommandLine(argc, argv, options) != 0) {
+        ConsolePrint("invalid command, please check help guide below\n");
+        PrintUsage();
+        return Fail(RC_INVALID_COMMAND);
+    }
+    return Dispatch(tool, argc, argv, options);
+}
