@@ -1,0 +1,22 @@
+#include "catalog/config_tool.h"
+
+ConfigTool::ConfigTool() : core(std::make_unique<WTolqCore>()) {
+    // A connection that failed is not fatal here: the first provider call reports it.
+    static_cast<void>(core->Init());
+}
+
+std::string NarrowText(const wchar_t* text) {
+    std::string narrow;
+    if (text == nullptr) return narrow;
+    for (; *text != L'\0'; ++text) {
+        narrow.push_back(static_cast<char>(static_cast<unsigned>(*text) & 0xFFu));
+    }
+    return narrow;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
