@@ -1,0 +1,61 @@
+#include "app/console.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <string>
+
+namespace {
+
+template <typename Action>
+std::string Captured(Action action) {
+    testing::internal::CaptureStdout();
+    action();
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(AppConsole, CommandFailReportIsTwoLinesWithTheStoredMessage) {
+    const struct {
+        int code;
+        const char* secondLine;
+    } cases[] = {
+        {1, "Return Code : 1 Error Message : Invalid command or option\n"},
+        {9, "Return Code : 9 Error Message : Wrong description or option included in input file\n"},
+        {11, "Return Code : 11 Error Message : invalid password length to set\n"},
+        {12, "Return Code : 12 Error Message : Internal error\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Captured([&] { ReportCommandFail(c.code); }),
+                  std::string("*******COMMAND FAIL******\n") + c.secondLine);
+    }
+}
+
+TEST(AppConsole, FileNamesWithAForbiddenCharacterAreRefused) {
+    const struct {
+        const char* name;
+        bool valid;
+    } cases[] = {
+        {"", true},           {"my cfg.txt", true}, {"caf\xE9.txt", true}, {"sub\\cfg.txt", false},
+        {"D:cfg.txt", false}, {"cfg?.txt", false},  {"a|b", false},        {"dir/cfg", false},
+        {"*.txt", false},     {"\"q\"", false},     {"<a", false},         {"a>", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsValidFileName(c.name), c.valid) << c.name;
+}
+
+TEST(AppConsole, ThreeWritersKeepTheOrderOfTheCalls) {
+    const std::string out = Captured([] {
+        ConsolePrint("set failed\n");
+        std::cout << "report" << std::endl;
+        ConsolePrintW(L"wide %ls %d\n", L"text", 20);
+        ConsolePrint("%s", "end\n");
+    });
+    EXPECT_EQ(out, "set failed\nreport\nwide text 20\nend\n");
+}
+
+TEST(AppConsole, LongWideMessagesArePrintedWhole) {
+    const std::wstring wide(5000, L'x');
+    EXPECT_EQ(Captured([&] { ConsolePrintW(L"%ls!", wide.c_str()); }),
+              std::string(5000, 'x') + "!");
+}
+
+}  // namespace
