@@ -1,0 +1,180 @@
+#include "apply/input_reader.h"
+
+#include "app/console.h"
+
+#include <cstdint>
+#include <iostream>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The provider's RetCode values that the set engine tells apart; every other one is a failure.
+constexpr int SET_RETCODE_DONE = 0;
+constexpr int SET_RETCODE_READ_ONLY = 7;
+constexpr int SET_RETCODE_NO_SUPERVISOR_PASSWORD = 10;
+
+constexpr char RESULT_HEADING[] = "======================Set Command Result==================\n";
+constexpr char SINGLE_ITEM_FOOTER[] = "==========================================\n";
+
+using SettingList = std::vector<std::pair<std::string, std::string>>;
+
+struct SetReport {
+    SettingList changedItems;
+    SettingList skippedItems;
+    uint32_t changedCount = 0;
+    uint32_t unchangedCount = 0;
+    uint32_t skippedCount = 0;
+    uint32_t failedCount = 0;
+};
+
+std::string FirstKeyWithValue(const std::map<std::string, int>& table, int value) {
+    for (const auto& [key, mapped] : table) {
+        if (mapped == value) return key;
+    }
+    return {};
+}
+
+// The catalogue keeps the values read at start, so an item set twice is compared both times
+// with the value it had before the run.
+bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& optionText) {
+    const auto current = tool.currentValueByItem.find(itemCode);
+    const std::string none;
+    return optionText == (current == tool.currentValueByItem.end() ? none : current->second);
+}
+
+// Returns false when the firmware has no supervisor password, which stops the whole run.
+bool ApplyChoice(ConfigTool& tool, const SettingChoice& choice, SetReport& report) {
+    auto setting = tool.DescribeSetting(choice.itemCode, choice.optionIndex);
+    switch (tool.SetItem(choice.itemCode, choice.optionIndex)) {
+        case SET_RETCODE_DONE:
+            if (IsCurrentValue(tool, choice.itemCode, setting.second)) {
+                ++report.unchangedCount;
+            } else {
+                ++report.changedCount;
+                report.changedItems.push_back(std::move(setting));
+            }
+            return true;
+        case SET_RETCODE_READ_ONLY:
+            ++report.skippedCount;
+            report.skippedItems.push_back(std::move(setting));
+            return true;
+        case SET_RETCODE_NO_SUPERVISOR_PASSWORD:
+            return false;
+        default:
+            ++report.failedCount;
+            return true;
+    }
+}
+
+void PrintSettingLists(const SetReport& report) {
+    const struct {
+        const char* heading;
+        const SettingList& entries;
+    } lists[] = {
+        {"Changed Item ", report.changedItems},
+        {"Skipped Item(Below items are skipeed because option is not selectable with this "
+         "interface, Read Only value)",
+         report.skippedItems},
+    };
+    for (const auto& list : lists) {
+        if (list.entries.empty()) continue;
+        std::cout << list.heading << std::endl;
+        for (const auto& [name, option] : list.entries) {
+            std::cout << '\t' << name << " -> " << option << std::endl;
+        }
+    }
+}
+
+void PrintTotals(const SetReport& report) {
+    const uint64_t total = uint64_t{report.failedCount} + report.skippedCount +
+                           report.unchangedCount + report.changedCount;
+    const struct {
+        const char* label;
+        uint32_t count;
+    } counters[] = {
+        {"\tItems changed successfully : ", report.changedCount},
+        {"\tItems not changed : ", report.unchangedCount},
+        {"\tItems skipped by property : ", report.skippedCount},
+        {"\tItems failed to set : ", report.failedCount},
+    };
+    std::cout << "Total " << total << " Items" << std::endl;
+    for (const auto& counter : counters) {
+        std::cout << counter.label << counter.count << std::endl;
+    }
+}
+
+std::string SingleItemOutcome(int retCode, const std::string& optionText, bool wasCurrent) {
+    if (retCode == SET_RETCODE_DONE) {
+        return wasCurrent ? "No change\n" : "Successfully set to " + optionText + "\n";
+    }
+    if (retCode == SET_RETCODE_READ_ONLY) {
+        return "Failed to set to " + optionText +
+               ", this option is not selectable with this interface, Read Only Value\n";
+    }
+    return "Failed to set to " + optionText + "\n";
+}
+
+}  // namespace
+
+int ConfigTool::SetItem(int itemCode, int optionIndex) {
+    const std::string digits = std::to_string(optionIndex);
+    std::wstring setData;
+    for (const char digit : digits) setData.push_back(static_cast<wchar_t>(digit));
+    uint16_t retCode = 0xFFFF;
+    wchar_t itemCodeText[SET_TEXT_UNITS] = {};
+    wchar_t dataText[SET_TEXT_UNITS] = {};
+    if (!core->Set(static_cast<uint16_t>(itemCode & 0xFFFF), setData.c_str(), retCode, itemCodeText,
+                   dataText)) {
+        ConsolePrint("Set call failed\n");
+        return RC_INTERNAL_ERROR;
+    }
+    return retCode;
+}
+
+std::pair<std::string, std::string> ConfigTool::DescribeSetting(int itemCode, int optionIndex) {
+    const auto options = optionsByItem.find(itemCode);
+    return {FirstKeyWithValue(itemCodeByName, itemCode),
+            options == optionsByItem.end() ? std::string()
+                                           : FirstKeyWithValue(options->second, optionIndex)};
+}
+
+int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
+    ConsolePrint("%s", RESULT_HEADING);
+    const ParsedConfig parsed = ParseConfigLines(*this, ReadLines(fileName), force);
+    if (parsed.result != RC_SUCCESS) return parsed.result;
+
+    SetReport report;
+    report.failedCount = parsed.failedCount;
+    for (const SettingChoice& choice : parsed.choices) {
+        if (choice.itemCode == -1 || choice.optionIndex == -1) continue;  // counted as failed
+        if (!ApplyChoice(*this, choice, report)) {
+            ConsolePrint("Please Set Supervisor password\n");
+            return RC_NO_SUPERVISOR_PASSWORD;
+        }
+    }
+    PrintSettingLists(report);
+    PrintTotals(report);
+    return RC_SUCCESS;
+}
+
+int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
+    const TypedSetting typed = MatchTypedSetting(*this, itemName, itemValue);
+    if (typed.result != RC_SUCCESS) return typed.result;
+
+    ConsolePrint("%s", RESULT_HEADING);
+    const int retCode = SetItem(typed.itemCode, typed.optionIndex);
+    if (retCode == SET_RETCODE_NO_SUPERVISOR_PASSWORD) {
+        ConsolePrint("Please Set Supervisor password\n");
+        return RC_NO_SUPERVISOR_PASSWORD;
+    }
+    const auto [name, optionText] = DescribeSetting(typed.itemCode, typed.optionIndex);
+    const std::string block =
+        "Item : " + name + "\n" +
+        SingleItemOutcome(retCode, optionText, IsCurrentValue(*this, typed.itemCode, optionText)) +
+        SINGLE_ITEM_FOOTER;
+    std::cout << block << std::flush;
+    return RC_SUCCESS;
+}
