@@ -19,7 +19,15 @@ using Text = std::u16string;
 
 // One in- or out-parameter of a provider method.
 struct Value {
+// GCC before 13 takes the scoped enumerator Kind::Text for a shadow of the alias Text.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wshadow"
+#endif
     enum class Kind { Number, Text, Bytes };
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
     Kind kind = Kind::Number;
     uint32_t number = 0;
     Text text;
@@ -44,7 +52,7 @@ struct SmbiosTable {
 class MachineState;
 
 class Machine {
-public:
+  public:
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -53,7 +61,8 @@ public:
     // Loaded on first use. A machine file that fails to load is reported on standard error
     // as "velorin machine: FILE:LINE: what is wrong" and gives a machine that is not installed.
     static Machine& Current();
-    // Replaces the process's machine (tests); the next Current() returns it.
+    // Replaces the process's machine (tests); the next Current() returns it. A null machine
+    // gives back the one the environment names.
     static void SetCurrent(std::unique_ptr<Machine> machine);
 
     // Parses a machine from text. `path` names it in messages and decides where `smbios-file`
@@ -88,7 +97,7 @@ public:
 
     SmbiosTable Smbios() const;
 
-private:
+  private:
     Machine();
     std::unique_ptr<MachineState> state_;
 };
