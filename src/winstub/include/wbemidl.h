@@ -35,8 +35,17 @@ enum WBEMSTATUS {
     WBEM_E_NOT_AVAILABLE = (int)0x80041009,
     WBEM_E_INVALID_NAMESPACE = (int)0x8004100E,
     WBEM_E_INVALID_CLASS = (int)0x80041010,
+    WBEM_E_INVALID_OPERATION = (int)0x80041016,
     WBEM_E_INVALID_QUERY = (int)0x80041017,
+    WBEM_E_INVALID_QUERY_TYPE = (int)0x80041018,
     WBEM_E_INVALID_METHOD = (int)0x8004102E,
+    WBEM_E_INVALID_OBJECT_PATH = (int)0x8004103A,
+};
+
+enum WBEM_FLAVOR_TYPE {
+    WBEM_FLAVOR_ORIGIN_LOCAL = 0,
+    WBEM_FLAVOR_ORIGIN_PROPAGATED = 0x20,
+    WBEM_FLAVOR_ORIGIN_SYSTEM = 0x40,
 };
 
 enum WBEM_GENERIC_FLAG_TYPE {
@@ -64,7 +73,7 @@ struct IWbemClassObject : IUnknown {
                                                 IWbemClassObject** ppInSignature,
                                                 IWbemClassObject** ppOutSignature) = 0;
 
-protected:
+  protected:
     ~IWbemClassObject() = default;
 };
 
@@ -72,7 +81,7 @@ struct IEnumWbemClassObject : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Next(long lTimeout, ULONG uCount,
                                            IWbemClassObject** apObjects, ULONG* puReturned) = 0;
 
-protected:
+  protected:
     ~IEnumWbemClassObject() = default;
 };
 
@@ -86,13 +95,13 @@ struct IWbemServices : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery,
                                                 long lFlags, IWbemContext* pCtx,
                                                 IEnumWbemClassObject** ppEnum) = 0;
-    virtual HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR strObjectPath,
-                                                 const BSTR strMethodName, long lFlags,
-                                                 IWbemContext* pCtx, IWbemClassObject* pInParams,
+    virtual HRESULT STDMETHODCALLTYPE ExecMethod(const BSTR strObjectPath, const BSTR strMethodName,
+                                                 long lFlags, IWbemContext* pCtx,
+                                                 IWbemClassObject* pInParams,
                                                  IWbemClassObject** ppOutParams,
                                                  IWbemCallResult** ppCallResult) = 0;
 
-protected:
+  protected:
     ~IWbemServices() = default;
 };
 
@@ -103,7 +112,7 @@ struct IWbemLocator : IUnknown {
                                                     const BSTR strAuthority, IWbemContext* pCtx,
                                                     IWbemServices** ppNamespace) = 0;
 
-protected:
+  protected:
     ~IWbemLocator() = default;
 };
 
