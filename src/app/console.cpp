@@ -80,11 +80,16 @@ void PrintBanner() {
     }
     VS_FIXEDFILEINFO info;
     std::memcpy(&info, fixed, sizeof info);
-    const WORD revision = LOWORD(info.dwFileVersionLS);
+    PrintVersionLines(info.dwFileVersionMS, info.dwFileVersionLS);
+}
+
+// The revision letter is the revision plus 0x40 kept to 16 bits: 1 gives A, 0 gives '@'.
+void PrintVersionLines(uint32_t fileVersionMS, uint32_t fileVersionLS) {
+    const WORD revision = LOWORD(fileVersionLS);
     const auto marker = static_cast<WORD>(revision + 0x40);
     ConsolePrint("======================VelorinBiosConfigTool==================\n");
-    ConsolePrint("Tool version : % d. % d. % d. % d(%c)\n", HIWORD(info.dwFileVersionMS),
-                 LOWORD(info.dwFileVersionMS), HIWORD(info.dwFileVersionLS), revision,
+    ConsolePrint("Tool version : % d. % d. % d. % d(%c)\n", HIWORD(fileVersionMS),
+                 LOWORD(fileVersionMS), HIWORD(fileVersionLS), revision,
                  static_cast<int>(marker & 0xFF));
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 enum ResultCode : int {
@@ -38,4 +39,7 @@ void ConsolePrint(const char* format, ...) VELORIN_PRINTF_FORMAT(1, 2);
 void ConsolePrintW(const wchar_t* format, ...);
 void ReportCommandFail(int code);
 void PrintBanner();
+// The banner and version lines for a file version as the fixed version record carries it
+// (major and minor in the high word, build and revision in the low word).
+void PrintVersionLines(uint32_t fileVersionMS, uint32_t fileVersionLS);
 bool IsValidFileName(std::string name);

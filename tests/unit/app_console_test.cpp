@@ -30,6 +30,23 @@ TEST(AppConsole, CommandFailReportIsTwoLinesWithTheStoredMessage) {
     }
 }
 
+TEST(AppConsole, VersionLineSpacesNumbersAndMarksTheRevisionWithALetter) {
+    const std::string banner = "======================VelorinBiosConfigTool==================\n";
+    EXPECT_EQ(Captured([] { PrintVersionLines(0x00010001, 0x00010000); }),
+              banner + "Tool version :  1.  1.  1.  0(@)\n");
+    EXPECT_EQ(Captured([] { PrintVersionLines(0x000A0003, 0x01000001); }),
+              banner + "Tool version :  10.  3.  256.  1(A)\n");
+}
+
+// The test program carries the version resource of this build, as the tool does.
+TEST(AppConsole, BannerShowsTheFileVersionOfTheProgram) {
+    const std::string expected = Captured([] {
+        PrintVersionLines((VELORIN_VERSION_MAJOR << 16) | VELORIN_VERSION_MINOR,
+                          (VELORIN_VERSION_PATCH << 16) | VELORIN_VERSION_TWEAK);
+    });
+    EXPECT_EQ(Captured(PrintBanner), expected);
+}
+
 TEST(AppConsole, FileNamesWithAForbiddenCharacterAreRefused) {
     const struct {
         const char* name;
