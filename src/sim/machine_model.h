@@ -15,6 +15,8 @@ namespace velorin::sim {
 
 constexpr uint32_t kSupervisorPasswordCode = 0x3000;
 constexpr uint32_t kUserPasswordCode = 0x3001;
+// EnumSetting reports the current option as the unit 0x30 + index, which must stay one unit.
+constexpr uint32_t kMaxCurrentOption = 0xFFFF - 0x30;
 
 struct Option {
     Text text;

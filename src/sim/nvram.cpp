@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "sim/file_lock.h"
+#include "sim/statement.h"
 #include "sim/text_syntax.h"
 
 namespace velorin::sim {
@@ -12,31 +13,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Fail(std::string* error, const char* what) {
-    *error = what;
-    return false;
-}
-
 bool ParseNvramLine(const std::vector<Token>& tokens, SavedChanges* saved, std::string* error) {
-    for (const Token& token : tokens) {
-        if (!token.key.empty()) return Fail(error, "unexpected key=value");
-    }
-    const std::string& name = tokens[0].word;
-    bool password = name == "supervisor-password" || name == "user-password";
-    if (password) {
-        if (tokens.size() != 2 || !tokens[1].quoted)
-            return Fail(error, "expected a quoted password");
-        (name == "user-password" ? saved->userPassword : saved->supervisorPassword) =
-            tokens[1].text;
+    Statement s;
+    if (!Statement::Split(tokens, &s)) return Fail(error, "expected a statement name");
+    if (s.name == "supervisor-password" || s.name == "user-password") {
+        Text password;
+        if (!Shape(s, 1, s.name + " \"TEXT\"", error) ||
+            !TextOf(*s.positional[0], &password, error)) {
+            return false;
+        }
+        (s.name == "user-password" ? saved->userPassword : saved->supervisorPassword) = password;
         return true;
     }
-    if (tokens[0].quoted || name != "setting") return Fail(error, "unknown statement");
+    if (s.name != "setting") return Fail(error, "unknown statement \"" + s.name + "\"");
     uint32_t code = 0;
     uint32_t option = 0;
-    if (tokens.size() != 3 || tokens[1].quoted || tokens[2].quoted ||
-        !ParseNumber(tokens[1].word, 0xFFFF, &code) ||
-        !ParseNumber(tokens[2].word, 0xFFFF - 0x30, &option)) {
-        return Fail(error, "expected: setting CODE N");
+    if (!Shape(s, 2, "setting CODE N", error) ||
+        !NumberOf(*s.positional[0], 0xFFFF, &code, error) ||
+        !NumberOf(*s.positional[1], kMaxCurrentOption, &option, error)) {
+        return false;
     }
     saved->settings[static_cast<uint16_t>(code)] = option;
     return true;
