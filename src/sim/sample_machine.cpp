@@ -100,7 +100,7 @@ item 0x0305 "Thunderbolt Security Level" current 2
   option "No Security"
   option "User Authorization"
   option "Secure Connect"
-  option "DisplayPort and USB Only"
+  option "DP and USB Only"
 item 0x0306 "USB Ports" current 1
   option "Enabled"
   option "Disabled"
@@ -150,7 +150,7 @@ item 0x0503 "Hyper-Threading" current 1
 item 0x0600 "Asset Tag" current 0
   value "VLR-IT-004217"
 item 0x0601 "Ownership Tag" current 0
-  value "Property of Velorin IT Services"
+  value "Velorin IT Services"
 item 0x0602 "Setup Language" current 1
   option "English"
   option "Français"
@@ -163,8 +163,8 @@ item 0x0603 "Keyboard Layout" current 1
   option "English (UK)"
   option "Français (France)"
   option "Français (Canada)"
-  option "Deutsch (Deutschland)"
-  option "Deutsch (Schweiz)"
+  option "Deutsch (DE)"
+  option "Deutsch (CH)"
   option "Español"
   option "Italiano"
   option "Português (Brasil)"
