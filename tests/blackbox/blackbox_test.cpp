@@ -67,7 +67,7 @@ struct ExpectedFile {
     bool present = true;
 };
 
-struct Run {
+struct ToolRun {
     std::vector<std::string> args;
     std::vector<std::pair<std::string, std::string>> inputs;  // written before the run
     std::string stdoutText;
@@ -79,7 +79,7 @@ struct Run {
 struct Case {
     std::string machine;
     bool hasMachine = false;
-    std::vector<Run> runs;
+    std::vector<ToolRun> runs;
 };
 
 std::string Unescape(const std::string& line) {
@@ -161,7 +161,7 @@ Case LoadCase(const std::string& path) {
             pendingInputs.emplace_back(FirstWord(s.argument),
                                        JoinSection(s.lines, AfterFirstWord(s.argument), false));
         } else if (s.kind == "args") {
-            Run run;
+            ToolRun run;
             run.args = s.lines;
             run.inputs = std::move(pendingInputs);
             pendingInputs.clear();
@@ -301,7 +301,7 @@ TEST_P(BlackBox, Case) {
     }
 
     for (size_t i = 0; i < c.runs.size(); ++i) {
-        const Run& run = c.runs[i];
+        const ToolRun& run = c.runs[i];
         SCOPED_TRACE("run " + std::to_string(i + 1));
         for (const auto& [file, content] : run.inputs) WriteFile(workDir / file, content);
         const Outcome outcome = RunTool(workDir, run.args, env);
@@ -321,8 +321,8 @@ TEST_P(BlackBox, Case) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BlackBox, testing::ValuesIn(CaseNames()),
-                         [](const testing::TestParamInfo<std::string>& info) {
-                             std::string id = info.param;
+                         [](const testing::TestParamInfo<std::string>& param) {
+                             std::string id = param.param;
                              for (char& ch : id) {
                                  if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                              }
