@@ -11,7 +11,7 @@ constexpr uint8_t kSystemInformationLength = 0x1B;
 // 8042 keyboard, serial and CGA/mono services.
 constexpr uint64_t kBiosCharacteristics = 0x5C099880;
 constexpr uint8_t kBiosExtension1 = 0x03;  // ACPI, USB legacy
-constexpr uint8_t kBiosExtension2 = 0x0D;  // BIOS boot specification, content distribution, UEFI
+constexpr uint8_t kBiosExtension2 = 0x0D;  // BBS boot, targeted content distribution, UEFI
 constexpr uint8_t kRomSize8MiB = 0x7F;     // 64 KiB * (n + 1)
 
 // The string set that follows a structure's formatted area. Strings are 8-bit: a unit above
