@@ -160,6 +160,11 @@ bool SplitLine(std::string_view line, std::vector<Token>* tokens, std::string* e
 
 bool ForEachStatement(std::string_view text, const std::string& path, std::string* error,
                       const StatementHandler& statement) {
+    // Windows editors like to start UTF-8 files with a byte order mark.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
     size_t lineNumber = 0;
     while (!text.empty()) {
         ++lineNumber;

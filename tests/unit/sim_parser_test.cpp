@@ -36,9 +36,9 @@ TEST(SimParser, QuotedTextsDecodeEscapesAndUtf8) {
     }
 }
 
-TEST(SimParser, CommentsBlankLinesCrLfAndNumberForms) {
+TEST(SimParser, ByteOrderMarkCommentsBlankLinesCrLfAndNumberForms) {
     std::unique_ptr<Machine> m = MustParse(
-        "# a machine\r\n\r\n   \t\nrevision 0x0007 # seven\r\n"
+        "\xEF\xBB\xBF# a machine\r\n\r\n   \t\nrevision 0x0007 # seven\r\n"
         "item 4660 \"A\" current 0x2\n  option \"x\"\n  option \"y\"\n");
     EXPECT_EQ(m->Execute("GetRevision", {}).at("Revision").number, 7u);
     EXPECT_EQ(ItemCode(EnumSetting(*m, 0)), u"1234");
