@@ -20,6 +20,10 @@ std::optional<std::string> AsciiOf(std::u16string_view text);
 bool SameName(std::u16string_view a, std::u16string_view b);
 // A new BSTR of `text`; null when out of memory.
 BSTR AllocBstr(std::u16string_view text);
+// VariantCopy from a const source (MinGW's header declares the source without const).
+inline HRESULT CopyVariant(VARIANT& to, const VARIANT& from) {
+    return VariantCopy(&to, const_cast<VARIANT*>(&from));
+}
 
 // The HRESULT that a fault rule of the current machine gives this call, if one applies.
 std::optional<HRESULT> InjectedFault(std::string_view call, std::u16string_view target = {});

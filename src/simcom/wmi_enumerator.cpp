@@ -17,7 +17,7 @@ HRESULT WbemEnumerator::Next(long, ULONG uCount, IWbemClassObject** apObjects, U
     if (puReturned != nullptr) *puReturned = 0;
     // Any status a rule gives, success or not, comes without an object.
     if (fault) return *fault;
-    if (apObjects == nullptr || puReturned == nullptr) return WBEM_E_INVALID_PARAMETER;
+    if (apObjects == nullptr || puReturned == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
     return HandOut(uCount, apObjects, puReturned);
 }
 

@@ -5,7 +5,6 @@
 #include "simcom/wmi_classes.h"
 #include "simcom/wmi_object.h"
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -83,14 +82,14 @@ bool IsUnset(const VARIANT& value) { return value.vt == VT_EMPTY || value.vt == 
 HRESULT ReadInParameters(IWbemClassObject* in, sim::Params& params) {
     if (in == nullptr) return WBEM_S_NO_ERROR;
     ComPtr<WbemObject> object = FindSimulated<WbemObject>(in);
-    if (!object) return WBEM_E_INVALID_PARAMETER;
+    if (!object) return (HRESULT)WBEM_E_INVALID_PARAMETER;
     HRESULT hr = WBEM_S_NO_ERROR;
     object->ForEachProperty([&](const std::u16string& name, const VARIANT& value) {
         if (FAILED(hr) || IsUnset(value) || name.substr(0, 2) == u"__") return;
         std::optional<std::string> key = AsciiOf(name);
         std::optional<sim::Value> converted = ValueOf(value);
         if (!key || !converted) {
-            hr = WBEM_E_TYPE_MISMATCH;
+            hr = (HRESULT)WBEM_E_TYPE_MISMATCH;
             return;
         }
         params[*key] = std::move(*converted);
@@ -139,7 +138,7 @@ ComPtr<WbemObject> MakeOutParameters(std::u16string_view method, const sim::Para
 HRESULT MethodSignature(std::u16string_view method, IWbemClassObject** inSignature) {
     std::optional<std::string> name = AsciiOf(method);
     sim::Machine& machine = sim::Machine::Current();
-    if (!name || !machine.HasMethod(*name)) return WBEM_E_NOT_FOUND;
+    if (!name || !machine.HasMethod(*name)) return (HRESULT)WBEM_E_NOT_FOUND;
     std::vector<std::string> parameters = machine.InParameters(*name);
     if (parameters.empty() || inSignature == nullptr) return WBEM_S_NO_ERROR;
     ComPtr<WbemObject> signature =
@@ -156,8 +155,8 @@ HRESULT RunProviderMethod(std::u16string_view method, IWbemClassObject* in,
                           IWbemClassObject** out) {
     std::optional<std::string> name = AsciiOf(method);
     sim::Machine& machine = sim::Machine::Current();
-    if (!name || !machine.HasMethod(*name)) return WBEM_E_INVALID_METHOD;
-    if (in == nullptr && NeedsInParameters(*name)) return WBEM_E_INVALID_PARAMETER;
+    if (!name || !machine.HasMethod(*name)) return (HRESULT)WBEM_E_INVALID_METHOD;
+    if (in == nullptr && NeedsInParameters(*name)) return (HRESULT)WBEM_E_INVALID_PARAMETER;
     sim::Params params;
     HRESULT hr = ReadInParameters(in, params);
     if (FAILED(hr)) return hr;

@@ -28,12 +28,12 @@ WbemObject::WbemObject(std::u16string owner, Kind kind) : owner_(std::move(owner
 HRESULT WbemObject::Get(LPCWSTR wszName, long, VARIANT* pVal, CIMTYPE* pType, long* plFlavor) {
     std::u16string name = TextOf(wszName);
     return WithFault("Get", FaultTarget(name), [&]() -> HRESULT {
-        if (wszName == nullptr) return WBEM_E_INVALID_PARAMETER;
+        if (wszName == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
         const Property* property = FindProperty(name);
-        if (property == nullptr) return WBEM_E_NOT_FOUND;
+        if (property == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
         if (pVal != nullptr) {
             VariantInit(pVal);
-            HRESULT hr = VariantCopy(pVal, &property->value.get());
+            HRESULT hr = CopyVariant(*pVal, property->value.get());
             if (FAILED(hr)) return hr;
         }
         if (pType != nullptr) *pType = property->type;
@@ -48,9 +48,10 @@ HRESULT WbemObject::Get(LPCWSTR wszName, long, VARIANT* pVal, CIMTYPE* pType, lo
 HRESULT WbemObject::Put(LPCWSTR wszName, long, VARIANT* pVal, CIMTYPE Type) {
     std::u16string name = TextOf(wszName);
     return WithFault("Put", FaultTarget(name), [&]() -> HRESULT {
-        if (wszName == nullptr || name.empty()) return WBEM_E_INVALID_PARAMETER;
+        if (wszName == nullptr || name.empty()) return (HRESULT)WBEM_E_INVALID_PARAMETER;
         // An instance has the properties of its class; only a class gains new ones.
-        if (kind_ == Kind::Instance && FindProperty(name) == nullptr) return WBEM_E_NOT_FOUND;
+        if (kind_ == Kind::Instance && FindProperty(name) == nullptr)
+            return (HRESULT)WBEM_E_NOT_FOUND;
         return Store(name, pVal, Type);
     });
 }
@@ -58,8 +59,8 @@ HRESULT WbemObject::Put(LPCWSTR wszName, long, VARIANT* pVal, CIMTYPE Type) {
 HRESULT WbemObject::SpawnInstance(long, IWbemClassObject** ppNewInstance) {
     if (ppNewInstance != nullptr) *ppNewInstance = nullptr;
     return WithFault("SpawnInstance", owner_, [&]() -> HRESULT {
-        if (ppNewInstance == nullptr) return WBEM_E_INVALID_PARAMETER;
-        if (kind_ != Kind::Class) return WBEM_E_INVALID_OPERATION;
+        if (ppNewInstance == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
+        if (kind_ != Kind::Class) return (HRESULT)WBEM_E_INVALID_OPERATION;
         *ppNewInstance = Copy(Kind::Instance).release();
         return WBEM_S_NO_ERROR;
     });
@@ -71,8 +72,8 @@ HRESULT WbemObject::GetMethod(LPCWSTR wszName, long, IWbemClassObject** ppInSign
     if (ppOutSignature != nullptr) *ppOutSignature = nullptr;
     std::u16string method = TextOf(wszName);
     return WithFault("GetMethod", method, [&]() -> HRESULT {
-        if (wszName == nullptr) return WBEM_E_INVALID_PARAMETER;
-        if (!providesMethods_) return WBEM_E_NOT_FOUND;
+        if (wszName == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
+        if (!providesMethods_) return (HRESULT)WBEM_E_NOT_FOUND;
         return MethodSignature(method, ppInSignature);
     });
 }
@@ -94,7 +95,7 @@ ComPtr<WbemObject> WbemObject::Copy(Kind kind) const {
     copy->providesMethods_ = providesMethods_;
     for (const Property& property : properties_) {
         VARIANT& value = copy->Define(property.name, property.type);
-        if (FAILED(VariantCopy(&value, &property.value.get()))) throw std::bad_alloc();
+        if (FAILED(CopyVariant(value, property.value.get()))) throw std::bad_alloc();
     }
     return copy;
 }
@@ -115,7 +116,7 @@ HRESULT WbemObject::Store(std::u16string_view name, const VARIANT* value, CIMTYP
     if (value == nullptr) {
         FillNull(copy.get());
     } else {
-        HRESULT hr = VariantCopy(&copy.get(), value);
+        HRESULT hr = CopyVariant(copy.get(), *value);
         if (FAILED(hr)) return hr;
     }
     Property* property = FindProperty(name);

@@ -64,9 +64,9 @@ HRESULT WbemServices::GetObject(const BSTR strObjectPath, long, IWbemContext*,
     if (ppCallResult != nullptr) *ppCallResult = nullptr;
     std::u16string path = TextOf(strObjectPath);
     return WithFault("GetObject", path, [&]() -> HRESULT {
-        if (ppObject == nullptr) return WBEM_E_INVALID_PARAMETER;
+        if (ppObject == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
         const ClassSpec* spec = FindClass(space_, path);
-        if (spec == nullptr) return WBEM_E_NOT_FOUND;
+        if (spec == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
         *ppObject = MakeClassObject(*spec).release();
         return WBEM_S_NO_ERROR;
     });
@@ -84,10 +84,10 @@ HRESULT WbemServices::ExecQuery(const BSTR strQueryLanguage, const BSTR strQuery
                                 IWbemContext*, IEnumWbemClassObject** ppEnum) {
     if (ppEnum != nullptr) *ppEnum = nullptr;
     return WithFault("ExecQuery", {}, [&]() -> HRESULT {
-        if (!SameName(TextOf(strQueryLanguage), u"WQL")) return WBEM_E_INVALID_QUERY_TYPE;
+        if (!SameName(TextOf(strQueryLanguage), u"WQL")) return (HRESULT)WBEM_E_INVALID_QUERY_TYPE;
         std::u16string query = TextOf(strQuery);
         std::optional<std::u16string_view> className = QueriedClass(query);
-        if (!className) return WBEM_E_INVALID_QUERY;
+        if (!className) return (HRESULT)WBEM_E_INVALID_QUERY;
         return Enumerate(*className, ppEnum);
     });
 }
@@ -100,7 +100,7 @@ HRESULT WbemServices::ExecMethod(const BSTR strObjectPath, const BSTR strMethodN
     std::u16string method = TextOf(strMethodName);
     return WithFault("ExecMethod", method, [&]() -> HRESULT {
         if (strObjectPath == nullptr || strMethodName == nullptr) {
-            return WBEM_E_INVALID_PARAMETER;
+            return (HRESULT)WBEM_E_INVALID_PARAMETER;
         }
         return CallMethod(TextOf(strObjectPath), method, pInParams, ppOutParams);
     });
@@ -108,9 +108,9 @@ HRESULT WbemServices::ExecMethod(const BSTR strObjectPath, const BSTR strMethodN
 
 HRESULT WbemServices::Enumerate(std::u16string_view className,
                                 IEnumWbemClassObject** ppEnum) const {
-    if (ppEnum == nullptr) return WBEM_E_INVALID_PARAMETER;
+    if (ppEnum == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
     const ClassSpec* spec = FindClass(space_, className);
-    if (spec == nullptr) return WBEM_E_INVALID_CLASS;
+    if (spec == nullptr) return (HRESULT)WBEM_E_INVALID_CLASS;
     *ppEnum = MakeObject<WbemEnumerator>(std::u16string(spec->name), MakeInstances(space_, *spec))
                   .release();
     return WBEM_S_NO_ERROR;
@@ -119,10 +119,10 @@ HRESULT WbemServices::Enumerate(std::u16string_view className,
 HRESULT WbemServices::CallMethod(std::u16string_view path, std::u16string_view method,
                                  IWbemClassObject* in, IWbemClassObject** out) const {
     std::u16string_view className = ClassOfPath(path);
-    if (className.empty()) return WBEM_E_INVALID_OBJECT_PATH;
+    if (className.empty()) return (HRESULT)WBEM_E_INVALID_OBJECT_PATH;
     const ClassSpec* spec = FindClass(space_, className);
-    if (spec == nullptr) return WBEM_E_NOT_FOUND;
-    if (!spec->hasMethods) return WBEM_E_INVALID_METHOD;
+    if (spec == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
+    if (!spec->hasMethods) return (HRESULT)WBEM_E_INVALID_METHOD;
     return RunProviderMethod(method, in, out);
 }
 
@@ -132,10 +132,10 @@ HRESULT WbemLocator::ConnectServer(const BSTR strNetworkResource, const BSTR, co
     if (ppNamespace != nullptr) *ppNamespace = nullptr;
     std::u16string requested = TextOf(strNetworkResource);
     return WithFault("ConnectServer", NamespaceTarget(requested), [&]() -> HRESULT {
-        if (ppNamespace == nullptr) return WBEM_E_INVALID_PARAMETER;
+        if (ppNamespace == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
         const NamespaceSpec* space = FindNamespace(requested);
         if (space == nullptr || !sim::Machine::Current().Installed()) {
-            return WBEM_E_INVALID_NAMESPACE;
+            return (HRESULT)WBEM_E_INVALID_NAMESPACE;
         }
         *ppNamespace = MakeObject<WbemServices>(*space).release();
         return WBEM_S_NO_ERROR;

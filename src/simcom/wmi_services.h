@@ -19,7 +19,7 @@ class WbemServices final : public ComObject<IWbemServices, IID_SimulatedServices
     explicit WbemServices(const NamespaceSpec& space) : space_(space) {}
 
     // IWbemServices: every method this stand-in implements; the remaining ones of the SDK's
-    // interface go here, answering WBEM_E_NOT_SUPPORTED.
+    // interface go here, answering E_NOTIMPL.
     HRESULT STDMETHODCALLTYPE GetObject(const BSTR strObjectPath, long lFlags, IWbemContext* pCtx,
                                         IWbemClassObject** ppObject,
                                         IWbemCallResult** ppCallResult) override;
