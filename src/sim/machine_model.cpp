@@ -1,6 +1,6 @@
 #include "sim/machine_model.h"
 
-#include <algorithm>
+#include <cstddef>
 
 namespace velorin::sim {
 
@@ -10,10 +10,20 @@ void SavedChanges::Merge(const SavedChanges& later) {
     if (later.userPassword) userPassword = later.userPassword;
 }
 
+void MachineDescription::IndexItems() const {
+    if (indexedItems_ > items.size()) {
+        firstItemByCode_.clear();
+        indexedItems_ = 0;
+    }
+    for (; indexedItems_ < items.size(); ++indexedItems_) {
+        firstItemByCode_.emplace(items[indexedItems_].code, indexedItems_);
+    }
+}
+
 Item* MachineDescription::FindItem(uint32_t code) {
-    auto it =
-        std::find_if(items.begin(), items.end(), [&](const Item& i) { return i.code == code; });
-    return it == items.end() ? nullptr : &*it;
+    IndexItems();
+    const auto found = firstItemByCode_.find(code);
+    return found == firstItemByCode_.end() ? nullptr : &items[found->second];
 }
 
 const Item* MachineDescription::FindItem(uint32_t code) const {
@@ -21,6 +31,8 @@ const Item* MachineDescription::FindItem(uint32_t code) const {
 }
 
 void MachineDescription::Apply(const SavedChanges& changes) {
+    // Applied once a machine is read, before any session shares it: later lookups only read.
+    IndexItems();
     for (const auto& [code, option] : changes.settings) {
         if (Item* item = FindItem(code)) item->current = option;
     }

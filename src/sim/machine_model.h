@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "sim/machine.h"
@@ -80,6 +81,15 @@ struct MachineDescription {
     const Item* FindItem(uint32_t code) const;
     // Sets items and passwords as `changes` says; codes without an item are passed over.
     void Apply(const SavedChanges& changes);
+
+  private:
+    void IndexItems() const;
+
+    // Code to position of the first item with it. Items are only ever appended, so the index
+    // catches up with the new ones on lookup; a lookup per provider call stays constant-time
+    // however many items the firmware lists.
+    mutable std::unordered_map<uint32_t, size_t> firstItemByCode_;
+    mutable size_t indexedItems_ = 0;
 };
 
 }  // namespace velorin::sim
