@@ -37,6 +37,20 @@ std::string FirstKeyWithValue(const std::map<std::string, int>& table, int value
     return {};
 }
 
+std::string OptionTextOf(const ConfigTool& tool, int itemCode, int optionIndex) {
+    const auto options = tool.optionsByItem.find(itemCode);
+    return options == tool.optionsByItem.end() ? std::string()
+                                               : FirstKeyWithValue(options->second, optionIndex);
+}
+
+// Code to the first name (in catalogue order) that carries it, the name DescribeSetting gives.
+// Built once per file, so that a file of many blocks does not scan the catalogue per block.
+std::map<int, std::string> FirstNameByCode(const std::map<std::string, int>& itemCodeByName) {
+    std::map<int, std::string> names;
+    for (const auto& [name, itemCode] : itemCodeByName) names.emplace(itemCode, name);
+    return names;
+}
+
 // The catalogue keeps the values read at start, so an item set twice is compared both times
 // with the value it had before the run.
 bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& optionText) {
@@ -46,8 +60,12 @@ bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& opt
 }
 
 // Returns false when the firmware has no supervisor password, which stops the whole run.
-bool ApplyChoice(ConfigTool& tool, const SettingChoice& choice, SetReport& report) {
-    auto setting = tool.DescribeSetting(choice.itemCode, choice.optionIndex);
+bool ApplyChoice(ConfigTool& tool, const std::map<int, std::string>& names,
+                 const SettingChoice& choice, SetReport& report) {
+    const auto name = names.find(choice.itemCode);
+    std::pair<std::string, std::string> setting{
+        name == names.end() ? std::string() : name->second,
+        OptionTextOf(tool, choice.itemCode, choice.optionIndex)};
     switch (tool.SetItem(choice.itemCode, choice.optionIndex)) {
         case SET_RETCODE_DONE:
             if (IsCurrentValue(tool, choice.itemCode, setting.second)) {
@@ -135,10 +153,8 @@ int ConfigTool::SetItem(int itemCode, int optionIndex) {
 }
 
 std::pair<std::string, std::string> ConfigTool::DescribeSetting(int itemCode, int optionIndex) {
-    const auto options = optionsByItem.find(itemCode);
     return {FirstKeyWithValue(itemCodeByName, itemCode),
-            options == optionsByItem.end() ? std::string()
-                                           : FirstKeyWithValue(options->second, optionIndex)};
+            OptionTextOf(*this, itemCode, optionIndex)};
 }
 
 int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
@@ -148,9 +164,10 @@ int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
 
     SetReport report;
     report.failedCount = parsed.failedCount;
+    const std::map<int, std::string> names = FirstNameByCode(itemCodeByName);
     for (const SettingChoice& choice : parsed.choices) {
         if (choice.itemCode == -1 || choice.optionIndex == -1) continue;  // counted as failed
-        if (!ApplyChoice(*this, choice, report)) {
+        if (!ApplyChoice(*this, names, choice, report)) {
             ConsolePrint("Please Set Supervisor password\n");
             return RC_NO_SUPERVISOR_PASSWORD;
         }
