@@ -19,17 +19,12 @@ using bios_test::UseMachine;
 
 void ForgetCachedTable() { ProcessSmbiosCache().loaded = false; }
 
-std::unique_ptr<SystemInformationRecord> NewRecord() {
-    return std::make_unique<SystemInformationRecord>();
-}
-
 TEST(BiosSmbiosLoad, TableIsReadFromWmiOncePerProcess) {
     ForgetCachedTable();
-    UseMachine("manufacturer \"First Maker\"\nproduct \"P1\"\n");
-    auto record = NewRecord();
+    UseMachine("manufacturer \"First Maker\"\n");
+    auto record = std::make_unique<SystemInformationRecord>();
     ASSERT_TRUE(ReadSystemInformation(*record));
     EXPECT_EQ(std::wstring(record->manufacturer), L"First Maker");
-    EXPECT_EQ(std::wstring(record->productName), L"P1");
 
     // A second read takes the cached table: neither the new machine's strings nor its
     // broken WMI are seen.
@@ -38,47 +33,37 @@ TEST(BiosSmbiosLoad, TableIsReadFromWmiOncePerProcess) {
     EXPECT_EQ(std::wstring(record->manufacturer), L"First Maker");
 }
 
-TEST(BiosSmbiosLoad, FailureBeforeTheEnumerationLeavesTheReadToBeTriedAgain) {
-    const char* const rules[] = {
-        "fault CoInitializeEx hr=0x80010106",
-        "fault CoCreateInstance hr=0x80040154",
-        "fault ConnectServer \"ROOT\\WMI\" hr=0x8004100E",
-        "fault CoSetProxyBlanket \"ROOT\\WMI\" hr=0x80070005",
-        "fault CreateInstanceEnum \"MSSMBios_RawSMBiosTables\" hr=0x80041010",
+// A WMI failure before the enumeration leaves the read to be tried again; a failure of the
+// enumeration or of a property read counts as a finished read of an empty table.
+TEST(BiosSmbiosLoad, FailuresEitherLeaveTheReadOpenOrGiveAnEmptyTable) {
+    const std::pair<const char*, bool> rows[] = {
+        {"fault CoInitializeEx hr=0x80010106", false},
+        {"fault CoCreateInstance hr=0x80040154", false},
+        {"fault ConnectServer \"ROOT\\WMI\" hr=0x8004100E", false},
+        {"fault CoSetProxyBlanket \"ROOT\\WMI\" hr=0x80070005", false},
+        {"fault CreateInstanceEnum \"MSSMBios_RawSMBiosTables\" hr=0x80041010", false},
+        {"smbios none", true},
+        {"fault Next \"MSSMBios_RawSMBiosTables\" hr=0x80041001", true},
+        {"fault Next \"MSSMBios_RawSMBiosTables\" hr=none", true},
+        {"fault Get \"MSSMBios_RawSMBiosTables.SmbiosMajorVersion\" hr=0x80041001", true},
+        {"fault Get \"MSSMBios_RawSMBiosTables.SmbiosMinorVersion\" hr=0x80041001", true},
+        {"fault Get \"MSSMBios_RawSMBiosTables.SMBiosData\" hr=0x80041001", true},
     };
-    for (const char* rule : rules) {
+    for (const auto& [rule, counted] : rows) {
         SCOPED_TRACE(rule);
         ForgetCachedTable();
         UseMachine(rule);
-        bool loaded = true;
+        bool loaded = !counted;
         EXPECT_EQ(CaptureOutput([&] { loaded = LoadRawSmbios(); }), "");
-        EXPECT_FALSE(loaded);
-        EXPECT_FALSE(ProcessSmbiosCache().loaded);
-        UseMachine("manufacturer \"Retried\"\n");
-        auto record = NewRecord();
-        ASSERT_TRUE(ReadSystemInformation(*record));
-        EXPECT_EQ(std::wstring(record->manufacturer), L"Retried");
-    }
-}
-
-TEST(BiosSmbiosLoad, FailureOfTheEnumerationGivesAnEmptyTableThatCountsAsRead) {
-    const char* const rules[] = {
-        "smbios none",
-        "fault Next \"MSSMBios_RawSMBiosTables\" hr=0x80041001",
-        "fault Next \"MSSMBios_RawSMBiosTables\" hr=none",
-        "fault Get \"MSSMBios_RawSMBiosTables.SmbiosMajorVersion\" hr=0x80041001",
-        "fault Get \"MSSMBios_RawSMBiosTables.SmbiosMinorVersion\" hr=0x80041001",
-        "fault Get \"MSSMBios_RawSMBiosTables.SMBiosData\" hr=0x80041001",
-    };
-    for (const char* rule : rules) {
-        SCOPED_TRACE(rule);
-        ForgetCachedTable();
-        UseMachine(rule);
-        auto record = NewRecord();
-        EXPECT_FALSE(ReadSystemInformation(*record));
-        EXPECT_TRUE(ProcessSmbiosCache().loaded);
+        EXPECT_EQ(loaded, counted);
+        EXPECT_EQ(ProcessSmbiosCache().loaded, counted);
         EXPECT_EQ(ProcessSmbiosCache().tableLength, 0u);
-        EXPECT_TRUE(LoadRawSmbios());
+        UseMachine("manufacturer \"Retried\"\n");
+        auto record = std::make_unique<SystemInformationRecord>();
+        EXPECT_EQ(ReadSystemInformation(*record), !counted);
+        if (!counted) {
+            EXPECT_EQ(std::wstring(record->manufacturer), L"Retried");
+        }
     }
 }
 
@@ -98,39 +83,20 @@ std::string WriteTable(size_t size) {
 }
 
 TEST(BiosSmbiosLoad, TablesOf64000BytesOrMoreAreRefused) {
-    struct Row {
-        size_t size;
-        bool accepted;
-    };
-    const Row rows[] = {{63999, true}, {64000, false}, {65536, false}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.size);
+    for (const auto& [size, accepted] :
+         {std::pair<size_t, bool>{63999, true}, {64000, false}, {65536, false}}) {
+        SCOPED_TRACE(size);
         ForgetCachedTable();
         const std::string machinePath = std::string(VELORIN_TEST_TMP) + "/bios_table.machine";
-        UseMachine("smbios-file \"" + WriteTable(row.size) + "\"\n", machinePath);
-        EXPECT_EQ(LoadRawSmbios(), row.accepted);
-        EXPECT_EQ(ProcessSmbiosCache().loaded, row.accepted);
-        if (!row.accepted) continue;
-        EXPECT_EQ(ProcessSmbiosCache().tableLength, row.size);
-        auto record = NewRecord();
+        UseMachine("smbios-file \"" + WriteTable(size) + "\"\n", machinePath);
+        EXPECT_EQ(LoadRawSmbios(), accepted);
+        EXPECT_EQ(ProcessSmbiosCache().loaded, accepted);
+        if (!accepted) continue;
+        EXPECT_EQ(ProcessSmbiosCache().tableLength, size);
+        auto record = std::make_unique<SystemInformationRecord>();
         ASSERT_TRUE(ReadSystemInformation(*record));
         EXPECT_EQ(std::wstring(record->manufacturer), L"Big Table Maker");
-        EXPECT_EQ(record->handle, 0x0007);
     }
-}
-
-TEST(BiosSmbiosLoad, RealTableThroughWmi) {
-    const std::filesystem::path directory = VELORIN_SMBIOS_TESTDATA;
-    if (!std::filesystem::is_directory(directory)) GTEST_SKIP() << "no " << directory;
-    ForgetCachedTable();
-    UseMachine("smbios-file \"lenovo_thinkpad_t490_smbios31.bin\"\n",
-               (directory / "bios_test.machine").string());
-    auto record = NewRecord();
-    ASSERT_TRUE(ReadSystemInformation(*record));
-    EXPECT_EQ(ProcessSmbiosCache().tableLength, 3320u);
-    EXPECT_EQ(std::wstring(record->manufacturer), L"LENOVO");
-    EXPECT_EQ(std::wstring(record->version), L"ThinkPad T490");
-    EXPECT_EQ(record->handle, 0x0012);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,30 +58,18 @@ const Bytes kBiosInformation = Structure(0, 0x18, {"Vendor", "1.0", "01/01/2024"
 const std::string kTestUuid = "a0a1a2a3a4a5a6a7a8a9aaabacadaeaf";
 const std::string kZeroUuid(32, '0');
 
-std::string Hex(const uint8_t* bytes, size_t count) {
-    std::string hex;
-    char pair[3];
-    for (size_t i = 0; i < count; ++i) {
-        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
-        hex += pair;
-    }
-    return hex;
-}
-
-// A text field as 8-bit text; a unit above 0xFF (never produced from SMBIOS bytes) shows as '?'.
-std::string Narrow(const wchar_t* text) {
-    std::string narrow;
-    for (; *text != L'\0'; ++text) narrow.push_back(*text <= 0xFF ? static_cast<char>(*text) : '?');
-    return narrow;
-}
+// A text field as 8-bit text (the reader only ever widens bytes).
+std::string Narrow(const wchar_t* text) { return std::string(text, text + std::wcslen(text)); }
 
 // The whole record on one line: the six texts, then handle, length, wake-up byte and UUID.
 std::string Describe(const SystemInformationRecord& r) {
-    char numbers[32];
-    std::snprintf(numbers, sizeof numbers, "%04x %02x %02x ", r.handle, r.length, r.wakeUpType);
+    char numbers[64];
+    int used =
+        std::snprintf(numbers, sizeof numbers, "%04x %02x %02x ", r.handle, r.length, r.wakeUpType);
+    for (uint8_t byte : r.uuid) used += std::snprintf(numbers + used, 3, "%02x", byte);
     return Narrow(r.manufacturer) + "|" + Narrow(r.productName) + "|" + Narrow(r.version) + "|" +
            Narrow(r.serialNumber) + "|" + Narrow(r.skuNumber) + "|" + Narrow(r.family) + "|" +
-           numbers + Hex(r.uuid, sizeof r.uuid);
+           numbers;
 }
 
 // Reads the System Information of `table` as if WMI had published it, into a record that
@@ -100,19 +89,17 @@ std::string ReadFromTable(const Bytes& table,
     return described;
 }
 
-TEST(BiosSmbiosWalk, TypeOneAfterBiosInformationYieldsEveryField) {
-    EXPECT_EQ(ReadFromTable(Concat(
-                  {kBiosInformation, SystemInformation(0x1B, kSixStrings), Structure(127, 4, {})})),
-              "Velorin|Model 7|1.2|SN-1|SKU-9|Fam|0101 1b 06 " + kTestUuid);
-}
-
 TEST(BiosSmbiosWalk, StructuresBeforeTypeOneAreSteppedOverWithTheirStrings) {
     // The OEM strings hold bytes that look like a type-1 header: a walk that stepped over the
     // formatted area alone would land in them.
     const Bytes oem = Structure(0x80, 0x08, {"\x01\x1B\x05\x05", "x"});
-    EXPECT_EQ(ReadFromTable(Concat({oem, kBiosInformation, Structure(0xFF, 0x06, {}), oem,
-                                    SystemInformation(0x1B, kSixStrings)})),
-              "Velorin|Model 7|1.2|SN-1|SKU-9|Fam|0101 1b 06 " + kTestUuid);
+    const Bytes type1 = SystemInformation(0x1B, kSixStrings);
+    for (const Bytes& table :
+         {Concat({kBiosInformation, type1, Structure(127, 4, {})}),
+          Concat({oem, kBiosInformation, Structure(0xFF, 6, {}), oem, type1})}) {
+        EXPECT_EQ(ReadFromTable(table),
+                  "Velorin|Model 7|1.2|SN-1|SKU-9|Fam|0101 1b 06 " + kTestUuid);
+    }
 }
 
 TEST(BiosSmbiosWalk, StringNumbersAndStringSets) {
@@ -159,13 +146,7 @@ TEST(BiosSmbiosWalk, LongStringsAreCutToFitTheField) {
             "|after|");
         // The unused rest of the field is zero, not left as it was.
         EXPECT_EQ(record->manufacturer[SMBIOS_TEXT_COPY_UNITS], L'\0');
-        EXPECT_EQ(record->manufacturer[SMBIOS_TEXT_FIELD_UNITS - 1], L'\0');
     }
-}
-
-TEST(BiosSmbiosWalk, TableWithoutSystemInformationFails) {
-    EXPECT_EQ(ReadFromTable(Concat({kBiosInformation, Structure(127, 4, {})})), "");
-    EXPECT_EQ(ReadFromTable({}), "");
 }
 
 // Each table is followed in memory by `beyond`, which would complete a type-1 structure:
@@ -182,6 +163,8 @@ TEST(BiosSmbiosWalk, BrokenTablesAreNeverReadPastTheirEnd) {
         bool found;
     };
     const Row rows[] = {
+        {"no type 1", Concat({kBiosInformation, Structure(127, 4, {})}), {}, false},
+        {"empty table", {}, {}, false},
         {"zero length header", Concat({kBiosInformation, zeroHeader, type1}), {}, false},
         {"length below header size", Concat({{0x05, 0x03, 0x00, 0x00, 0x00}, type1}), {}, false},
         {"header cut by the end", Concat({kBiosInformation, head(1)}), tail(1), false},
@@ -203,17 +186,6 @@ TEST(BiosSmbiosWalk, BrokenTablesAreNeverReadPastTheirEnd) {
         EXPECT_EQ(capacity, row.found ? type1.size() : 0u);
         EXPECT_EQ(ReadFromTable(row.table).empty(), !row.found);
     }
-}
-
-TEST(BiosSmbiosWalk, StructureThatDoesNotFitTheBufferIsRefused) {
-    const Bytes type1 = SystemInformation(0x1B, kSixStrings);
-    Bytes buffer(type1.size() + 1, 0);
-    uint32_t capacity = static_cast<uint32_t>(type1.size());
-    EXPECT_FALSE(FindSmbiosStructureIn(type1.data(), type1.size(), buffer.data(), capacity));
-    EXPECT_EQ(capacity, 0u);
-    capacity = static_cast<uint32_t>(buffer.size());
-    EXPECT_TRUE(FindSmbiosStructureIn(type1.data(), type1.size(), buffer.data(), capacity));
-    EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + capacity), type1);
 }
 
 TEST(BiosSmbiosWalk, StringLookupStopsAtTheStructureSize) {

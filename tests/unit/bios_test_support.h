@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -21,7 +20,6 @@ template <typename Body>
 std::string CaptureOutput(Body&& body) {
     testing::internal::CaptureStdout();
     body();
-    std::fflush(stdout);
     return testing::internal::GetCapturedStdout();
 }
 
@@ -30,6 +28,19 @@ inline void UseMachine(const std::string& text, const std::string& path = "bios_
     velorin::sim::Machine::SetCurrent(velorin::sim::Machine::Parse(text, path, "", &error));
     ASSERT_EQ(error, "") << text;
 }
+
+// Out-values of every operation, each starting from a recognisable value.
+struct Outputs {
+    uint16_t number = 0x5555;
+    wchar_t a10[10] = L"old";
+    wchar_t b10[10] = L"old";
+    wchar_t t30[30] = L"old";
+    wchar_t t51[51] = L"old";
+    uint8_t raw[RAW_CALL_DATA_BYTES] = {};
+};
+
+const uint8_t kRawInput[RAW_CALL_DATA_BYTES] = {1, 2,  3,  4,  5,  6,  7,  8,
+                                                9, 10, 11, 12, 13, 14, 15, 16};
 
 // A COM object on the test's stack: Release never deletes, and refs() shows whether every
 // reference handed out came back.
@@ -50,12 +61,6 @@ class StackComObject : public Interface {
     ULONG refs_ = 0;
 };
 
-template <typename Interface, typename Fake>
-void Adopt(ComPtr<Interface>& slot, Fake& fake) {
-    fake.AddRef();
-    slot.reset(&fake);
-}
-
 class FakeClassObject final : public StackComObject<IWbemClassObject, IID_IWbemClassObject> {
   public:
     std::map<std::wstring, UniqueVariant> properties;
@@ -70,9 +75,6 @@ class FakeClassObject final : public StackComObject<IWbemClassObject, IID_IWbemC
     }
     void SetInt(const std::wstring& name, VARTYPE vt, uint32_t value) {
         Reset(name, vt).ulVal = value;
-    }
-    void SetText(const std::wstring& name, const std::wstring& text) {
-        Reset(name, VT_BSTR).bstrVal = SysAllocStringLen(text.data(), (UINT)text.size());
     }
     void SetBytes(const std::wstring& name, const std::vector<uint8_t>& bytes) {
         SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, (ULONG)bytes.size());
@@ -143,10 +145,12 @@ inline void ConnectToFakes(WTolqCore& core, FakeServices& services, FakeClassObj
     static const wchar_t* const kNames[METHOD_ROW_COUNT] = {
         L"GetRevision", L"Get",         L"Set",       L"Save",
         L"SetPassword", L"EnumSetting", L"GetString", L"LoadDefault"};
-    Adopt(core.services, services);
+    services.AddRef();
+    core.services.reset(&services);
     for (int row = 0; row < METHOD_ROW_COUNT; ++row) {
         core.methodNames[row].reset(SysAllocString(kNames[row]));
-        Adopt(core.inSignatures[row], signature);
+        signature.AddRef();
+        core.inSignatures[row].reset(&signature);
     }
     core.instancePath.reset(SysAllocString(L"BiosManager.InstanceName=\"ACPI\\PNP0C14\\0_0\""));
 }
