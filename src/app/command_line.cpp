@@ -190,8 +190,8 @@ int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
 std::wstring WidenArgument(const char* text) {
     std::wstring wide;
     if (text == nullptr) return wide;
-    for (const char* byte = text; *byte != '\0'; ++byte) {
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*byte)));
+    for (const char* unit = text; *unit != '\0'; ++unit) {
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*unit)));
     }
     return wide;
 }

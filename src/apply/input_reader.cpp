@@ -10,7 +10,7 @@ namespace {
 
 using Traits = std::char_traits<char>;
 
-bool IsEnd(int byte) { return Traits::eq_int_type(byte, Traits::eof()); }
+bool IsEnd(int ch) { return Traits::eq_int_type(ch, Traits::eof()); }
 
 // Splits a byte stream into lines of at most MAX_LINE_LENGTH bytes. The file is read in binary
 // mode so that LF-only and CR LF files read alike on every platform; the CR of a CR LF pair is
@@ -25,29 +25,29 @@ class LineSource {
         line.clear();
         bool textEnded = false;  // a NUL ends the text; the bytes after it are still consumed
         for (size_t count = 0; count < MAX_LINE_LENGTH; ++count) {
-            const int byte = NextByte();
-            if (IsEnd(byte)) return false;
-            if (byte == '\n') return true;
-            textEnded = textEnded || byte == '\0';
-            if (!textEnded) line.push_back(static_cast<char>(byte));
+            const int ch = NextByte();
+            if (IsEnd(ch)) return false;
+            if (ch == '\n') return true;
+            textEnded = textEnded || ch == '\0';
+            if (!textEnded) line.push_back(static_cast<char>(ch));
         }
         return SkipRestOfLine();
     }
 
   private:
     int NextByte() {
-        const int byte = buffer_.sbumpc();
-        if (byte == '\r' && buffer_.sgetc() == '\n') return buffer_.sbumpc();
-        return byte;
+        const int ch = buffer_.sbumpc();
+        if (ch == '\r' && buffer_.sgetc() == '\n') return buffer_.sbumpc();
+        return ch;
     }
 
     // A line longer than the limit keeps its first bytes; the rest of it is passed over so
     // that memory stays bounded however long the line is.
     bool SkipRestOfLine() {
         for (;;) {
-            const int byte = buffer_.sbumpc();
-            if (IsEnd(byte)) return false;
-            if (byte == '\n') return true;
+            const int ch = buffer_.sbumpc();
+            if (IsEnd(ch)) return false;
+            if (ch == '\n') return true;
         }
     }
 

@@ -1,0 +1,20 @@
+# Fails unless the executable EXE imports only Windows system DLLs (the C++ runtime and
+# winpthread must be linked in, or the tool would not start on a clean machine).
+# Usage: cmake -DOBJDUMP=... -DEXE=... -P check_imports.cmake
+set(system_dlls kernel32.dll msvcrt.dll ole32.dll oleaut32.dll version.dll advapi32.dll user32.dll)
+execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "${EXE}: no import table found")
+endif()
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST system_dlls)
+    message(FATAL_ERROR "${EXE} imports ${dll}, which is not a Windows system DLL")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
