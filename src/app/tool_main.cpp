@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,13 +24,14 @@ int AsFailureCode(int code) {
     return (code > RC_SUCCESS && code < RESULT_CODE_COUNT) ? code : RC_INTERNAL_ERROR;
 }
 
-// The tool object is never destroyed: the process end releases the WMI connection, and
-// tearing COM down from static destructors after main has returned is not safe on Windows.
-// The static pointer keeps the object reachable, so leak checkers do not flag it.
+// Tool objects are never destroyed: the process end releases the WMI connection, and tearing
+// COM down from static destructors after main has returned is not safe on Windows. The holder
+// is itself never destroyed and keeps every tool reachable, so leak checkers do not flag them;
+// a process runs one command, so it holds one tool outside of tests.
 ConfigTool& CreateConfigTool() {
-    static ConfigTool* tool = nullptr;
-    tool = std::make_unique<ConfigTool>().release();
-    return *tool;
+    static auto& tools = *std::make_unique<std::vector<std::unique_ptr<ConfigTool>>>().release();
+    tools.push_back(std::make_unique<ConfigTool>());
+    return *tools.back();
 }
 
 int CheckRevision(WTolqCore& core) {
