@@ -24,12 +24,12 @@ std::string Totals(int changed, int unchanged, int skipped, int failed) {
            "\tItems failed to set : " + std::to_string(failed) + "\n";
 }
 
-// A file set when `file` is given (forced when `item` is "/f"), else the single item typed as
-// `item` and `value`.
+// A file set when `file` is given, else the single item typed as `item` and `value`.
 struct SetCase {
     const char* name;
     std::string rules;  // machine-file answer and fault rules
     std::string file;
+    bool force;
     std::string item;
     std::string value;
     int result;
@@ -45,7 +45,7 @@ TEST_P(ApplySetCommand, ReportsEveryItem) {
     int result = -1;
     EXPECT_EQ(apply_test::Captured([&] {
                   result = c.file.empty() ? tool->ApplySingleItem(c.item, c.value)
-                                          : tool->ApplyConfigFile(path, c.item == "/f");
+                                          : tool->ApplyConfigFile(path, c.force);
               }),
               c.output);
     EXPECT_EQ(result, c.result);
@@ -59,69 +59,59 @@ TEST(ApplyMatchTypedSetting, GivesCodeAndIndex) {
     EXPECT_EQ(typed.optionIndex, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ApplySetCommand,
-    ::testing::Values(
-        SetCase{"EmptyLinesOnly", "", "\r\n\r\n", "", "", RC_SUCCESS,
-                kHeading + Totals(0, 0, 0, 0)},
-        SetCase{"ComparedWithValuesAtStart", "",
-                "+++Wake On LAN\r\n*Enabled\r\n\r\n+++Boot Mode\r\n*UEFI\r\n\r\n+++Fan Level\n*Low"
-                "\n\n+++Wake On LAN\n*Disabled\n",
-                "", "", RC_SUCCESS,
-                kHeading + "Changed Item \n\tWake On LAN -> Enabled\n\tFan Level -> Low\n" +
-                    Totals(2, 2, 0, 0)},
-        SetCase{"SkippedAndFailed",
-                "fault ExecMethod \"Set\" hr=0x80041001 times=3\n"
-                "answer Set item=0x0101 retcode=12\nanswer Set item=0x0102 retcode=7\n",
-                "+++Boot Mode\n*Legacy\n\n+++Wake On LAN\n*Enabled\n\n+++Fan Level\n*High\n\n"
-                "+++Caf\xC9\n*Oui\n",
-                "", "", RC_SUCCESS,
-                kHeading + kCallFailed + "Skipped Item(Below items are skipeed because option " +
-                    "is not selectable with this interface, Read Only value)\n" +
-                    "\tFan Level -> High\n" + Totals(0, 1, 1, 2)},
-        SetCase{"CurrentOptionStillSent", "answer Set item=0x0100 retcode=12\n",
-                "+++Boot Mode\n*UEFI\n", "", "", RC_SUCCESS, kHeading + Totals(0, 0, 0, 1)},
-        SetCase{"ForcedSkipsUnmatched", "",
-                "+++Nothing\n*On\n\n+++Boot Mode\n*Fast\n\n+++Fan Level\n*Low\n", "/f", "",
-                RC_SUCCESS,
-                kHeading + "Wrong description or input is included\n\nWrong Input\n" +
-                    "Nothing -> wrong description\nBoot Mode -> wrong option, no options match " +
-                    "input\n\nChanged Item \n\tFan Level -> Low\n" + Totals(1, 0, 0, 2)},
-        SetCase{
-            "NoPasswordStopsAfterEarlierSets",
-            "fault ExecMethod \"Set\" hr=0x80041003 times=1\nanswer Set item=0x0101 retcode=10\n",
-            "+++Boot Mode\n*Legacy\n\n+++Wake On LAN\n*Enabled\n\n+++Fan Level\n*Low\n", "", "",
-            RC_NO_SUPERVISOR_PASSWORD,
-            kHeading + "ERROR:: WTOLQ Call:: WTOLQ No administrator permission, hr=80041003\n" +
-                "Set call failed\nPlease Set Supervisor password\n"},
-        SetCase{"FormatErrorSetsNothing", kFailSets, "+++Boot Mode\n*Legacy\n\nstray\n", "", "",
-                RC_INVALID_INPUT_FILE_FORMAT, kHeading + "wrong input format in line 4-> stray\n"},
-        SetCase{"WrongDescriptionSetsNothing", kFailSets, "+++Boot Mode\n*Legacy\n\n+++Nothing\n",
-                "", "", RC_WRONG_DESCRIPTION,
-                kHeading + "Wrong description or input is included in inputFile\n\nWrong Input\n" +
-                    "Nothing -> wrong description\n\n" +
-                    "if you want to force setting , enter force option\n"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, ApplySetCommand, ::testing::Values(
+    SetCase{"EmptyLinesOnly", "", "\r\n\r\n", false, "", "", RC_SUCCESS,
+            kHeading + Totals(0, 0, 0, 0)},
+    SetCase{"ComparedWithValuesAtStart", "", "+++Wake On LAN\r\n*Enabled\r\n\r\n+++Boot Mode\r\n"
+            "*UEFI\r\n\r\n+++Fan Level\n*Low\n\n+++Wake On LAN\n*Disabled\n", false, "", "",
+            RC_SUCCESS, kHeading + "Changed Item \n\tWake On LAN -> Enabled\n"
+            "\tFan Level -> Low\n" + Totals(2, 2, 0, 0)},
+    // The item at its current option is still sent: its failure shows it.
+    SetCase{"SkippedAndFailed", "fault ExecMethod \"Set\" hr=0x80041001 times=3\n"
+            "answer Set item=0x0101 retcode=12\nanswer Set item=0x0102 retcode=7\n"
+            "answer Set item=0x0104 retcode=12\n", "+++Boot Mode\n*Legacy\n\n+++Wake On LAN\n"
+            "*Enabled\n\n+++Fan Level\n*High\n\n+++Caf\xC9\n*Oui\n", false, "", "", RC_SUCCESS,
+            kHeading + kCallFailed + "Skipped Item(Below items are skipeed because option is not "
+            "selectable with this interface, Read Only value)\n\tFan Level -> High\n" +
+            Totals(0, 0, 1, 3)},
+    SetCase{"ForcedSkipsUnmatched", "", "+++Nothing\n*On\n\n+++Boot Mode\n*Fast\n\n"
+            "+++Fan Level\n*Low\n", true, "", "", RC_SUCCESS, kHeading +
+            "Wrong description or input is included\n\nWrong Input\nNothing -> wrong description\n"
+            "Boot Mode -> wrong option, no options match input\n\n"
+            "Changed Item \n\tFan Level -> Low\n" + Totals(1, 0, 0, 2)},
+    SetCase{"NoPasswordStopsAfterEarlierSets", "fault ExecMethod \"Set\" hr=0x80041003 times=1\n"
+            "answer Set item=0x0101 retcode=10\n", "+++Boot Mode\n*Legacy\n\n+++Wake On LAN\n"
+            "*Enabled\n\n+++Fan Level\n*Low\n", false, "", "", RC_NO_SUPERVISOR_PASSWORD,
+            kHeading + "ERROR:: WTOLQ Call:: WTOLQ No administrator permission, hr=80041003\n"
+            "Set call failed\nPlease Set Supervisor password\n"},
+    SetCase{"FormatErrorSetsNothing", kFailSets, "+++Boot Mode\n*Legacy\n\nstray\n", false, "",
+            "", RC_INVALID_INPUT_FILE_FORMAT,
+            kHeading + "wrong input format in line 4-> stray\n"},
+    SetCase{"WrongDescriptionSetsNothing", kFailSets, "+++Boot Mode\n*Legacy\n\n+++Nothing\n",
+            false, "", "", RC_WRONG_DESCRIPTION, kHeading +
+            "Wrong description or input is included in inputFile\n\nWrong Input\n"
+            "Nothing -> wrong description\n\nif you want to force setting , enter force option\n"}),
     apply_test::CaseName());
 
-INSTANTIATE_TEST_SUITE_P(
-    SingleItems, ApplySetCommand,
-    ::testing::Values(
-        SetCase{"ChangedIgnoringCase", "", "", "POWER (ac)", "oFF", RC_SUCCESS,
-                kHeading + "Item : Power (AC)\nSuccessfully set to Off\n" + kFooter},
-        SetCase{"AlreadyCurrent", "", "", "caf\xC9", "OUI", RC_SUCCESS,
-                kHeading + "Item : Caf\xC9\nNo change\n" + kFooter},
-        SetCase{"ReadOnly", "answer Set item=0x0100 retcode=7\n", "", "Boot Mode", "Legacy",
-                RC_SUCCESS,
-                kHeading + "Item : Boot Mode\nFailed to set to Legacy, this option is not " +
-                    "selectable with this interface, Read Only Value\n" + kFooter},
-        SetCase{"CallFailed", kFailSets, "", "Boot Mode", "Legacy", RC_SUCCESS,
-                kHeading + kCallFailed + "Item : Boot Mode\nFailed to set to Legacy\n" + kFooter},
-        SetCase{"NoPassword", "answer Set item=0x0100 retcode=10\n", "", "Boot Mode", "UEFI",
-                RC_NO_SUPERVISOR_PASSWORD, kHeading + "Please Set Supervisor password\n"},
-        SetCase{"NonAsciiNotFolded", kFailSets, "", "caf\xE9", "oui", RC_TARGET_ITEM_NOT_FOUND,
-                "\nWrong Input\ncaf\xE9 -> wrong description\n\n"},
-        SetCase{"UntrimmedOption", kFailSets, "", "Boot Mode", "UEFI ", RC_TARGET_OPTION_NOT_FOUND,
-                "\nWrong Input\nUEFI  -> wrong option, no options match input\n\n"}),
+INSTANTIATE_TEST_SUITE_P(SingleItems, ApplySetCommand, ::testing::Values(
+    SetCase{"ChangedIgnoringCase", "", "", false, "POWER (ac)", "oFF", RC_SUCCESS,
+            kHeading + "Item : Power (AC)\nSuccessfully set to Off\n" + kFooter},
+    SetCase{"AlreadyCurrent", "", "", false, "caf\xC9", "OUI", RC_SUCCESS,
+            kHeading + "Item : Caf\xC9\nNo change\n" + kFooter},
+    SetCase{"ReadOnly", "answer Set item=0x0100 retcode=7\n", "", false, "Boot Mode", "Legacy",
+            RC_SUCCESS, kHeading + "Item : Boot Mode\nFailed to set to Legacy, this option is "
+            "not selectable with this interface, Read Only Value\n" + kFooter},
+    SetCase{"CallFailed", kFailSets, "", false, "Boot Mode", "Legacy", RC_SUCCESS,
+            kHeading + kCallFailed + "Item : Boot Mode\nFailed to set to Legacy\n" + kFooter},
+    SetCase{"NoPassword", "answer Set item=0x0100 retcode=10\n", "", false, "Boot Mode", "UEFI",
+            RC_NO_SUPERVISOR_PASSWORD, kHeading + "Please Set Supervisor password\n"},
+    SetCase{"NonAsciiNotFolded", kFailSets, "", false, "caf\xE9", "oui",
+            RC_TARGET_ITEM_NOT_FOUND, "\nWrong Input\ncaf\xE9 -> wrong description\n\n"},
+    SetCase{"UntrimmedOption", kFailSets, "", false, "Boot Mode", "UEFI ",
+            RC_TARGET_OPTION_NOT_FOUND,
+            "\nWrong Input\nUEFI  -> wrong option, no options match input\n\n"}),
     apply_test::CaseName());
+// clang-format on
 
 }  // namespace
