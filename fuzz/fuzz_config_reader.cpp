@@ -68,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     const std::vector<std::string> lines = ReadLines(harness.path);
+    std::remove(harness.path.c_str());
     for (const bool force : {false, true}) {
         harness.tool->wrongDescriptions.clear();
         harness.tool->wrongOptions.clear();
