@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bios/com_handles.h"
+#include "simcom/sdk_remainder.h"
 
 #include <atomic>
 #include <utility>
@@ -31,7 +32,7 @@ inline const IID& InterfaceIdOf<IEnumWbemClassObject>() {
 // `SelfId` with a pointer to the concrete object: that is how simcom recognises its own
 // objects behind an interface pointer it is handed, without trusting a cast.
 template <typename Interface, const IID& SelfId>
-class ComObject : public Interface {
+class ComObject : public SdkInterface<Interface>::type {
   public:
     ComObject(const ComObject&) = delete;
     ComObject& operator=(const ComObject&) = delete;

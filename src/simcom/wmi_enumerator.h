@@ -18,8 +18,8 @@ class WbemEnumerator final : public ComObject<IEnumWbemClassObject, IID_Simulate
     // `className` names the enumeration in fault rules.
     WbemEnumerator(std::u16string className, std::vector<ComPtr<IWbemClassObject>> objects);
 
-    // IEnumWbemClassObject: every method this stand-in implements; the remaining ones of the
-    // SDK's interface go here, answering E_NOTIMPL.
+    // IEnumWbemClassObject: every method this stand-in implements; on Windows the remaining
+    // ones of the SDK's interface come from SdkInterface, answering E_NOTIMPL.
     HRESULT STDMETHODCALLTYPE Next(long lTimeout, ULONG uCount, IWbemClassObject** apObjects,
                                    ULONG* puReturned) override;
 

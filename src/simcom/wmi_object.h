@@ -24,8 +24,8 @@ class WbemObject final : public ComObject<IWbemClassObject, IID_SimulatedWbemObj
 
     WbemObject(std::u16string owner, Kind kind);
 
-    // IWbemClassObject: every method of the interface that this stand-in implements. A build
-    // against the SDK's full interface adds the remaining ones here, answering E_NOTIMPL.
+    // IWbemClassObject: every method of the interface that this stand-in implements; on Windows
+    // the remaining ones of the SDK's interface come from SdkInterface, answering E_NOTIMPL.
     HRESULT STDMETHODCALLTYPE Get(LPCWSTR wszName, long lFlags, VARIANT* pVal, CIMTYPE* pType,
                                   long* plFlavor) override;
     HRESULT STDMETHODCALLTYPE Put(LPCWSTR wszName, long lFlags, VARIANT* pVal,

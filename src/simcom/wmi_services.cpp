@@ -142,6 +142,20 @@ HRESULT WbemLocator::ConnectServer(const BSTR strNetworkResource, const BSTR, co
     });
 }
 
+#ifdef _WIN32
+HRESULT WbemServices::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr || riid != IID_IClientSecurity) return Base::QueryInterface(riid, object);
+    *object = static_cast<IClientSecurity*>(this);
+    AddRef();
+    return S_OK;
+}
+
+HRESULT WbemServices::SetBlanket(IUnknown* pProxy, DWORD, DWORD, OLECHAR*, DWORD, DWORD, void*,
+                                 DWORD) {
+    return SimulatedProxyBlanket(pProxy);
+}
+#endif
+
 }  // namespace velorin::simcom
 
 HRESULT CreateSimulatedLocator(IWbemLocator** locator) {

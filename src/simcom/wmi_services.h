@@ -11,15 +11,41 @@ namespace velorin::simcom {
 extern const IID IID_SimulatedServices;
 extern const IID IID_SimulatedLocator;
 
-class WbemServices final : public ComObject<IWbemServices, IID_SimulatedServices> {
+#ifdef _WIN32
+// Windows' CoSetProxyBlanket sets the blanket through the object's IClientSecurity, which an
+// in-process object has to provide itself.
+using ServicesSecurity = IClientSecurity;
+#else
+struct NoClientSecurity {};
+using ServicesSecurity = NoClientSecurity;
+#endif
+
+class WbemServices final : public ComObject<IWbemServices, IID_SimulatedServices>,
+                           public ServicesSecurity {
   public:
     using Base = ComObject<IWbemServices, IID_SimulatedServices>;
     static constexpr const IID& kSelfId = IID_SimulatedServices;
 
     explicit WbemServices(const NamespaceSpec& space) : space_(space) {}
 
-    // IWbemServices: every method this stand-in implements; the remaining ones of the SDK's
-    // interface go here, answering E_NOTIMPL.
+#ifdef _WIN32
+    // IUnknown of both bases.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return Base::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Base::Release(); }
+
+    // IClientSecurity: the blanket meets the machine's CoSetProxyBlanket fault rule.
+    HRESULT STDMETHODCALLTYPE QueryBlanket(IUnknown*, DWORD*, DWORD*, OLECHAR**, DWORD*, DWORD*,
+                                           void**, DWORD*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetBlanket(IUnknown* pProxy, DWORD, DWORD, OLECHAR*, DWORD, DWORD,
+                                         void*, DWORD) override;
+    HRESULT STDMETHODCALLTYPE CopyProxy(IUnknown*, IUnknown**) override { return E_NOTIMPL; }
+#endif
+
+    // IWbemServices: every method this stand-in implements; on Windows the remaining ones of
+    // the SDK's interface come from SdkInterface, answering E_NOTIMPL.
     HRESULT STDMETHODCALLTYPE GetObject(const BSTR strObjectPath, long lFlags, IWbemContext* pCtx,
                                         IWbemClassObject** ppObject,
                                         IWbemCallResult** ppCallResult) override;
