@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Whole-process figures: runs /get, /get /o and /set of the built tool on generated machines of
+# 1, 100, 1,000 and 10,000 items (8 options each) and prints, per command and size, the wall
+# time and processor time of one run (user and system), its peak memory, and the cost per item: what a run costs
+# beyond a one-item run, divided by the extra items, so that start-up does not hide growth.
+# Ends with the ratio of the cost per item at 10,000 items to that at 100 and the targets.
+# TOOL=path measures another build of the tool; KEEP=1 keeps the generated files.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+command -v /usr/bin/time >/dev/null || { echo "needs /usr/bin/time (scripts/install-deps.sh)"; exit 1; }
+if [ -z "${TOOL:-}" ]; then
+  cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELORIN_BENCH=ON >/dev/null
+  cmake --build build-bench -j "${JOBS:-2}" --target VelorinBiosConfigTool >/dev/null
+  TOOL=$PWD/build-bench/VelorinBiosConfigTool
+fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/velorin-bench.XXXXXX")
+[ "${KEEP:-0}" = 1 ] || trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+sizes=(1 100 1000 10000)
+# Item codes start at 0x4000, clear of the password items 0x3000 and 0x3001.
+machine() {
+  awk -v n="$1" 'BEGIN {
+    print "manufacturer \"Velorin Corporation\""; print "supervisor-password \"admin\""
+    for (i = 0; i < n; i++) {
+      printf "item 0x%04X \"Setting %05d\" current %d\n", 16384 + i, i, 1 + i % 8
+      for (j = 1; j <= 8; j++) printf "  option \"Choice %d of %05d\"\n", j, i
+    } }'
+}
+# Picks for every item the option after its current one, so that every block changes.
+config() {
+  awk -v n="$1" 'BEGIN {
+    for (i = 0; i < n; i++) {
+      printf "+++Setting %05d\r\n", i; chosen = (1 + i % 8) % 8 + 1
+      for (j = 1; j <= 8; j++) printf "%sChoice %d of %05d\r\n", (j == chosen ? "*" : ""), j, i
+      printf "\r\n"
+    } }'
+}
+# Runs per batch; each figure is the best of five batches, which keeps other load on the
+# machine out of the figures as far as it can.
+batch_runs() { if [ "$1" -le 100 ]; then echo 60; elif [ "$1" -le 1000 ]; then echo 5; else echo 1; fi; }
+batches=5
+
+declare -A wall cpu peak
+best() { awk -v a="$1" -v b="$2" 'BEGIN { print (b == "" || a < b) ? a : b }'; }
+# A /set after the first of a batch sets every item again to the option it already has: the
+# same provider calls and the same save, so a batch needs no reset between its runs.
+run_batch() {  # runs items command...
+  local runs=$1 n=$2; shift 2
+  rm -f "m$n.txt.nvram"
+  for ((r = 0; r < runs; r++)); do VELORIN_MACHINE="m$n.txt" "$@" >/dev/null || return 1; done
+}
+run_case() {  # name items command...
+  local name=$1 n=$2; shift 2
+  local runs e u s b; runs=$(batch_runs "$n")
+  wall[$name,$n]=""; cpu[$name,$n]=""
+  for ((b = 0; b < batches; b++)); do
+    { TIMEFORMAT='%3R %3U %3S'; time (run_batch "$runs" "$n" "$@"); } 2>t.txt ||
+      { echo "$name on $n items failed"; exit 1; }
+    read -r e u s < t.txt
+    wall[$name,$n]=$(best "$(awk -v e="$e" -v r="$runs" 'BEGIN { printf "%.6f", e / r }')" "${wall[$name,$n]}")
+    cpu[$name,$n]=$(best "$(awk -v u="$u" -v s="$s" -v r="$runs" 'BEGIN { printf "%.6f", (u + s) / r }')" "${cpu[$name,$n]}")
+  done
+  rm -f "m$n.txt.nvram"
+  VELORIN_MACHINE="m$n.txt" /usr/bin/time -f "%M" -o t.txt "$@" >/dev/null
+  peak[$name,$n]=$(cat t.txt)
+}
+
+for n in "${sizes[@]}"; do
+  machine "$n" > "m$n.txt"
+  config "$n" > "set$n.txt"
+  run_case get "$n" "$TOOL" /get
+  run_case get-o "$n" "$TOOL" /get /o "out$n.txt"
+  run_case set "$n" "$TOOL" /set "set$n.txt" /pw admin
+done
+
+per_item() {  # name items kind(wall|cpu) -> microseconds per item beyond the one-item run
+  local -n table=$3
+  awk -v a="${table[$1,$2]}" -v b="${table[$1,1]}" -v n="$2" 'BEGIN { printf "%.2f", (a - b) / (n - 1) * 1e6 }'
+}
+printf '%-7s %7s %10s %10s %10s %14s %14s\n' command items wall_s cpu_s peak_MB wall_us/item cpu_us/item
+for name in get get-o set; do
+  for n in "${sizes[@]}"; do
+    wi=-; ci=-
+    [ "$n" -gt 1 ] && wi=$(per_item "$name" "$n" wall) && ci=$(per_item "$name" "$n" cpu)
+    printf '%-7s %7s %10.3f %10.3f %10.1f %14s %14s\n' "$name" "$n" "${wall[$name,$n]}" \
+      "${cpu[$name,$n]}" "$(awk -v k="${peak[$name,$n]}" 'BEGIN { print k / 1024 }')" "$wi" "$ci"
+  done
+done
+
+missed=0
+verdict() {  # label value limit
+  if awk -v v="$2" -v l="$3" 'BEGIN { exit !(v <= l) }'; then echo "met:    $1 = $2 (at most $3)"
+  else echo "MISSED: $1 = $2 (at most $3)"; missed=1; fi
+}
+for name in get get-o set; do
+  ratio=$(awk -v a="$(per_item "$name" 10000 cpu)" -v b="$(per_item "$name" 100 cpu)" \
+    'BEGIN { printf "%.2f", a / b }')
+  verdict "$name cost per item, 10000 items / 100 items (processor time)" "$ratio" 1.3
+done
+verdict "/get of 10000 items, wall seconds" "${wall[get,10000]}" 1.0
+verdict "/set of 10000 blocks, peak MB" "$(awk -v k="${peak[set,10000]}" 'BEGIN { printf "%.1f", k / 1024 }')" 64
+exit "$missed"
