@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for a bounded time; any crash, leak or
 # sanitizer report fails the run. FUZZ_SECONDS sets the time of each target (default 60 in all,
-# shared between the targets).
+# shared between the targets). FUZZ_BUILD_DIR names the build directory (default build-fuzz).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 total=${FUZZ_SECONDS:-60}
-cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+build=${FUZZ_BUILD_DIR:-build-fuzz}
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVELORIN_FUZZ=ON -DVELORIN_BUILD_TESTS=OFF >/dev/null
-cmake --build build-fuzz -j "${JOBS:-2}"
-mapfile -t targets < <(find build-fuzz/fuzz -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x | sort)
+cmake --build "$build" -j "${JOBS:-2}"
+mapfile -t targets < <(find "$build/fuzz" -maxdepth 1 -type f -name 'fuzz_*' -perm -u+x | sort)
 [ ${#targets[@]} -gt 0 ] || { echo "no fuzz target built"; exit 1; }
 each=$(( total / ${#targets[@]} ))
 [ "$each" -ge 5 ] || each=5
 for target in "${targets[@]}"; do
   name=$(basename "$target")
-  corpus="build-fuzz/corpus/$name"
+  corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
   echo "== $name for ${each}s"
-  "$target" -max_total_time="$each" -print_final_stats=0 "$corpus" >"build-fuzz/$name.log" 2>&1 || {
-    tail -n 60 "build-fuzz/$name.log"; echo "$name found a fault"; exit 1; }
+  "$target" -max_total_time="$each" -print_final_stats=0 "$corpus" >"$build/$name.log" 2>&1 || {
+    tail -n 60 "$build/$name.log"; echo "$name found a fault"; exit 1; }
 done
 echo "fuzzers: ${#targets[@]} passed, 0 failed"
