@@ -1,6 +1,7 @@
 # Fails unless the executable EXE imports only Windows system DLLs (the C++ runtime and
 # winpthread must be linked in, or the tool would not start on a clean machine).
 # Usage: cmake -DOBJDUMP=... -DEXE=... -P check_imports.cmake
+cmake_minimum_required(VERSION 3.25)
 set(system_dlls kernel32.dll msvcrt.dll ole32.dll oleaut32.dll version.dll advapi32.dll user32.dll)
 execute_process(COMMAND "${OBJDUMP}" -p "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -43,7 +43,8 @@ void ConsolePrintW(const wchar_t* format, ...) {
         va_start(args, format);
         const int written = std::vswprintf(buffer.data(), buffer.size(), format, args);
         va_end(args);
-        if (written >= 0) {
+        // C's vswprintf fails on a buffer that is too small; MinGW's returns the full length.
+        if (written >= 0 && static_cast<size_t>(written) < buffer.size()) {
             std::string narrow(static_cast<size_t>(written), '\0');
             for (size_t i = 0; i < narrow.size(); ++i) {
                 narrow[i] = static_cast<char>(static_cast<unsigned char>(buffer[i] & 0xFF));

@@ -1,14 +1,33 @@
 #include "sim/text_syntax.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 namespace velorin::sim {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 bool IsWordChar(char c) { return !IsBlank(c) && c != '#' && c != '"' && c != '='; }
+
+// Windows refuses to open a file for the moment that another process renames a new one over it
+// (a sharing violation), so a reader there tries again for a while, as the writer does.
+#ifdef _WIN32
+constexpr int kOpenAttempts = 50;
+#else
+constexpr int kOpenAttempts = 1;
+#endif
+
+void OpenForReading(const std::filesystem::path& file, std::ifstream& in) {
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        if (attempt > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        in.open(file, std::ios::binary);
+        if (in.is_open()) return;
+        in.clear();
+    }
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -185,7 +204,8 @@ bool ReadWholeFile(const std::string& path, std::string* contents) {
     std::filesystem::path file = std::filesystem::u8path(path);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) return false;
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in;
+    OpenForReading(file, in);
     if (!in) return false;
     contents->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();

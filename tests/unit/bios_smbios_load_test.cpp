@@ -15,6 +15,7 @@
 namespace {
 
 using bios_test::CaptureOutput;
+using bios_test::FaultReachesCom;
 using bios_test::UseMachine;
 
 void ForgetCachedTable() { ProcessSmbiosCache().loaded = false; }
@@ -50,6 +51,7 @@ TEST(BiosSmbiosLoad, FailuresEitherLeaveTheReadOpenOrGiveAnEmptyTable) {
         {"fault Get \"MSSMBios_RawSMBiosTables.SMBiosData\" hr=0x80041001", true},
     };
     for (const auto& [rule, counted] : rows) {
+        if (!FaultReachesCom(rule)) continue;
         SCOPED_TRACE(rule);
         ForgetCachedTable();
         UseMachine(rule);

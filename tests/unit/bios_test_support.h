@@ -5,6 +5,7 @@
 #include "bios/com_handles.h"
 #include "bios/wtolq_core.h"
 #include "sim/machine.h"
+#include "simcom/sdk_remainder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,18 @@ inline void UseMachine(const std::string& text, const std::string& path = "bios_
     ASSERT_EQ(error, "") << text;
 }
 
+// On Windows COM itself is the system's: the machine's fault rules for CoInitializeEx and
+// CoInitializeSecurity cannot reach it, so cases that need them are left out there.
+inline bool FaultReachesCom(const std::string& rule) {
+#ifdef _WIN32
+    return rule.find("CoInitializeEx") == std::string::npos &&
+           rule.find("CoInitializeSecurity") == std::string::npos;
+#else
+    (void)rule;
+    return true;
+#endif
+}
+
 // Out-values of every operation, each starting from a recognisable value.
 struct Outputs {
     uint16_t number = 0x5555;
@@ -43,9 +56,10 @@ const uint8_t kRawInput[RAW_CALL_DATA_BYTES] = {1, 2,  3,  4,  5,  6,  7,  8,
                                                 9, 10, 11, 12, 13, 14, 15, 16};
 
 // A COM object on the test's stack: Release never deletes, and refs() shows whether every
-// reference handed out came back.
+// reference handed out came back. Against the SDK's headers the methods no test needs answer
+// E_NOTIMPL.
 template <typename Interface, const IID& kId>
-class StackComObject : public Interface {
+class StackComObject : public velorin::simcom::SdkInterface<Interface>::type {
   public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         const bool known = riid == IID_IUnknown || riid == kId;
@@ -89,7 +103,7 @@ class FakeClassObject final : public StackComObject<IWbemClassObject, IID_IWbemC
 
     HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, long, VARIANT* value, CIMTYPE*, long*) override {
         auto found = properties.find(name);
-        if (found == properties.end()) return WBEM_E_NOT_FOUND;
+        if (found == properties.end()) return (HRESULT)WBEM_E_NOT_FOUND;
         VariantInit(value);
         return VariantCopy(value, &found->second.get());
     }
@@ -100,7 +114,7 @@ class FakeClassObject final : public StackComObject<IWbemClassObject, IID_IWbemC
     HRESULT STDMETHODCALLTYPE SpawnInstance(long, IWbemClassObject** instance) override {
         *instance = spawned;
         if (spawned != nullptr) spawned->AddRef();
-        return spawned != nullptr ? S_OK : WBEM_E_FAILED;
+        return spawned != nullptr ? S_OK : (HRESULT)WBEM_E_FAILED;
     }
     HRESULT STDMETHODCALLTYPE GetMethod(LPCWSTR, long, IWbemClassObject**,
                                         IWbemClassObject**) override {
@@ -119,7 +133,7 @@ class FakeServices final : public StackComObject<IWbemServices, IID_IWbemService
                                         IWbemCallResult**) override {
         *object = dataBufferClass;
         if (dataBufferClass != nullptr) dataBufferClass->AddRef();
-        return dataBufferClass != nullptr ? S_OK : WBEM_E_NOT_FOUND;
+        return dataBufferClass != nullptr ? S_OK : (HRESULT)WBEM_E_NOT_FOUND;
     }
     HRESULT STDMETHODCALLTYPE CreateInstanceEnum(const BSTR, long, IWbemContext*,
                                                  IEnumWbemClassObject**) override {

@@ -14,6 +14,7 @@
 namespace {
 
 using bios_test::CaptureOutput;
+using bios_test::FaultReachesCom;
 using bios_test::Outputs;
 using bios_test::UseMachine;
 
@@ -151,6 +152,7 @@ const FaultRow kFaultRows[] = {
 
 TEST(BiosWTolq, EachFailurePrintsItsOwnLine) {
     for (const FaultRow& row : kFaultRows) {
+        if (!FaultReachesCom(row.fault)) continue;
         SCOPED_TRACE(std::string(row.operation) + " / " + row.fault);
         Outputs o;
         const Outcome outcome =

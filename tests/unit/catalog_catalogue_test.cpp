@@ -161,6 +161,8 @@ TEST(CatalogExport, WritesTheListingToTheConsoleOrReplacesTheFileWhole) {
         {MACHINE, "directory", "", "12", "can't write the output file out.txt\n", "(directory)"},
     };
     for (const auto& [machine, existing, item, result, output, contents] : cases) {
+        fs::create_directories(directory.parent_path());
+        fs::current_path(directory.parent_path());  // Windows cannot remove the working folder
         fs::remove_all(directory);
         fs::create_directories(directory);
         fs::current_path(directory);

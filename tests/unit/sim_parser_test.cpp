@@ -8,6 +8,20 @@
 namespace velorin::sim::testing {
 namespace {
 
+// Sets an environment variable, or removes it when `value` is null. Windows has no setenv, and
+// there an empty value removes the variable too, which the machine reads as unset alike.
+void SetEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+    _putenv_s(name, value != nullptr ? value : "");
+#else
+    if (value != nullptr) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+#endif
+}
+
 struct TextCase {
     const char* written;  // the quoted text as it stands in the file
     Text decoded;
@@ -105,8 +119,8 @@ TEST(SimParser, CurrentReadsTheNamedFileAndReportsItsErrorsOnStderr) {
     std::string folder = FreshFolder("sim_parser_current");
     std::ofstream(folder + "/broken.machine") << "revision 6\nitem 1 \"A\" current x\n";
     auto current = [&](const char* machine) {
-        setenv("VELORIN_MACHINE", machine, 1);
-        setenv("XDG_STATE_HOME", folder.c_str(), 1);
+        SetEnvironment("VELORIN_MACHINE", machine);
+        SetEnvironment("XDG_STATE_HOME", folder.c_str());
         Machine::SetCurrent(nullptr);
         Machine& m = Machine::Current();
         std::exit(&m == &Machine::Current() && m.Installed() ? 0 : 3);
@@ -130,8 +144,8 @@ TEST(SimParser, SamplePersistsUnderTheStateFolder) {
         {nullptr, nullptr, ""},
     };
     for (const Case& c : cases) {
-        c.xdg ? setenv("XDG_STATE_HOME", c.xdg, 1) : unsetenv("XDG_STATE_HOME");
-        c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+        SetEnvironment("XDG_STATE_HOME", c.xdg);
+        SetEnvironment("HOME", c.home);
         EXPECT_EQ(Machine::SampleNvramPath(), c.expected);
     }
 }

@@ -49,7 +49,7 @@ inline std::string FreshFolder(const std::string& name) {
     std::filesystem::path folder = std::filesystem::path(VELORIN_TEST_TMP) / name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    return folder.string();
+    return folder.generic_string();  // "/" on Windows too: tests build regexes from it
 }
 
 }  // namespace velorin::sim::testing
