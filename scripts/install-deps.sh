@@ -2,6 +2,8 @@
 # Installs what the build and the tests need on Debian (run as root, or with sudo available).
 set -euo pipefail
 packages=(cmake g++ make libgtest-dev clang libclang-rt-dev)
+# libbenchmark-dev, valgrind and time: the benchmarks and scripts/valgrind-blackbox.sh
+packages+=(libbenchmark-dev valgrind time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
