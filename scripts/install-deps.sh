@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian (run as root, or with sudo available).
 set -euo pipefail
-packages=(cmake g++ make libgtest-dev clang libclang-rt-dev)
+# mingw-w64, wine64, googletest (sources) and unzip: the Windows build, scripts/test-windows.sh
+packages=(cmake g++ make libgtest-dev googletest clang libclang-rt-dev mingw-w64 wine64 unzip)
 # libbenchmark-dev, valgrind and time: the benchmarks and scripts/valgrind-blackbox.sh
 packages+=(libbenchmark-dev valgrind time)
 missing=()
