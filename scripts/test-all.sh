@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a normal build, then one with AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the fuzzers for a bounded time.
+# Builds and runs every test: a normal build, one with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the black-box suite under valgrind, the fuzzers for a bounded
+# time, and the Windows build under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -17,7 +18,9 @@ run_suite build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELORIN_SANITIZE=ON
-if [ -d fuzz ]; then
-  echo "== fuzzers"
-  scripts/run-fuzzers.sh
-fi
+echo "== black-box suite under valgrind memcheck"
+VALGRIND_TOOL=build/VelorinBiosConfigTool scripts/valgrind-blackbox.sh
+echo "== fuzzers"
+scripts/run-fuzzers.sh
+echo "== Windows build under Wine"
+scripts/test-windows.sh
