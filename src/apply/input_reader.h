@@ -31,7 +31,6 @@ struct TypedSetting {
 
 std::vector<std::string> ReadLines(const std::string& fileName);
 bool InputFileExists(const std::string& fileName);
-ParsedConfig ParseConfigLines(ConfigTool& tool, const std::vector<std::string>& lines,
-                              bool force);
+ParsedConfig ParseConfigLines(ConfigTool& tool, const std::vector<std::string>& lines, bool force);
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
                                const std::string& valueText);

@@ -9,7 +9,7 @@
 
 template <typename T>
 class ComPtr {
-public:
+  public:
     ComPtr() = default;
     explicit ComPtr(T* adopted) : ptr_(adopted) {}
     ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
@@ -35,12 +35,12 @@ public:
     }
     T* release() { return std::exchange(ptr_, nullptr); }
 
-private:
+  private:
     T* ptr_ = nullptr;
 };
 
 class UniqueBstr {
-public:
+  public:
     UniqueBstr() = default;
     explicit UniqueBstr(BSTR adopted) : bstr_(adopted) {}
     UniqueBstr(UniqueBstr&& other) noexcept : bstr_(std::exchange(other.bstr_, nullptr)) {}
@@ -60,12 +60,12 @@ public:
     }
     BSTR release() { return std::exchange(bstr_, nullptr); }
 
-private:
+  private:
     BSTR bstr_ = nullptr;
 };
 
 class UniqueVariant {
-public:
+  public:
     UniqueVariant() { VariantInit(&var_); }
     UniqueVariant(const UniqueVariant&) = delete;
     UniqueVariant& operator=(const UniqueVariant&) = delete;
@@ -80,12 +80,12 @@ public:
     }
     void reset() { VariantClear(&var_); }
 
-private:
+  private:
     VARIANT var_;
 };
 
 class UniqueSafeArray {
-public:
+  public:
     UniqueSafeArray() = default;
     explicit UniqueSafeArray(SAFEARRAY* adopted) : array_(adopted) {}
     UniqueSafeArray(const UniqueSafeArray&) = delete;
@@ -100,13 +100,13 @@ public:
     }
     SAFEARRAY* release() { return std::exchange(array_, nullptr); }
 
-private:
+  private:
     SAFEARRAY* array_ = nullptr;
 };
 
 // Holds SafeArrayAccessData for as long as it lives.
 class SafeArrayDataLock {
-public:
+  public:
     explicit SafeArrayDataLock(SAFEARRAY* array) : array_(array) {
         status_ = SafeArrayAccessData(array_, &data_);
     }
@@ -120,7 +120,7 @@ public:
     const void* data() const { return data_; }
     void* data() { return data_; }
 
-private:
+  private:
     SAFEARRAY* array_;
     void* data_ = nullptr;
     HRESULT status_;

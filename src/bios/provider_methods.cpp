@@ -154,10 +154,10 @@ void CopyBoundedText(BSTR source, wchar_t* target, size_t units) {
     target[length] = L'\0';
 }
 
-bool PutInParam(IWbemClassObject& inParams, const ParamSpec& spec, const InValue& value) {
+bool PutInParam(IWbemClassObject& inParams, const ParamSpec& paramSpec, const InValue& value) {
     UniqueVariant variant;
     CIMTYPE cimType = CIM_UINT16;
-    if (spec.kind == ParamKind::Number) {
+    if (paramSpec.kind == ParamKind::Number) {
         variant.get().vt = VT_I4;
         variant.get().lVal = value.number;
     } else {
@@ -165,40 +165,40 @@ bool PutInParam(IWbemClassObject& inParams, const ParamSpec& spec, const InValue
         variant.get().bstrVal = MakeBstr(value.text != nullptr ? value.text : L"").release();
         cimType = CIM_STRING;
     }
-    const HRESULT hr = inParams.Put(spec.name, 0, &variant.get(), cimType);
+    const HRESULT hr = inParams.Put(paramSpec.name, 0, &variant.get(), cimType);
     if (FAILED(hr)) {
-        PrintHr(spec.failure, hr);
+        PrintHr(paramSpec.failure, hr);
         return false;
     }
     return true;
 }
 
-bool BuildInParams(const WTolqCore& core, const MethodSpec& spec, const InValue* values,
+bool BuildInParams(const WTolqCore& core, const MethodSpec& methodSpec, const InValue* values,
                    ComPtr<IWbemClassObject>& inParams) {
-    IWbemClassObject* signature = core.inSignatures[spec.row].get();
+    IWbemClassObject* signature = core.inSignatures[methodSpec.row].get();
     if (signature == nullptr) return false;  // the class lacks the method
     const HRESULT hr = signature->SpawnInstance(0, inParams.put());
     if (FAILED(hr)) {
         PrintHr(kSpawnFailure, hr);
         return false;
     }
-    for (size_t i = 0; i < spec.inCount; ++i) {
-        if (!PutInParam(*inParams.get(), spec.in[i], values[i])) return false;
+    for (size_t i = 0; i < methodSpec.inCount; ++i) {
+        if (!PutInParam(*inParams.get(), methodSpec.in[i], values[i])) return false;
     }
     return true;
 }
 
-bool ReadOutParam(IWbemClassObject* outParams, const ParamSpec& spec, const OutSlot& slot) {
+bool ReadOutParam(IWbemClassObject* outParams, const ParamSpec& paramSpec, const OutSlot& slot) {
     UniqueVariant value;
     // A method that succeeded without an out-parameter object has none of its outputs.
     const HRESULT hr = outParams != nullptr
-                           ? outParams->Get(spec.name, 0, value.put(), nullptr, nullptr)
+                           ? outParams->Get(paramSpec.name, 0, value.put(), nullptr, nullptr)
                            : (HRESULT)WBEM_E_NOT_FOUND;
     if (FAILED(hr)) {
-        PrintHr(spec.failure, hr);
+        PrintHr(paramSpec.failure, hr);
         return false;
     }
-    if (spec.kind == ParamKind::Number) {
+    if (paramSpec.kind == ParamKind::Number) {
         *slot.number = LowWord(value.get());
     } else if (value.get().vt == VT_BSTR && value.get().bstrVal != nullptr) {
         CopyBoundedText(value.get().bstrVal, slot.text, slot.units);
@@ -206,17 +206,17 @@ bool ReadOutParam(IWbemClassObject* outParams, const ParamSpec& spec, const OutS
     return true;
 }
 
-int RunProviderMethod(const WTolqCore& core, const MethodSpec& spec, const InValue* in,
+int RunProviderMethod(const WTolqCore& core, const MethodSpec& methodSpec, const InValue* in,
                       const OutSlot* out) {
     if (!core.services) return 0;
     ComPtr<IWbemClassObject> inParams;
-    if (spec.inCount > 0 && !BuildInParams(core, spec, in, inParams)) return 0;
-    const ExecFailureReport report{kAccessDenied,
-                                   [&spec](HRESULT hr) { PrintHr(spec.execFailure, hr); }};
+    if (methodSpec.inCount > 0 && !BuildInParams(core, methodSpec, in, inParams)) return 0;
+    const ExecFailureReport report{
+        kAccessDenied, [&methodSpec](HRESULT hr) { PrintHr(methodSpec.execFailure, hr); }};
     ComPtr<IWbemClassObject> outParams;
-    if (!ExecMethodWithRetries(core, spec.row, inParams.get(), outParams, report)) return 0;
-    for (size_t i = 0; i < spec.outCount; ++i) {
-        if (!ReadOutParam(outParams.get(), spec.out[i], out[i])) return 0;
+    if (!ExecMethodWithRetries(core, methodSpec.row, inParams.get(), outParams, report)) return 0;
+    for (size_t i = 0; i < methodSpec.outCount; ++i) {
+        if (!ReadOutParam(outParams.get(), methodSpec.out[i], out[i])) return 0;
     }
     return 1;
 }

@@ -42,5 +42,4 @@ bool FindSmbiosStructureIn(const uint8_t* table, size_t tableLength, uint8_t* bu
                            uint32_t& capacity);
 // Writes string `number` of a structure of `structureSize` bytes as UTF-16 into `text`
 // (SMBIOS_TEXT_COPY_UNITS units at most, terminator included), or an empty text.
-void GetSmbiosString(const uint8_t* structure, size_t structureSize, uint8_t number,
-                     wchar_t* text);
+void GetSmbiosString(const uint8_t* structure, size_t structureSize, uint8_t number, wchar_t* text);

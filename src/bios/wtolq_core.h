@@ -33,7 +33,7 @@ constexpr size_t GET_STRING_OPTION_UNITS = 21;  // any other index: an option's 
 constexpr size_t RAW_CALL_DATA_BYTES = 16;
 
 class WTolqCore {
-public:
+  public:
     WTolqCore() = default;
     virtual ~WTolqCore();
     WTolqCore(const WTolqCore&) = delete;
@@ -69,7 +69,7 @@ public:
     UniqueBstr className;
     UniqueBstr instancePath;
 
-private:
+  private:
     // Set while this object holds a CoInitializeEx that Uninit must balance.
     bool comInitialized_ = false;
 };

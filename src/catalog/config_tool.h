@@ -18,7 +18,7 @@
 using OptionTable = std::map<std::string, int>;
 
 class ConfigTool {
-public:
+  public:
     // Creates the WTolqCore and calls its Init; a failed Init shows at the first provider call.
     ConfigTool();
 

@@ -59,23 +59,23 @@ const std::vector<NamespaceSpec>& Namespaces() {
     return namespaces;
 }
 
-std::u16string RelativePath(const ClassSpec& spec) {
-    std::u16string path(spec.name);
+std::u16string RelativePath(const ClassSpec& classSpec) {
+    std::u16string path(classSpec.name);
     path += u".InstanceName=\"";
-    path += spec.instanceName;
+    path += classSpec.instanceName;
     path += u'"';
     return path;
 }
 
-ComPtr<WbemObject> MakeInstance(const NamespaceSpec& space, const ClassSpec& spec) {
-    ComPtr<WbemObject> instance = MakeClassObject(spec)->Copy(WbemObject::Kind::Instance);
-    std::u16string relativePath = RelativePath(spec);
+ComPtr<WbemObject> MakeInstance(const NamespaceSpec& space, const ClassSpec& classSpec) {
+    ComPtr<WbemObject> instance = MakeClassObject(classSpec)->Copy(WbemObject::Kind::Instance);
+    std::u16string relativePath = RelativePath(classSpec);
     std::u16string path =
         std::u16string(kServer) + std::u16string(space.name) + u':' + relativePath;
     FillText(instance->Define(u"__PATH", CIM_STRING), path);
     FillText(instance->Define(u"__RELPATH", CIM_STRING), relativePath);
-    FillText(instance->Define(u"InstanceName", CIM_STRING), spec.instanceName);
-    spec.fillInstance(*instance.get());
+    FillText(instance->Define(u"InstanceName", CIM_STRING), classSpec.instanceName);
+    classSpec.fillInstance(*instance.get());
     return instance;
 }
 
@@ -89,33 +89,34 @@ const NamespaceSpec* FindNamespace(std::u16string_view name) {
 }
 
 const ClassSpec* FindClass(const NamespaceSpec& space, std::u16string_view name) {
-    for (const ClassSpec& spec : space.classes) {
-        if (SameName(spec.name, name)) return &spec;
+    for (const ClassSpec& classSpec : space.classes) {
+        if (SameName(classSpec.name, name)) return &classSpec;
     }
     return nullptr;
 }
 
-ComPtr<WbemObject> MakeClassObject(const ClassSpec& spec) {
+ComPtr<WbemObject> MakeClassObject(const ClassSpec& classSpec) {
     ComPtr<WbemObject> object =
-        MakeObject<WbemObject>(std::u16string(spec.name), WbemObject::Kind::Class);
-    FillText(object->Define(u"__CLASS", CIM_STRING), spec.name);
-    for (const PropertySpec& property : spec.properties) {
+        MakeObject<WbemObject>(std::u16string(classSpec.name), WbemObject::Kind::Class);
+    FillText(object->Define(u"__CLASS", CIM_STRING), classSpec.name);
+    for (const PropertySpec& property : classSpec.properties) {
         FillNull(object->Define(property.name, property.type));
     }
-    if (spec.hasMethods) object->ProvideMethods();
+    if (classSpec.hasMethods) object->ProvideMethods();
     return object;
 }
 
 std::vector<ComPtr<IWbemClassObject>> MakeInstances(const NamespaceSpec& space,
-                                                    const ClassSpec& spec) {
+                                                    const ClassSpec& classSpec) {
     std::vector<ComPtr<IWbemClassObject>> instances;
-    if (spec.fillInstance != nullptr) instances.emplace_back(MakeInstance(space, spec).release());
+    if (classSpec.fillInstance != nullptr)
+        instances.emplace_back(MakeInstance(space, classSpec).release());
     return instances;
 }
 
 ComPtr<WbemObject> MakeDataBuffer(const std::vector<uint8_t>& bytes) {
-    const ClassSpec* spec = FindClass(*FindNamespace(u"ROOT\\velorin"), u"DataBuffer");
-    ComPtr<WbemObject> buffer = MakeClassObject(*spec)->Copy(WbemObject::Kind::Instance);
+    const ClassSpec* classSpec = FindClass(*FindNamespace(u"ROOT\\velorin"), u"DataBuffer");
+    ComPtr<WbemObject> buffer = MakeClassObject(*classSpec)->Copy(WbemObject::Kind::Instance);
     FillBytes(buffer->Define(u"Bytes", kByteArray), bytes);
     return buffer;
 }

@@ -33,10 +33,10 @@ struct NamespaceSpec {
 const NamespaceSpec* FindNamespace(std::u16string_view name);
 const ClassSpec* FindClass(const NamespaceSpec& space, std::u16string_view name);
 
-ComPtr<WbemObject> MakeClassObject(const ClassSpec& spec);
+ComPtr<WbemObject> MakeClassObject(const ClassSpec& classSpec);
 // The class's instances as they stand on the machine now (none or one).
 std::vector<ComPtr<IWbemClassObject>> MakeInstances(const NamespaceSpec& space,
-                                                    const ClassSpec& spec);
+                                                    const ClassSpec& classSpec);
 // A DataBuffer instance holding `bytes`, as the provider embeds it in its answers.
 ComPtr<WbemObject> MakeDataBuffer(const std::vector<uint8_t>& bytes);
 

@@ -65,9 +65,9 @@ HRESULT WbemServices::GetObject(const BSTR strObjectPath, long, IWbemContext*,
     std::u16string path = TextOf(strObjectPath);
     return WithFault("GetObject", path, [&]() -> HRESULT {
         if (ppObject == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
-        const ClassSpec* spec = FindClass(space_, path);
-        if (spec == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
-        *ppObject = MakeClassObject(*spec).release();
+        const ClassSpec* classSpec = FindClass(space_, path);
+        if (classSpec == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
+        *ppObject = MakeClassObject(*classSpec).release();
         return WBEM_S_NO_ERROR;
     });
 }
@@ -109,9 +109,10 @@ HRESULT WbemServices::ExecMethod(const BSTR strObjectPath, const BSTR strMethodN
 HRESULT WbemServices::Enumerate(std::u16string_view className,
                                 IEnumWbemClassObject** ppEnum) const {
     if (ppEnum == nullptr) return (HRESULT)WBEM_E_INVALID_PARAMETER;
-    const ClassSpec* spec = FindClass(space_, className);
-    if (spec == nullptr) return (HRESULT)WBEM_E_INVALID_CLASS;
-    *ppEnum = MakeObject<WbemEnumerator>(std::u16string(spec->name), MakeInstances(space_, *spec))
+    const ClassSpec* classSpec = FindClass(space_, className);
+    if (classSpec == nullptr) return (HRESULT)WBEM_E_INVALID_CLASS;
+    *ppEnum = MakeObject<WbemEnumerator>(std::u16string(classSpec->name),
+                                         MakeInstances(space_, *classSpec))
                   .release();
     return WBEM_S_NO_ERROR;
 }
@@ -120,9 +121,9 @@ HRESULT WbemServices::CallMethod(std::u16string_view path, std::u16string_view m
                                  IWbemClassObject* in, IWbemClassObject** out) const {
     std::u16string_view className = ClassOfPath(path);
     if (className.empty()) return (HRESULT)WBEM_E_INVALID_OBJECT_PATH;
-    const ClassSpec* spec = FindClass(space_, className);
-    if (spec == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
-    if (!spec->hasMethods) return (HRESULT)WBEM_E_INVALID_METHOD;
+    const ClassSpec* classSpec = FindClass(space_, className);
+    if (classSpec == nullptr) return (HRESULT)WBEM_E_NOT_FOUND;
+    if (!classSpec->hasMethods) return (HRESULT)WBEM_E_INVALID_METHOD;
     return RunProviderMethod(method, in, out);
 }
 

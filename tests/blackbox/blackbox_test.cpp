@@ -141,9 +141,7 @@ std::vector<Section> SplitSections(const std::string& path) {
     return sections;
 }
 
-std::string FirstWord(const std::string& text) {
-    return text.substr(0, text.find(' '));
-}
+std::string FirstWord(const std::string& text) { return text.substr(0, text.find(' ')); }
 
 std::string AfterFirstWord(const std::string& text) {
     const size_t space = text.find(' ');
@@ -268,7 +266,8 @@ std::string FoldCrLf(std::string text) {
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
     return text;
