@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <string>
 
 namespace apply_test {
@@ -81,3 +82,12 @@ inline std::string WriteTempFile(const std::string& bytes) {
 }
 
 }  // namespace apply_test
+
+// Prints a case as its name in test listings instead of its bytes. It lives in the unnamed
+// namespace that holds each test file's case structs, so lookup finds it there.
+namespace {
+template <typename Case>
+auto operator<<(std::ostream& os, const Case& testCase) -> decltype(testCase.name, os) {
+    return os << testCase.name;
+}
+}  // namespace
