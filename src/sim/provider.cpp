@@ -21,11 +21,6 @@ constexpr size_t kRawRequestBytes = 21;
 constexpr size_t kRawFlagByte = 4;
 constexpr uint8_t kRawDone = 0xAA;
 
-const Value* Param(const Params& in, const char* name, Value::Kind kind) {
-    auto it = in.find(name);
-    return (it != in.end() && it->second.kind == kind) ? &it->second : nullptr;
-}
-
 Answer Reply(uint32_t retCode, Text itemCode, Text data, Effect effect = {}) {
     Params out{{"RetCode", Value::OfNumber(retCode)},
                {"ItemCode", Value::OfText(std::move(itemCode))},
@@ -66,12 +61,12 @@ Answer RawRequest(const Value* request) {
 }
 
 Answer GetRevision(const SessionView& s, const Params& in) {
-    if (in.count("inData")) return RawRequest(Param(in, "inData", Value::Kind::Bytes));
+    if (in.count("inData")) return RawRequest(FindParam(in, "inData", Value::Kind::Bytes));
     return {{{"Revision", Value::OfNumber(s.machine.revision)}}, {}};
 }
 
 Answer EnumSetting(const SessionView& s, const Params& in) {
-    const Value* index = Param(in, "inIndex", Value::Kind::Number);
+    const Value* index = FindParam(in, "inIndex", Value::Kind::Number);
     if (index == nullptr) return Garbage();
     const auto& items = s.machine.items;
     if (index->number == kCountRequest)
@@ -82,8 +77,8 @@ Answer EnumSetting(const SessionView& s, const Params& in) {
 }
 
 Answer GetString(const SessionView& s, const Params& in) {
-    const Value* code = Param(in, "inItemCode", Value::Kind::Number);
-    const Value* index = Param(in, "inIndex", Value::Kind::Text);
+    const Value* code = FindParam(in, "inItemCode", Value::Kind::Number);
+    const Value* index = FindParam(in, "inIndex", Value::Kind::Text);
     const Item* item = code ? s.machine.FindItem(code->number) : nullptr;
     if (item == nullptr || index == nullptr) return Garbage();
     Text itemCode = ItemCodeText(item->code);
@@ -111,8 +106,8 @@ Answer SetPasswordItem(const SessionView& s, uint32_t code, const Text& password
 }
 
 Answer Set(const SessionView& s, const Params& in) {
-    const Value* code = Param(in, "inItemCode", Value::Kind::Number);
-    const Value* data = Param(in, "inSetData", Value::Kind::Text);
+    const Value* code = FindParam(in, "inItemCode", Value::Kind::Number);
+    const Value* data = FindParam(in, "inSetData", Value::Kind::Text);
     if (code == nullptr || data == nullptr) return Garbage();
     if (code->number == kSupervisorPasswordCode || code->number == kUserPasswordCode) {
         return SetPasswordItem(s, code->number, data->text);
@@ -131,7 +126,7 @@ Answer Set(const SessionView& s, const Params& in) {
 }
 
 Answer SetPassword(const SessionView& s, const Params& in) {
-    const Value* password = Param(in, "Password", Value::Kind::Text);
+    const Value* password = FindParam(in, "Password", Value::Kind::Text);
     if (password == nullptr) return RetCodeOnly(kRetGarbage);
     if (password->text != s.machine.supervisorPassword) return RetCodeOnly(kRetNotAuthorised);
     return RetCodeOnly(kRetSuccess, {Effect::Kind::Authorise, 0, 0, u""});

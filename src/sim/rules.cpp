@@ -1,5 +1,7 @@
 #include "sim/rules.h"
 
+#include "sim/text_syntax.h"
+
 #include <algorithm>
 #include <array>
 
@@ -24,25 +26,12 @@ constexpr std::array<std::string_view, 14> kFaultableCalls = {"CoInitializeEx",
 constexpr std::array<std::string_view, 6> kAnswerableMethods = {
     "GetRevision", "EnumSetting", "GetString", "Set", "SetPassword", "Save"};
 
-char16_t LowerAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 0x20) : c; }
-
-bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](auto x, auto y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
-}
-
 // Get and Put name "Owner.Name"; a rule target without a dot names the property of any owner.
 bool PropertyTargetMatches(std::u16string_view rule, std::u16string_view called) {
     if (rule.find(u'.') != std::u16string_view::npos) return EqualIgnoringAsciiCase(rule, called);
     size_t dot = called.rfind(u'.');
     return EqualIgnoringAsciiCase(
         rule, dot == std::u16string_view::npos ? called : called.substr(dot + 1));
-}
-
-const Value* Find(const Params& params, const char* name, Value::Kind kind) {
-    auto it = params.find(name);
-    return (it != params.end() && it->second.kind == kind) ? &it->second : nullptr;
 }
 
 template <typename Rule, typename Match>
@@ -68,15 +57,15 @@ bool RuleCounter::CountAndCheck() {
 bool AnswerRule::Matches(std::string_view calledMethod, const Params& in) const {
     if (calledMethod != method) return false;
     if (item) {
-        const Value* code = Find(in, "inItemCode", Value::Kind::Number);
+        const Value* code = FindParam(in, "inItemCode", Value::Kind::Number);
         if (code == nullptr || code->number != *item) return false;
     }
     if (indexNumber) {
-        const Value* index = Find(in, "inIndex", Value::Kind::Number);
+        const Value* index = FindParam(in, "inIndex", Value::Kind::Number);
         if (index == nullptr || index->number != *indexNumber) return false;
     }
     if (indexText) {
-        const Value* index = Find(in, "inIndex", Value::Kind::Text);
+        const Value* index = FindParam(in, "inIndex", Value::Kind::Text);
         if (index == nullptr || index->text != *indexText) return false;
     }
     return true;

@@ -1,5 +1,6 @@
 #include "sim/text_syntax.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -264,6 +265,20 @@ Text HexText(uint32_t value, int minDigits) {
     for (; value != 0 || minDigits > 0; value >>= 4, --minDigits)
         digits.insert(0, 1, kHex[value & 0xF]);
     return digits.empty() ? Text(u"0") : digits;
+}
+
+bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b) {
+    const auto lower = [](char16_t c) {
+        return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
+    };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+}
+
+const Value* FindParam(const Params& params, const char* name, Value::Kind kind) {
+    auto it = params.find(name);
+    return (it != params.end() && it->second.kind == kind) ? &it->second : nullptr;
 }
 
 }  // namespace velorin::sim

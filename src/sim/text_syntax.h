@@ -45,4 +45,10 @@ std::string ToUtf8(const Text& text);
 // Upper-case hexadecimal without a prefix, at least `minDigits` digits.
 Text HexText(uint32_t value, int minDigits);
 
+// Names in rules, namespaces, classes and properties compare without regard to ASCII case.
+bool EqualIgnoringAsciiCase(std::u16string_view a, std::u16string_view b);
+
+// The parameter `name` when it is present and of `kind`, else null.
+const Value* FindParam(const Params& params, const char* name, Value::Kind kind);
+
 }  // namespace velorin::sim

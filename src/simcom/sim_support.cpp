@@ -1,18 +1,11 @@
 #include "simcom/sim_support.h"
 
 #include "sim/machine.h"
+#include "sim/text_syntax.h"
 
 #include <cstdint>
 
 namespace velorin::simcom {
-
-namespace {
-
-char16_t FoldAscii(char16_t unit) {
-    return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
-}
-
-}  // namespace
 
 std::u16string TextOf(const wchar_t* text) {
     std::u16string units;
@@ -39,11 +32,7 @@ std::optional<std::string> AsciiOf(std::u16string_view text) {
 }
 
 bool SameName(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-    }
-    return true;
+    return sim::EqualIgnoringAsciiCase(a, b);
 }
 
 BSTR AllocBstr(std::u16string_view text) {
