@@ -157,9 +157,9 @@ std::pair<std::string, std::string> ConfigTool::DescribeSetting(int itemCode, in
             OptionTextOf(*this, itemCode, optionIndex)};
 }
 
-int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
+int ConfigTool::ApplyConfigFile(const ConfigLines& lines, bool force) {
     ConsolePrint("%s", RESULT_HEADING);
-    const ParsedConfig parsed = ParseConfigLines(*this, ReadLines(fileName), force);
+    const ParsedConfig parsed = ParseConfigLines(*this, lines, force);
     if (parsed.result != RC_SUCCESS) return parsed.result;
 
     SetReport report;

@@ -41,11 +41,11 @@ class ApplySetCommand : public ::testing::TestWithParam<SetCase> {};
 TEST_P(ApplySetCommand, ReportsEveryItem) {
     const SetCase& c = GetParam();
     auto tool = apply_test::MakeTool(c.rules);
-    const std::string path = apply_test::WriteTempFile(c.file);
+    const ConfigLines lines(c.file);
     int result = -1;
     EXPECT_EQ(apply_test::Captured([&] {
                   result = c.file.empty() ? tool->ApplySingleItem(c.item, c.value)
-                                          : tool->ApplyConfigFile(path, c.force);
+                                          : tool->ApplyConfigFile(lines, c.force);
               }),
               c.output);
     EXPECT_EQ(result, c.result);
