@@ -1,4 +1,4 @@
-#include "app/file_version.h"
+#include "app/report/file_version.h"
 
 #include <cstring>
 #include <utility>

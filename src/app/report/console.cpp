@@ -1,6 +1,6 @@
-#include "app/console.h"
+#include "app/report/console.h"
 
-#include "app/file_version.h"
+#include "app/report/file_version.h"
 
 #include <windows.h>
 
