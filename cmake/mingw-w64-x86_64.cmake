@@ -8,15 +8,6 @@ find_program(CMAKE_C_COMPILER NAMES ${VELORIN_MINGW_PREFIX}-gcc-posix ${VELORIN_
 find_program(CMAKE_CXX_COMPILER NAMES ${VELORIN_MINGW_PREFIX}-g++-posix ${VELORIN_MINGW_PREFIX}-g++ REQUIRED)
 find_program(CMAKE_RC_COMPILER NAMES ${VELORIN_MINGW_PREFIX}-windres REQUIRED)
 
-# The release executable runs elevated: every function with a local array or a local whose
-# address is taken gets a stack canary, and every image gets ASLR with 64-bit entropy and DEP
-# (binutils sets the last three by default; named here so an older one cannot drop them).
-set(CMAKE_C_FLAGS_INIT "-fstack-protector-strong")
-set(CMAKE_CXX_FLAGS_INIT "-fstack-protector-strong")
-foreach(kind EXE SHARED)
-  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-Wl,--dynamicbase,--high-entropy-va,--nxcompat")
-endforeach()
-
 set(CMAKE_FIND_ROOT_PATH /usr/${VELORIN_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

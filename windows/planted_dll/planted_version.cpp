@@ -1,45 +1,57 @@
-// A stand-in for a version.dll that an attacker places beside the executable. Whenever a
-// process loads it, it leaves a mark file beside itself and says so on standard error, so a
-// check can tell whether it was loaded. Its version calls all fail.
+// A stand-in for a version.dll that an attacker places beside the executable. It leaves mark
+// files beside itself: "planted-dll-loaded-at-start" when a process loads it among the
+// imports resolved at its start, "planted-dll-loaded-later" when it is loaded afterwards
+// (LoadLibrary), and "planted-dll-called" when one of its version calls runs. The calls fail.
 #include <windows.h>
 
 #include <cwchar>
 
 namespace {
 
-void LeaveMark(HINSTANCE self) {
+HINSTANCE self = nullptr;
+
+void LeaveMark(const wchar_t* mark) {
     wchar_t path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(self, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
     wchar_t* name = std::wcsrchr(path, L'\\');
     if (name == nullptr) return;
-    constexpr wchar_t kMark[] = L"planted-dll-ran";
-    if (static_cast<size_t>(name + 1 - path) + sizeof(kMark) / sizeof(wchar_t) > MAX_PATH) return;
-    std::wcscpy(name + 1, kMark);
-    const HANDLE mark =
+    const size_t room = MAX_PATH - static_cast<size_t>(name + 1 - path);
+    if (std::wcslen(mark) >= room) return;
+    std::wcscpy(name + 1, mark);
+    const HANDLE file =
         CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (mark != INVALID_HANDLE_VALUE) CloseHandle(mark);
-    constexpr char kSay[] = "planted version.dll ran\n";
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), kSay, sizeof kSay - 1, &written, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
 }  // namespace
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) LeaveMark(self);
+// `reserved` is non-null for a DLL loaded while the process starts, null for LoadLibrary.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        self = instance;
+        LeaveMark(reserved != nullptr ? L"planted-dll-loaded-at-start"
+                                      : L"planted-dll-loaded-later");
+    }
     return TRUE;
 }
 
 DWORD WINAPI PlantedGetFileVersionInfoSizeW(LPCWSTR, LPDWORD handle) {
+    LeaveMark(L"planted-dll-called");
     if (handle != nullptr) *handle = 0;
     return 0;
 }
 
-BOOL WINAPI PlantedGetFileVersionInfoW(LPCWSTR, DWORD, DWORD, LPVOID) { return FALSE; }
+BOOL WINAPI PlantedGetFileVersionInfoW(LPCWSTR, DWORD, DWORD, LPVOID) {
+    LeaveMark(L"planted-dll-called");
+    return FALSE;
+}
 
-BOOL WINAPI PlantedVerQueryValueW(LPCVOID, LPCWSTR, LPVOID*, PUINT) { return FALSE; }
+BOOL WINAPI PlantedVerQueryValueW(LPCVOID, LPCWSTR, LPVOID*, PUINT) {
+    LeaveMark(L"planted-dll-called");
+    return FALSE;
+}
 
 }  // extern "C"

@@ -1,6 +1,8 @@
 #include "app/report/file_version.h"
 
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -54,6 +56,18 @@ void FindProc(HMODULE module, const char* name, Function& function) {
         reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// version.dll from the system folder, named by its full path: a bare name would also match a
+// version.dll that something else had already loaded into the process from another folder.
+// Its own dependencies come from the system folder as well.
+HMODULE LoadSystemVersionLibrary() {
+    constexpr wchar_t kName[] = L"\\version.dll";
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length + std::size(kName) > MAX_PATH) return nullptr;
+    std::wmemcpy(path + length, kName, std::size(kName));
+    return LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 #endif
 
 }  // namespace
@@ -61,8 +75,7 @@ void FindProc(HMODULE module, const char* name, Function& function) {
 std::optional<VS_FIXEDFILEINFO> FixedFileVersionOf(const wchar_t* path) {
     VersionCalls calls;
 #ifdef _WIN32
-    const UniqueModule library(
-        LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const UniqueModule library(LoadSystemVersionLibrary());
     if (library.get() == nullptr) return std::nullopt;
     FindProc(library.get(), "GetFileVersionInfoSizeW", calls.sizeOf);
     FindProc(library.get(), "GetFileVersionInfoW", calls.read);
