@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+// Some texts below keep spellings that look like slips ("GetRivision", "systeam", "contians"):
+// scripts in the field match them as they stand, so they are kept.
 namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
@@ -59,7 +61,7 @@ int SaveChanges(WTolqCore& core, int resultSoFar, bool announceReboot) {
         ConsolePrint("Save call failed\n");
         return Fail(RC_INTERNAL_ERROR);
     }
-    if (retCode == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (retCode == PROVIDER_RET_FAILED) return Fail(RC_INTERNAL_ERROR);
     if (resultSoFar == RC_SUCCESS && announceReboot) {
         ConsolePrint("Please Reboot computer to apply changes\n");
     }
