@@ -1,6 +1,7 @@
 #include "bios/smbios_reader.h"
 #include "catalog/config_tool.h"
 #include "sim/machine.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -25,22 +26,19 @@ struct Session {
 Session LoadCatalogueOf(std::string machine, bool load = true) {
     std::replace(machine.begin(), machine.end(), ';', '\n');
     std::replace(machine.begin(), machine.end(), '\'', '"');
-    std::string error;
-    velorin::sim::Machine::SetCurrent(velorin::sim::Machine::Parse(machine, "m", "", &error));
-    EXPECT_EQ(error, "");
-    ProcessSmbiosCache().loaded = false;
+    tool_fixture::UseMachine(machine, "m");
     Session run;
-    testing::internal::CaptureStdout();
-    run.tool = std::make_unique<ConfigTool>();
-    if (load) run.result = run.tool->LoadCatalogue();
-    run.output = testing::internal::GetCapturedStdout();
+    run.output = tool_fixture::CaptureOutput([&] {
+        run.tool = std::make_unique<ConfigTool>();
+        if (load) run.result = run.tool->LoadCatalogue();
+    });
     return run;
 }
 
 Session Export(Session run, bool toFile, const std::string& itemName) {
-    testing::internal::CaptureStdout();
-    run.result = run.tool->ExportConfig(!itemName.empty(), toFile, "out.txt", itemName);
-    run.output = testing::internal::GetCapturedStdout();
+    run.output = tool_fixture::CaptureOutput([&] {
+        run.result = run.tool->ExportConfig(!itemName.empty(), toFile, "out.txt", itemName);
+    });
     return run;
 }
 
@@ -161,11 +159,9 @@ TEST(CatalogExport, WritesTheListingToTheConsoleOrReplacesTheFileWhole) {
         {MACHINE, "directory", "", "12", "can't write the output file out.txt\n", "(directory)"},
     };
     for (const auto& [machine, existing, item, result, output, contents] : cases) {
-        fs::create_directories(directory.parent_path());
-        fs::current_path(directory.parent_path());  // Windows cannot remove the working folder
         fs::remove_all(directory);
         fs::create_directories(directory);
-        fs::current_path(directory);
+        const tool_fixture::ScopedWorkingDirectory inside(directory);
         if (existing == "file") std::ofstream("out.txt", std::ios::binary) << old;
         if (existing == "directory") fs::create_directory("out.txt");
         const Session run = Export(LoadCatalogueOf(machine), existing != "console", item);
