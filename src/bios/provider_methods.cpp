@@ -106,11 +106,8 @@ int WTolqCore::EnumSetting(uint16_t index, uint16_t& retCode,
 
 int WTolqCore::GetString(uint16_t itemCode, const wchar_t* index, uint16_t& retCode,
                          wchar_t (&itemCodeText)[GET_STRING_ITEM_CODE_UNITS],
-                         wchar_t (&dataText)[GET_STRING_NAME_UNITS]) {
-    // An item's name may be longer than an option's text; the limit follows the request.
-    const size_t dataUnits =
-        (index != nullptr && index[0] == L'0') ? GET_STRING_NAME_UNITS : GET_STRING_OPTION_UNITS;
+                         wchar_t (&dataText)[GET_STRING_DATA_UNITS]) {
     const InValue in[] = {NumberIn(itemCode), TextIn(index)};
-    const OutSlot out[] = {NumberOut(retCode), TextOut(itemCodeText), TextOut(dataText, dataUnits)};
+    const OutSlot out[] = {NumberOut(retCode), TextOut(itemCodeText), TextOut(dataText)};
     return RunProviderMethod(*this, kGetStringMethod, in, out);
 }

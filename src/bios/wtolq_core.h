@@ -37,8 +37,9 @@ constexpr size_t SET_TEXT_UNITS = 10;
 constexpr size_t ENUM_ITEM_CODE_UNITS = 10;
 constexpr size_t ENUM_DATA_UNITS = 30;
 constexpr size_t GET_STRING_ITEM_CODE_UNITS = 30;
-constexpr size_t GET_STRING_NAME_UNITS = 51;    // index text "0": the item's name
-constexpr size_t GET_STRING_OPTION_UNITS = 21;  // any other index: an option's text
+// An item's name, an option's text or a current value: texts are kept whole up to 1,000 units,
+// since two options cut to a shorter length could no longer be told apart.
+constexpr size_t GET_STRING_DATA_UNITS = 1001;
 
 constexpr size_t RAW_CALL_DATA_BYTES = 16;
 
@@ -64,10 +65,9 @@ class WTolqCore {
     int EnumSetting(uint16_t index, uint16_t& retCode,
                     wchar_t (&itemCodeText)[ENUM_ITEM_CODE_UNITS],
                     wchar_t (&dataText)[ENUM_DATA_UNITS]);
-    // `dataText` takes up to 50 units after the index text "0" and up to 20 otherwise.
     int GetString(uint16_t itemCode, const wchar_t* index, uint16_t& retCode,
                   wchar_t (&itemCodeText)[GET_STRING_ITEM_CODE_UNITS],
-                  wchar_t (&dataText)[GET_STRING_NAME_UNITS]);
+                  wchar_t (&dataText)[GET_STRING_DATA_UNITS]);
 
     uint32_t ownsCom = 1;
     ComPtr<IWbemLocator> locator;

@@ -27,7 +27,7 @@ struct EnumAnswer {
 struct StringAnswer {
     uint16_t retCode = 0;
     wchar_t itemCode[GET_STRING_ITEM_CODE_UNITS] = {};
-    wchar_t data[GET_STRING_NAME_UNITS] = {};
+    wchar_t data[GET_STRING_DATA_UNITS] = {};
 };
 
 // The texts are read up to their terminator, so a provider copy that filled a buffer to the
@@ -145,6 +145,9 @@ bool ReadOptions(WTolqCore& core, uint16_t itemCode, uint16_t currentIndex, Opti
 bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {
     EnumAnswer item;
     if (!Enumerate(*tool.core, enumIndex, item)) return false;
+    // An index the provider answers with an error holds no item: a count that claims more
+    // items than there are must not fill the catalogue with phantoms.
+    if (item.retCode != 0) return true;
     const uint16_t itemCode = ReadHexCode(item.itemCode);
     const auto currentIndex = static_cast<uint16_t>(item.data[0] - L'0');
     if (itemCode == tool.supervisorPasswordItem || itemCode == tool.userPasswordItem) return true;

@@ -43,7 +43,7 @@ struct Outputs {
     wchar_t a10[10] = L"old";
     wchar_t b10[10] = L"old";
     wchar_t t30[30] = L"old";
-    wchar_t t51[51] = L"old";
+    wchar_t text[GET_STRING_DATA_UNITS] = L"old";
     uint8_t raw[RAW_CALL_DATA_BYTES] = {};
 };
 

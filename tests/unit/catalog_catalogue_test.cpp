@@ -97,6 +97,14 @@ TEST(CatalogLoad, LoadsTheCatalogueOrReportsWhyNot) {
          ";item 2 'Q' current 0;item 3 'R' current 0",
          "0", "", "P=1Q=2|1:[|2:["},
         {"", "0", "", ""},
+        // Indices the provider answers with an error hold no item and are not asked further.
+        {"answer EnumSetting index=0xFFFF itemcode='5';fault ExecMethod 'GetString' "
+         "hr=0x80041001 after=4" +
+             ONE,
+         "0", "", "A=1|1:On[On1,"},
+        // Units whose low byte is a control character can't forge lines of the export.
+        {"item 1 'A\\u010AB\\x09' current 1;option '\\u017F\\u0100x';option '\\u0120'", "0", "",
+         "A?B?=1|1:??x[ 2,??x1,"},
         {CODE + "'1001Fzz'", "0", "", "T=31|31:["},
         {CODE + "' \\x09-0x1'", "0", "", "=65535|65535:["},
         {CODE + "'\\u0131F'", "0", "", "=0|0:["},
@@ -114,6 +122,20 @@ TEST(CatalogLoad, LoadsTheCatalogueOrReportsWhyNot) {
         EXPECT_EQ(run.output, output) << machine;
         EXPECT_EQ(Dump(*run.tool), catalogue) << machine;
     }
+}
+
+// Options that share a long beginning stay apart: texts are whole up to 1,000 units.
+TEST(CatalogLoad, KeepsLongTextsWholeUpTo1000Units) {
+    const std::string shared(30, 'P');
+    const Session run =
+        LoadCatalogueOf("item 1 '" + std::string(1200, 'N') + "' current 3" +
+                        ";option 'Off';option '" + shared + "4';option '" + shared + "6'");
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.tool->itemCodeByName.size(), 1u);
+    EXPECT_EQ(run.tool->itemCodeByName.begin()->first, std::string(1000, 'N'));
+    EXPECT_EQ(run.tool->currentValueByItem[1], shared + "6");
+    EXPECT_EQ(run.tool->optionsByItem[1],
+              (OptionTable{{"Off", 1}, {shared + "4", 2}, {shared + "6", 3}}));
 }
 
 TEST(CatalogLoad, IndexLowerCaseFoldsAsciiLettersOnlyAndKeepsTheFirstKey) {
