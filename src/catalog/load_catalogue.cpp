@@ -147,7 +147,7 @@ bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {
     if (!Enumerate(*tool.core, enumIndex, item)) return false;
     // An index the provider answers with an error holds no item: a count that claims more
     // items than there are must not fill the catalogue with phantoms.
-    if (item.retCode != 0) return true;
+    if (item.retCode != PROVIDER_RET_DONE) return true;
     const uint16_t itemCode = ReadHexCode(item.itemCode);
     const auto currentIndex = static_cast<uint16_t>(item.data[0] - L'0');
     if (itemCode == tool.supervisorPasswordItem || itemCode == tool.userPasswordItem) return true;
