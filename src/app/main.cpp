@@ -1,8 +1,12 @@
 #include "app/command_line.h"
+#include "app/report/console.h"
+#include "catalog/config_tool.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
+
+#include <memory>
 
 int main(int argc, char** argv) {
 #ifdef _WIN32
@@ -11,5 +15,11 @@ int main(int argc, char** argv) {
     // resolves from the system folder only, never from the executable's or the current folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 #endif
-    return RunTool(argc, argv);
+    // The banner comes before the connection, whose failures it must precede.
+    PrintBanner();
+    // The one tool of the process is never destroyed: the process end releases the WMI
+    // connection, and tearing COM down from static destructors after main has returned is not
+    // safe on Windows. The static reference keeps it reachable, so leak checkers do not flag it.
+    static ConfigTool& tool = *std::make_unique<ConfigTool>().release();
+    return RunTool(tool, argc, argv);
 }
