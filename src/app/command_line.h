@@ -1,5 +1,5 @@
 // The command line: its options, the record they fill, the usage text, and the run of one
-// command from banner to result code.
+// command after the banner.
 #pragma once
 
 #include <cstdint>
@@ -31,10 +31,6 @@ extern const char UsageText[];
 
 // 0 on success, -1 on failure; prints only "Need /pw input\n".
 int ParseCommandLine(int argc, char** argv, CommandOptions& options);
-
-// Each byte becomes the UTF-16 unit of the same value; c_str() gives the NUL-terminated text
-// that the provider takes. A null text gives an empty one.
-std::wstring WidenArgument(const char* text);
 
 class ConfigTool;
 
