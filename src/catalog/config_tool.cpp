@@ -12,8 +12,8 @@ std::string NarrowText(const wchar_t* text) {
     if (text == nullptr) return narrow;
     for (; *text != L'\0'; ++text) {
         const char low = NarrowUnit(*text);
-        const auto byte = static_cast<unsigned char>(low);
-        narrow.push_back(byte < 0x20u || byte == 0x7Fu ? '?' : low);
+        const auto value = static_cast<unsigned char>(low);
+        narrow.push_back(value < 0x20u || value == 0x7Fu ? '?' : low);
     }
     return narrow;
 }
