@@ -1,6 +1,7 @@
 #include "app/report/console.h"
 
 #include "app/report/file_version.h"
+#include "app/report/text_conversion.h"
 
 #include <windows.h>
 
@@ -51,7 +52,7 @@ void ConsolePrintW(const wchar_t* format, ...) {
         if (written >= 0 && static_cast<size_t>(written) < buffer.size()) {
             std::string narrow(static_cast<size_t>(written), '\0');
             for (size_t i = 0; i < narrow.size(); ++i) {
-                narrow[i] = static_cast<char>(static_cast<unsigned char>(buffer[i] & 0xFF));
+                narrow[i] = NarrowUnit(buffer[i]);
             }
             std::fwrite(narrow.data(), 1, narrow.size(), stdout);
             return;
