@@ -97,14 +97,19 @@ int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
     return RC_SUCCESS;
 }
 
-// A failed file set still reaches the save, so whatever it changed before failing is kept.
+// A failed file set still reaches the save, so whatever it changed before failing is kept. A
+// file that cannot be used ends the command before anything is set or saved.
 int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
-    if (!InputFileExists(options.inputFileName)) {
+    const InputFile input = ReadInputFile(options.inputFileName);
+    if (input.status == InputFileStatus::NotFound) {
         ConsolePrint("input file not exist or input file is empty\n");
         return Fail(RC_INPUT_FILE_NOT_FOUND);
     }
-    const int applied =
-        tool.ApplyConfigFile(options.inputFileName, (options.flags & FLAG_FORCE) != 0);
+    if (input.status == InputFileStatus::TooLarge) {
+        ConsolePrint("input file is too large\n");
+        return Fail(RC_INVALID_INPUT_FILE_FORMAT);
+    }
+    const int applied = tool.ApplyConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0);
     if (applied == RC_SUCCESS) return SaveChanges(*tool.core, RC_SUCCESS, true);
     const int failure = AsFailureCode(applied);
     ConsolePrint("set failed\n");

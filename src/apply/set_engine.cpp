@@ -27,8 +27,16 @@ struct SetReport {
     uint32_t changedCount = 0;
     uint32_t unchangedCount = 0;
     uint32_t skippedCount = 0;
-    uint32_t failedCount = 0;
+    uint32_t failedCount = 0;  // the entries that matched nothing and the failed sets
+    uint32_t failedSets = 0;   // the failed sets alone: they make the command fail
 };
+
+// A set fails when the call failed or the firmware gave a RetCode it does not document as
+// done, read only or stopped for a missing password.
+bool IsFailedSet(int retCode) {
+    return retCode != SET_RETCODE_DONE && retCode != SET_RETCODE_READ_ONLY &&
+           retCode != SET_RETCODE_NO_SUPERVISOR_PASSWORD;
+}
 
 std::string FirstKeyWithValue(const std::map<std::string, int>& table, int value) {
     for (const auto& [key, mapped] : table) {
@@ -83,6 +91,7 @@ bool ApplyChoice(ConfigTool& tool, const std::map<int, std::string>& names,
             return false;
         default:
             ++report.failedCount;
+            ++report.failedSets;
             return true;
     }
 }
@@ -157,9 +166,9 @@ std::pair<std::string, std::string> ConfigTool::DescribeSetting(int itemCode, in
             OptionTextOf(*this, itemCode, optionIndex)};
 }
 
-int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
+int ConfigTool::ApplyConfigFile(const ConfigLines& lines, bool force) {
     ConsolePrint("%s", RESULT_HEADING);
-    const ParsedConfig parsed = ParseConfigLines(*this, ReadLines(fileName), force);
+    const ParsedConfig parsed = ParseConfigLines(*this, lines, force);
     if (parsed.result != RC_SUCCESS) return parsed.result;
 
     SetReport report;
@@ -174,7 +183,7 @@ int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
     }
     PrintSettingLists(report);
     PrintTotals(report);
-    return RC_SUCCESS;
+    return report.failedSets == 0 ? RC_SUCCESS : RC_INTERNAL_ERROR;
 }
 
 int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
@@ -193,5 +202,5 @@ int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
         SingleItemOutcome(retCode, optionText, IsCurrentValue(*this, typed.itemCode, optionText)) +
         SINGLE_ITEM_FOOTER;
     std::cout << block << std::flush;
-    return RC_SUCCESS;
+    return IsFailedSet(retCode) ? RC_INTERNAL_ERROR : RC_SUCCESS;
 }
