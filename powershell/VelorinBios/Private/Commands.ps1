@@ -87,12 +87,7 @@ function Invoke-VelorinSet {
         $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
             -WorkingDirectory $folder -Arguments (@('/set') + $target + '/pwstdin') `
             -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password)
-        $result = ConvertFrom-VelorinSetReport -Output $run.Output
-        if ($result.Failed -gt 0) {
-            Write-Warning "$($result.Failed) BIOS settings could not be set; the tool's output is in -Verbose."
-            Write-Verbose $run.Output
-        }
-        return $result
+        return ConvertFrom-VelorinSetReport -Output $run.Output
     }
     finally {
         Remove-VelorinWorkFolder -Folder $folder

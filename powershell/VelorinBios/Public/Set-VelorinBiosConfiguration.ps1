@@ -9,7 +9,9 @@ function Set-VelorinBiosConfiguration {
     of the file is set to its option marked "*" and the changes are saved; they take effect
     after a reboot. Returns a Velorin.BiosSetResult: the Changed and Skipped (read-only)
     settings, each with Name and Value, the numbers of Unchanged and Failed settings, and
-    RebootRequired.
+    RebootRequired. When the firmware refuses to set a setting, the command ends with an error
+    of exit code 12 whose Output holds the tool's report; the other settings are saved all the
+    same.
 
     With -WhatIf it runs /check instead, shows each setting that would change and changes
     nothing; no password is used.
