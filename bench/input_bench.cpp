@@ -1,5 +1,5 @@
 // Reading and validating configuration files of 100 to 10,000 item blocks.
-#include "app/console.h"
+#include "app/report/console.h"
 #include "apply/input_reader.h"
 #include "bench_machines.h"
 

@@ -1,7 +1,7 @@
 // One run of the tool: banner, connection, revision check, parse, and exactly one command.
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
-#include "app/console.h"
+#include "app/report/console.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 

@@ -1,6 +1,6 @@
 #include "apply/input_reader.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "catalog/file_access.h"
 
 #include <algorithm>

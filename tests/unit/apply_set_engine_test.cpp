@@ -1,6 +1,6 @@
 #include "apply/input_reader.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "apply_test_support.h"
 
 #include <gtest/gtest.h>
