@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian (run as root, or with sudo available).
 set -euo pipefail
+cd "$(dirname "$0")/.."
 # mingw-w64, wine64, googletest (sources) and unzip: the Windows build, scripts/test-windows.sh
 packages=(cmake g++ make libgtest-dev googletest clang libclang-rt-dev mingw-w64 wine64 unzip)
 # libbenchmark-dev, valgrind and time: the benchmarks and scripts/valgrind-blackbox.sh
@@ -9,8 +10,29 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+# The tests of the PowerShell module and the fleet scripts (scripts/test-powershell.sh):
+# PowerShell 7.6.10 as a .NET global tool in ~/.dotnet/tools and Pester 5.7.1 in build/pester,
+# both from NuGet through the .NET SDK, which is no Debian package.
+install_powershell_tests() {
+  if ! command -v dotnet >/dev/null; then
+    echo "install-deps.sh: the .NET SDK (dotnet) is missing. The PowerShell tests need it to" >&2
+    echo "install PowerShell and Pester from NuGet; install the .NET SDK and run this again." >&2
+    exit 1
+  fi
+  local installed
+  installed=$(dotnet tool list --global | awk 'tolower($1) == "powershell" { print $2 }')
+  if [ "$installed" != 7.6.10 ]; then
+    [ -n "$installed" ] && dotnet tool uninstall --global PowerShell
+    # Without a version the tool install takes 7.7.0, which does not install here.
+    dotnet tool install --global PowerShell --version 7.6.10
+  fi
+  scripts/restore-pester.sh build/pester
+}
+install_powershell_tests

@@ -5,11 +5,17 @@ BeforeAll {
     . (Join-Path $PSScriptRoot 'TestSupport.ps1')
     $deploy = Join-Path $RepoRoot 'deploy'
 
-    # Runs one script with the module, the tool and the machine given; returns its standard
-    # output, error output and exit code.
+    # Runs one script in this session, as a script file, with the module, the tool and the
+    # machine given; returns its output and exit code.
     function Invoke-FleetScript([string] $Script, [string] $Machine, [hashtable] $Parameters = @{}) {
+        $output = & (Join-Path $deploy $Script) -ModulePath $ModulePath -ToolPath $Tool -MachineFile $Machine @Parameters
+        return @{ Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
+    }
+
+    # The same in a PowerShell of its own, as Intune and ConfigMgr start it; adds the error output.
+    function Invoke-FleetProcess([string] $Script, [string] $Machine, [hashtable] $Parameters = @{}, [string] $ToolPath = $Tool) {
         $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $deploy $Script),
-            '-ModulePath', $ModulePath, '-ToolPath', $Tool, '-MachineFile', $Machine)
+            '-ModulePath', $ModulePath, '-ToolPath', $ToolPath, '-MachineFile', $Machine)
         foreach ($name in $Parameters.Keys) {
             $arguments += @("-$name", $Parameters[$name])
         }
@@ -42,14 +48,14 @@ Describe 'Intune detection' {
         $machine = New-TestMachine
     }
 
-    It 'exits 0 with a compliant summary when the machine matches' {
-        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $matching }
+    It 'exits 0 with a compliant summary when the machine matches, run as Intune runs it' {
+        $run = Invoke-FleetProcess 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $matching }
         $run.ExitCode | Should -Be 0
         $run.Output | Should -BeExactly 'Compliant: 2 settings match the baseline'
     }
 
-    It 'exits 1 and names each difference when the machine differs' {
-        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline }
+    It 'exits 1 and names each difference when the machine differs, run as Intune runs it' {
+        $run = Invoke-FleetProcess 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline }
         $run.ExitCode | Should -Be 1
         $run.Output | Should -BeExactly 'NonCompliant: 1 of 2 settings differ: Wake On LAN: Disabled -> LAN Only'
     }
@@ -113,7 +119,9 @@ Describe 'ConfigMgr discovery' {
     }
 
     It 'tells why on the error stream when the check fails' {
-        $run = Invoke-FleetScript 'configmgr/Discover-VelorinBiosBaseline.ps1' $machines.Failing @{ BaselinePath = $baseline }
+        $run = Invoke-FleetProcess 'configmgr/Discover-VelorinBiosBaseline.ps1' $machines.Failing @{ BaselinePath = $baseline }
+        $run.Output | Should -BeExactly 'NonCompliant'
+        $run.ExitCode | Should -Be 1
         $run.Error | Should -Match 'Internal error'
     }
 }
@@ -133,7 +141,7 @@ Describe 'Remediation' {
     It '<_> exits 1 on a wrong password and changes nothing' -ForEach 'intune', 'configmgr' {
         $wrong = Join-Path $TestDrive 'wrong.txt'
         [System.IO.File]::WriteAllText($wrong, 'not-it')
-        $run = Invoke-FleetScript "$_/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $baseline; PasswordFile = $wrong }
+        $run = Invoke-FleetProcess "$_/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $baseline; PasswordFile = $wrong }
         $run.ExitCode | Should -Be 1
         ($run.Output + $run.Error) | Should -Match 'Wrong password'
         Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
@@ -158,11 +166,9 @@ Describe 'Remediation' {
         $env:VELORIN_RECORD_DIR = $records
         $env:VELORIN_REAL_TOOL = $Tool
         try {
-            $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $deploy 'intune/Remediate-VelorinBiosBaseline.ps1'),
-                '-ModulePath', $ModulePath, '-ToolPath', (Join-Path $PSScriptRoot 'record-tool.sh'), '-MachineFile', $machine,
-                '-BaselinePath', $baseline, '-PasswordFile', $passwordFile)
-            & pwsh @arguments | Out-Null
-            $LASTEXITCODE | Should -Be 0
+            $run = Invoke-FleetProcess 'intune/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile } `
+                -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh')
+            $run.ExitCode | Should -Be 0
         }
         finally {
             Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
