@@ -8,16 +8,19 @@ BeforeAll {
     # Runs one script in this session, as a script file, with the module, the tool and the
     # machine given; returns its output and exit code.
     function Invoke-FleetScript([string] $Script, [string] $Machine, [hashtable] $Parameters = @{}) {
-        $output = & (Join-Path $deploy $Script) -ModulePath $ModulePath -ToolPath $Tool -MachineFile $Machine @Parameters
+        $all = @{ ModulePath = $ModulePath; ToolPath = $Tool; MachineFile = $Machine }
+        foreach ($name in $Parameters.Keys) { $all[$name] = $Parameters[$name] }
+        $output = & (Join-Path $deploy $Script) @all
         return @{ Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
     }
 
     # The same in a PowerShell of its own, as Intune and ConfigMgr start it; adds the error output.
     function Invoke-FleetProcess([string] $Script, [string] $Machine, [hashtable] $Parameters = @{}, [string] $ToolPath = $Tool) {
-        $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $deploy $Script),
-            '-ModulePath', $ModulePath, '-ToolPath', $ToolPath, '-MachineFile', $Machine)
-        foreach ($name in $Parameters.Keys) {
-            $arguments += @("-$name", $Parameters[$name])
+        $all = @{ ModulePath = $ModulePath; ToolPath = $ToolPath; MachineFile = $Machine }
+        foreach ($name in $Parameters.Keys) { $all[$name] = $Parameters[$name] }
+        $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $deploy $Script))
+        foreach ($name in $all.Keys) {
+            $arguments += @("-$name", $all[$name])
         }
         $errorFile = Join-Path $TestDrive 'stderr.txt'
         $output = & pwsh @arguments 2> $errorFile
@@ -86,7 +89,7 @@ Describe 'Intune detection' {
 
     It 'keeps its summary within 2,048 characters' {
         $items = foreach ($i in 0..299) {
-            'item 0x{0:X4} "Setting number {0:D4}" current 1' -f (0x4000 + $i)
+            'item 0x{0:X4} "Setting number {1:D4}" current 1' -f (0x4000 + $i), $i
             '  option "Off"'
             '  option "On"'
         }
@@ -105,14 +108,14 @@ Describe 'ConfigMgr discovery' {
     }
 
     It 'prints exactly <Output> for a <Case> machine' -ForEach @(
-        @{ Case = 'matching'; Output = 'Compliant'; Baseline = 'matching.txt'; Machine = $null; Code = 0 }
-        @{ Case = 'differing'; Output = 'NonCompliant'; Baseline = 'baseline.txt'; Machine = $null; Code = 0 }
-        @{ Case = 'non-Velorin'; Output = 'Compliant'; Baseline = 'baseline.txt'; Machine = 'Other'; Code = 0 }
-        @{ Case = 'old revision'; Output = 'Compliant'; Baseline = 'baseline.txt'; Machine = 'Old'; Code = 0 }
-        @{ Case = 'failing'; Output = 'NonCompliant'; Baseline = 'baseline.txt'; Machine = 'Failing'; Code = 1 }
+        @{ Case = 'matching'; Output = 'Compliant'; Baseline = 'matching.txt'; Kind = $null; Code = 0 }
+        @{ Case = 'differing'; Output = 'NonCompliant'; Baseline = 'baseline.txt'; Kind = $null; Code = 0 }
+        @{ Case = 'non-Velorin'; Output = 'Compliant'; Baseline = 'baseline.txt'; Kind = 'Other'; Code = 0 }
+        @{ Case = 'old revision'; Output = 'Compliant'; Baseline = 'baseline.txt'; Kind = 'Old'; Code = 0 }
+        @{ Case = 'failing'; Output = 'NonCompliant'; Baseline = 'baseline.txt'; Kind = 'Failing'; Code = 1 }
     ) {
         $target = $machine
-        if ($Machine) { $target = $machines[$Machine] }
+        if ($Kind) { $target = $machines[$Kind] }
         $run = Invoke-FleetScript 'configmgr/Discover-VelorinBiosBaseline.ps1' $target @{ BaselinePath = (Join-Path $TestDrive $Baseline) }
         $run.Output | Should -BeExactly $Output
         $run.ExitCode | Should -Be $Code
@@ -154,8 +157,8 @@ Describe 'Remediation' {
         $run.ExitCode | Should -Be 0
     }
 
-    It 'Intune exits 0 with "Not applicable" on a non-Velorin machine' {
-        $run = Invoke-FleetScript 'intune/Remediate-VelorinBiosBaseline.ps1' $machines.Other @{ BaselinePath = $baseline; PasswordFile = $passwordFile }
+    It 'Intune exits 0 with "Not applicable" on a machine without the Velorin interface' {
+        $run = Invoke-FleetScript 'intune/Remediate-VelorinBiosBaseline.ps1' $machines.Missing @{ BaselinePath = $baseline; PasswordFile = $passwordFile }
         $run.ExitCode | Should -Be 0
         $run.Output | Should -Match '^Not applicable: '
     }

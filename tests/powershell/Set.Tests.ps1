@@ -75,11 +75,10 @@ Describe 'Set-VelorinBiosSetting' {
         $machine = New-TestMachine
     }
 
-    It 'reports a change, no change and a read-only option' -ForEach @(
+    It 'reports <Name> = <Value>: a change, no change or a read-only option' -ForEach @(
         @{ Name = 'wake on lan'; Value = 'lan only'; Changed = 'Wake On LAN=LAN Only'; Unchanged = 0; Skipped = $null }
         @{ Name = 'Wake On LAN'; Value = 'Disabled'; Changed = $null; Unchanged = 1; Skipped = $null }
-        @{ Name = 'Lock Mode'; Value = 'Locked'; Changed = $null; Unchanged = 1; Skipped = $null }
-        @{ Name = 'Boot Mode'; Value = 'Legacy'; Changed = $null; Unchanged = 0; Skipped = 'Boot Mode=Legacy' }
+        @{ Name = 'lock mode'; Value = 'locked'; Changed = $null; Unchanged = 0; Skipped = 'Lock Mode=Locked' }
     ) {
         $result = Set-VelorinBiosSetting -Name $Name -Value $Value -Password $secret -MachineFile $machine -ErrorAction SilentlyContinue
         $result.Changed | ForEach-Object { "$($_.Name)=$($_.Value)" } | Should -Be $Changed
