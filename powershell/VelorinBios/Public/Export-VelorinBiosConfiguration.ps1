@@ -48,7 +48,7 @@ function Export-VelorinBiosConfiguration {
 
     $target = Resolve-VelorinFilePath -Path $Path -Cmdlet $PSCmdlet
     $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
-    $selected = @(Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name)
+    $selected = Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name
     if ($selected.Count -eq 0) {
         return
     }

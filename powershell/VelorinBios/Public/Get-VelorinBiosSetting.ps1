@@ -57,7 +57,7 @@ function Get-VelorinBiosSetting {
             PSTypeName   = 'Velorin.BiosSetting'
             Name         = $block.Name
             CurrentValue = $block.CurrentValue
-            Options      = $block.Options.ToArray()
+            Options      = $block.Options
         }
     }
 }
