@@ -7,23 +7,15 @@ Compares the BIOS settings with the baseline pasted below (no password needed, n
 changed) and prints exactly "Compliant" or "NonCompliant", for a compliance rule "equals
 Compliant". A machine that is not a Velorin PC, or whose BIOS interface is older than
 revision 6, has nothing to enforce and is Compliant. When the check fails, the script
-prints NonCompliant, writes the reason to the error stream and exits with 1, so the
-configuration item reports an error instead of a mere difference.
+prints NonCompliant, writes the reason to the error stream and exits with 1, so that the
+configuration item reports an error rather than a mere difference.
 
 .PARAMETER BaselinePath
-A configuration file to compare with instead of the baseline pasted below.
+A baseline file to use instead of the baseline pasted below.
 
 .PARAMETER InstallFolder
-The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder.
-
-.PARAMETER ModulePath
-The VelorinBios module folder, when it is not in InstallFolder.
-
-.PARAMETER ToolPath
-The tool, when it is not beside the module.
-
-.PARAMETER MachineFile
-A simulated machine file (VELORIN_MACHINE) for a rehearsal.
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
 
 .EXAMPLE
 powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Discover-VelorinBiosBaseline.ps1
@@ -38,7 +30,7 @@ param(
 )
 
 # The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are not checked.
+# writes them, the wanted option marked "*". Entries that this model lacks are left out.
 $Baseline = @'
 +++Secure Boot
 *Enabled
@@ -46,30 +38,23 @@ Disabled
 
 '@
 
-$state = 'NonCompliant'
-$exitCode = 0
-$workFile = $null
+$state = 'Failed'
 try {
-    Import-Module $ModulePath -ErrorAction Stop
-    if (-not $BaselinePath) {
-        $workFile = $BaselinePath = [System.IO.Path]::GetTempFileName()
-        [System.IO.File]::WriteAllText($workFile, ($Baseline -replace "`r?`n", "`r`n"), [System.Text.Encoding]::GetEncoding(28591))
-    }
-    if (Test-VelorinBiosConfiguration -Path $BaselinePath -Force -Quiet -ToolPath $ToolPath -MachineFile $MachineFile) {
-        $state = 'Compliant'
-    }
+    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    $outcome = Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
+    $state = $outcome.State
+    $reason = $outcome.Summary
 }
 catch {
-    if ($_.Exception.Reason -in 'NotVelorin', 'UnsupportedRevision') {
-        $state = 'Compliant'
-    }
-    else {
-        [Console]::Error.WriteLine('Velorin BIOS check failed: {0}' -f $_.Exception.Message)
-        $exitCode = 1
-    }
+    $reason = 'Check failed: ' + $_.Exception.Message
 }
-finally {
-    if ($workFile) { Remove-Item -LiteralPath $workFile -Force -ErrorAction SilentlyContinue }
+if ($state -eq 'Compliant' -or $state -eq 'NotApplicable') {
+    Write-Output 'Compliant'
+    exit 0
 }
-Write-Output $state
-exit $exitCode
+Write-Output 'NonCompliant'
+if ($state -eq 'NonCompliant') {
+    exit 0
+}
+[Console]::Error.WriteLine($reason)
+exit 1
