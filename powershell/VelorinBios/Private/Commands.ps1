@@ -1,18 +1,40 @@
 # The /check and /set runs behind the Test- and Set- commands. A file is copied into a private
 # folder first: the tool reads only from its working folder.
 
-# The tool's arguments that name what to compare or set: a file with /f, or one item and option.
-function Get-VelorinTargetArgument {
-    param([string] $InputFile, [bool] $Force, [string] $Name, [string] $Value)
+# Runs Command on a file (with /f under -Force) or on one item and option, with the tool
+# arguments After behind them, and returns the run.
+function Invoke-VelorinOnTarget {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [Parameter(Mandatory)] [string] $Command,
+        [string] $Path,
+        [switch] $Force,
+        [string] $Name,
+        [string] $Value,
+        [string[]] $After = @(),
+        [byte[]] $StandardInput,
+        [int[]] $AcceptedExitCode = @(0),
+        [string] $ToolPath,
+        [string] $MachineFile
+    )
 
-    if ($InputFile) {
-        $arguments = @($InputFile)
-        if ($Force) {
-            $arguments += '/f'
+    $folder = New-VelorinWorkFolder
+    try {
+        if ($Path) {
+            $arguments = @($Command, (Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder))
+            if ($Force) {
+                $arguments += '/f'
+            }
         }
-        return , $arguments
+        else {
+            $arguments = @($Command, '/i', $Name, $Value)
+        }
+        return Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
+            -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode
     }
-    return , @('/i', $Name, $Value)
+    finally {
+        Remove-VelorinWorkFolder -Folder $folder
+    }
 }
 
 function Invoke-VelorinCheck {
@@ -26,20 +48,8 @@ function Invoke-VelorinCheck {
         [string] $MachineFile
     )
 
-    $folder = New-VelorinWorkFolder
-    try {
-        $inputFile = $null
-        if ($Path) {
-            $inputFile = Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder
-        }
-        $target = Get-VelorinTargetArgument -InputFile $inputFile -Force $Force -Name $Name -Value $Value
-        $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-            -WorkingDirectory $folder -Arguments (@('/check') + $target) -AcceptedExitCode 0, 13
-        return ConvertFrom-VelorinCheckReport -ExitCode $run.ExitCode -Output $run.Output
-    }
-    finally {
-        Remove-VelorinWorkFolder -Folder $folder
-    }
+    $run = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @PSBoundParameters
+    return ConvertFrom-VelorinCheckReport -ExitCode $run.ExitCode -Output $run.Output
 }
 
 # -WhatIf: what /set would change, from /check, one "What if" line per differing setting.
@@ -68,28 +78,14 @@ function Invoke-VelorinSet {
         [string] $Action
     )
 
+    $target = @{ Cmdlet = $Cmdlet; Path = $Path; Force = $Force; Name = $Name; Value = $Value; ToolPath = $ToolPath; MachineFile = $MachineFile }
     if ($WhatIfPreference) {
-        $compliance = Invoke-VelorinCheck -Cmdlet $Cmdlet -Path $Path -Force:$Force -Name $Name -Value $Value `
-            -ToolPath $ToolPath -MachineFile $MachineFile
-        Show-VelorinPendingChange -Cmdlet $Cmdlet -Compliance $compliance
+        Show-VelorinPendingChange -Cmdlet $Cmdlet -Compliance (Invoke-VelorinCheck @target)
         return
     }
     if (-not $Cmdlet.ShouldProcess('BIOS settings', $Action)) {
         return
     }
-    $folder = New-VelorinWorkFolder
-    try {
-        $inputFile = $null
-        if ($Path) {
-            $inputFile = Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder
-        }
-        $target = Get-VelorinTargetArgument -InputFile $inputFile -Force $Force -Name $Name -Value $Value
-        $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-            -WorkingDirectory $folder -Arguments (@('/set') + $target + '/pwstdin') `
-            -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password)
-        return ConvertFrom-VelorinSetReport -Output $run.Output
-    }
-    finally {
-        Remove-VelorinWorkFolder -Folder $folder
-    }
+    $run = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password) @target
+    return ConvertFrom-VelorinSetReport -Output $run.Output
 }
