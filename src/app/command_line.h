@@ -36,6 +36,8 @@ int ParseCommandLine(int argc, char** argv, CommandOptions& options);
 // that the provider takes. A null text gives an empty one.
 std::wstring WidenArgument(const char* text);
 
-// The whole run: banner, connection, revision check, parse, one command. Returns the result
-// code that becomes the exit code.
-int RunTool(int argc, char** argv);
+class ConfigTool;
+
+// The run of one command line with `tool`, once the banner is printed and the tool connected:
+// revision check, parse, one command. Returns the result code that becomes the exit code.
+int RunTool(ConfigTool& tool, int argc, char** argv);

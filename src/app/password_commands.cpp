@@ -41,7 +41,7 @@ int ConfigTool::CheckSupervisorPassword(const wchar_t* password) {
     }
     uint16_t retCode = 0;
     if (!core->SetPassword(text, retCode)) {
-        ConsolePrint("Setpassword call failed\n");
+        ConsolePrint("Setpassword call failed\n");  // spelled as the field expects it
         return RC_INTERNAL_ERROR;
     }
     return retCode;

@@ -6,10 +6,10 @@
 #include "catalog/config_tool.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
+// Some texts below keep spellings that look like slips ("GetRivision", "systeam", "contians"):
+// scripts in the field match them as they stand, so they are kept.
 namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
@@ -22,16 +22,6 @@ int Fail(int code) {
 // Keeps the exit code within the tool's result codes whatever a command hands back.
 int AsFailureCode(int code) {
     return (code > RC_SUCCESS && code < RESULT_CODE_COUNT) ? code : RC_INTERNAL_ERROR;
-}
-
-// Tool objects are never destroyed: the process end releases the WMI connection, and tearing
-// COM down from static destructors after main has returned is not safe on Windows. The holder
-// is itself never destroyed and keeps every tool reachable, so leak checkers do not flag them;
-// a process runs one command, so it holds one tool outside of tests.
-ConfigTool& CreateConfigTool() {
-    static auto& tools = *std::make_unique<std::vector<std::unique_ptr<ConfigTool>>>().release();
-    tools.push_back(std::make_unique<ConfigTool>());
-    return *tools.back();
 }
 
 int CheckRevision(WTolqCore& core) {
@@ -59,7 +49,7 @@ int SaveChanges(WTolqCore& core, int resultSoFar, bool announceReboot) {
         ConsolePrint("Save call failed\n");
         return Fail(RC_INTERNAL_ERROR);
     }
-    if (retCode == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (retCode == PROVIDER_RET_FAILED) return Fail(RC_INTERNAL_ERROR);
     if (resultSoFar == RC_SUCCESS && announceReboot) {
         ConsolePrint("Please Reboot computer to apply changes\n");
     }
@@ -185,9 +175,7 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
 
 }  // namespace
 
-int RunTool(int argc, char** argv) {
-    PrintBanner();
-    ConfigTool& tool = CreateConfigTool();
+int RunTool(ConfigTool& tool, int argc, char** argv) {
     const int revisionResult = CheckRevision(*tool.core);
     if (revisionResult != RC_SUCCESS) return revisionResult;
     CommandOptions options;

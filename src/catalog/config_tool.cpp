@@ -5,11 +5,14 @@ ConfigTool::ConfigTool() : core(std::make_unique<WTolqCore>()) {
     static_cast<void>(core->Init());
 }
 
+// A unit whose low byte is a control character would put a line end or another control byte
+// into the export and let a provider text forge lines of it; it becomes '?' instead.
 std::string NarrowText(const wchar_t* text) {
     std::string narrow;
     if (text == nullptr) return narrow;
     for (; *text != L'\0'; ++text) {
-        narrow.push_back(static_cast<char>(static_cast<unsigned>(*text) & 0xFFu));
+        const unsigned low = static_cast<unsigned>(*text) & 0xFFu;
+        narrow.push_back(low < 0x20u || low == 0x7Fu ? '?' : static_cast<char>(low));
     }
     return narrow;
 }

@@ -129,9 +129,22 @@ CreateOutcome WriteNewFile(const std::wstring& path, const std::string& bytes) {
     return CreateOutcome::Created;
 }
 
+// Some implementations of ReplaceFileW refuse relative names (ERROR_DIRECTORY).
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (units == 0) return path;
+    std::wstring full(units, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), units, &full[0], nullptr);
+    if (written == 0 || written >= units) return path;
+    full.resize(written);
+    return full;
+}
+
 // ReplaceFileW keeps the target's security descriptor and attributes; a target that does not
 // exist (or vanished meanwhile) is simply taken over by the rename.
-bool MoveOverTarget(const std::wstring& temporary, const std::wstring& target) {
+bool MoveOverTarget(const std::wstring& relativeTemporary, const std::wstring& relativeTarget) {
+    const std::wstring temporary = FullPath(relativeTemporary);
+    const std::wstring target = FullPath(relativeTarget);
     constexpr int MAX_ATTEMPTS = 20;  // another run may hold the target open for a moment
     for (int attempt = 0; attempt < MAX_ATTEMPTS; ++attempt) {
         const DWORD attributes = GetFileAttributesW(target.c_str());

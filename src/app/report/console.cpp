@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+// The messages are kept letter for letter, small letters of 11 included: the field's scripts
+// match them.
 const std::array<std::string, RESULT_CODE_COUNT> ResultMessages = {
     "Success",
     "Invalid command or option",
