@@ -2,6 +2,7 @@
 // new BIOS password through the password items.
 #include "app/command_line.h"
 #include "app/report/console.h"
+#include "app/report/text_conversion.h"
 #include "catalog/config_tool.h"
 
 #include <cstddef>

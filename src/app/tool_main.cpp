@@ -2,6 +2,7 @@
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
 #include "app/report/console.h"
+#include "app/report/text_conversion.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 

@@ -1,6 +1,7 @@
 #include "bios/wmi_helpers.h"
 
 #include "app/report/console.h"
+#include "app/report/text_conversion.h"
 
 #include <new>
 #include <string>
@@ -15,13 +16,7 @@ UniqueBstr MakeBstr(const wchar_t* text) {
     return bstr;
 }
 
-UniqueBstr MakeBstrFromNarrow(const char* text) {
-    std::wstring wide;
-    for (const char* p = text; *p != '\0'; ++p) {
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
-    }
-    return MakeBstr(wide.c_str());
-}
+UniqueBstr MakeBstrFromNarrow(const char* text) { return MakeBstr(WidenArgument(text).c_str()); }
 
 ConnectResult ConnectNamespace(const wchar_t* nameSpace, ComPtr<IWbemLocator>& locator,
                                ComPtr<IWbemServices>& services) {

@@ -11,17 +11,11 @@ std::string NarrowText(const wchar_t* text) {
     std::string narrow;
     if (text == nullptr) return narrow;
     for (; *text != L'\0'; ++text) {
-        const unsigned low = static_cast<unsigned>(*text) & 0xFFu;
-        narrow.push_back(low < 0x20u || low == 0x7Fu ? '?' : static_cast<char>(low));
+        const char low = NarrowUnit(*text);
+        const auto value = static_cast<unsigned char>(low);
+        narrow.push_back(value < 0x20u || value == 0x7Fu ? '?' : low);
     }
     return narrow;
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
 }
 
 void TextList::push_back(std::string_view text) {

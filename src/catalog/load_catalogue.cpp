@@ -89,10 +89,6 @@ uint16_t ReadHexCode(const wchar_t* text) {
     return static_cast<uint16_t>(value & 0xFFFFu);
 }
 
-wchar_t LowerAsciiUnit(wchar_t unit) {
-    return (unit >= L'A' && unit <= L'Z') ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
-}
-
 bool IsVelorinManufacturer(const wchar_t* manufacturer) {
     for (size_t i = 0; i < MANUFACTURER_UNITS; ++i) {
         // A shorter text fails at its terminator, before anything past it is read.

@@ -6,58 +6,27 @@
 #include <windows.h>
 #include <wbemidl.h>
 
+#include "com/unique_handle.h"
+
 #include <utility>
 
-// Owns one handle of the kind `Traits` describes: `Traits::Handle` is its type, null means
-// none, and `Traits::Free` releases a non-null one.
-template <typename Traits>
-class UniqueHandle {
-  public:
-    using Handle = typename Traits::Handle;
-
-    UniqueHandle() = default;
-    explicit UniqueHandle(Handle adopted) : handle_(adopted) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { reset(); }
-
-    Handle get() const { return handle_; }
-    Handle operator->() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    // Releases what is held and hands out the slot for a call that fills it.
-    Handle* put() {
-        reset();
-        return &handle_;
-    }
-    void reset(Handle adopted = nullptr) {
-        Handle old = std::exchange(handle_, adopted);
-        if (old != nullptr) Traits::Free(old);
-    }
-    Handle release() { return std::exchange(handle_, nullptr); }
-
-  private:
-    Handle handle_ = nullptr;
-};
-
 template <typename Interface>
-struct ComReference {
-    using Handle = Interface*;
-    static void Free(Interface* object) { object->Release(); }
+struct ComReference : NullIsNone<Interface*> {
+    static bool Free(Interface* object) {
+        object->Release();
+        return true;
+    }
 };
 
-struct BstrAllocation {
-    using Handle = BSTR;
-    static void Free(BSTR text) { SysFreeString(text); }
+struct BstrAllocation : NullIsNone<BSTR> {
+    static bool Free(BSTR text) {
+        SysFreeString(text);
+        return true;
+    }
 };
 
-struct SafeArrayAllocation {
-    using Handle = SAFEARRAY*;
-    static void Free(SAFEARRAY* array) { SafeArrayDestroy(array); }
+struct SafeArrayAllocation : NullIsNone<SAFEARRAY*> {
+    static bool Free(SAFEARRAY* array) { return SUCCEEDED(SafeArrayDestroy(array)); }
 };
 
 // One reference to a COM object.

@@ -25,18 +25,6 @@ inline void UseMachine(const std::string& text, const std::string& path = "bios_
     tool_fixture::UseMachine(text, path, tool_fixture::SmbiosCache::Keep);
 }
 
-// On Windows COM itself is the system's: the machine's fault rules for CoInitializeEx and
-// CoInitializeSecurity cannot reach it, so cases that need them are left out there.
-inline bool FaultReachesCom(const std::string& rule) {
-#ifdef _WIN32
-    return rule.find("CoInitializeEx") == std::string::npos &&
-           rule.find("CoInitializeSecurity") == std::string::npos;
-#else
-    (void)rule;
-    return true;
-#endif
-}
-
 // Out-values of every operation, each starting from a recognisable value.
 struct Outputs {
     uint16_t number = 0x5555;
