@@ -11,6 +11,7 @@ enum CommandFlag : uint32_t {
     FLAG_SET = 0x4,
     FLAG_CHANGE_USER_PASSWORD = 0x8,
     FLAG_CHANGE_SUPERVISOR_PASSWORD = 0x10,
+    FLAG_CHECK = 0x20,
     FLAG_PASSWORD = 0x10000,
     FLAG_OUTPUT = 0x20000,
     FLAG_FORCE = 0x40000,
@@ -24,7 +25,10 @@ struct CommandOptions {
     std::string itemName;
     std::string itemValue;
     const char* currentPassword = nullptr;  // the argument after /pw, not copied
-    const char* newPassword = nullptr;      // the argument after a change-password option
+    // /pwstdin came after the last /pw: the current password is to be read from standard
+    // input once the parse has succeeded, and currentPassword then refers to that text.
+    bool passwordFromStdin = false;
+    const char* newPassword = nullptr;  // the argument after a change-password option
 };
 
 extern const char UsageText[];

@@ -2,6 +2,7 @@
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
 #include "app/console.h"
+#include "app/password_input.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 
@@ -13,16 +14,18 @@
 namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
+// The commands that present the current supervisor password.
+constexpr uint32_t kPasswordCommands =
+    FLAG_SET | FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
 int Fail(int code) {
     ReportCommandFail(code);
     return code;
 }
 
-// Keeps the exit code within the tool's result codes whatever a command hands back.
-int AsFailureCode(int code) {
-    return (code > RC_SUCCESS && code < RESULT_CODE_COUNT) ? code : RC_INTERNAL_ERROR;
-}
+// Keeps the exit code of a failure within the failure codes whatever a command hands back, so
+// that no failure can pass for success or for the settings-differ outcome of /check.
+int AsFailureCode(int code) { return IsFailureCode(code) ? code : RC_INTERNAL_ERROR; }
 
 // Tool objects are never destroyed: the process end releases the WMI connection, and tearing
 // COM down from static destructors after main has returned is not safe on Windows. The holder
@@ -97,12 +100,15 @@ int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
     return RC_SUCCESS;
 }
 
+bool RequireInputFile(const CommandOptions& options) {
+    if (InputFileExists(options.inputFileName)) return true;
+    ConsolePrint("input file not exist or input file is empty\n");
+    return false;
+}
+
 // A failed file set still reaches the save, so whatever it changed before failing is kept.
 int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
-    if (!InputFileExists(options.inputFileName)) {
-        ConsolePrint("input file not exist or input file is empty\n");
-        return Fail(RC_INPUT_FILE_NOT_FOUND);
-    }
+    if (!RequireInputFile(options)) return Fail(RC_INPUT_FILE_NOT_FOUND);
     const int applied =
         tool.ApplyConfigFile(options.inputFileName, (options.flags & FLAG_FORCE) != 0);
     if (applied == RC_SUCCESS) return SaveChanges(*tool.core, RC_SUCCESS, true);
@@ -122,16 +128,46 @@ int ApplyTypedItem(ConfigTool& tool, const CommandOptions& options) {
     return SaveChanges(*tool.core, RC_SUCCESS, true);
 }
 
-int RunSet(ConfigTool& tool, const CommandOptions& options) {
-    const int checked = CheckSetPassword(tool, options);
-    if (checked != RC_SUCCESS) return checked;
+// The file name check and the catalogue load that /set and /check run before their input.
+int CheckNameAndLoadCatalogue(ConfigTool& tool, const CommandOptions& options) {
     if (!IsValidFileName(options.inputFileName)) {
         ConsolePrint("input file name contians invalid char for file name\n");
         return Fail(RC_INVALID_FILE_NAME_CHAR);
     }
     if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    return RC_SUCCESS;
+}
+
+int RunSet(ConfigTool& tool, const CommandOptions& options) {
+    const int checked = CheckSetPassword(tool, options);
+    if (checked != RC_SUCCESS) return checked;
+    const int loaded = CheckNameAndLoadCatalogue(tool, options);
+    if (loaded != RC_SUCCESS) return loaded;
     if (options.flags & FLAG_ITEM) return ApplyTypedItem(tool, options);
     return ApplyFromFile(tool, options);
+}
+
+// Loading the catalogue is its only use of the provider: no password check, no set, no save.
+int RunCheck(ConfigTool& tool, const CommandOptions& options) {
+    const int loaded = CheckNameAndLoadCatalogue(tool, options);
+    if (loaded != RC_SUCCESS) return loaded;
+    const bool typed = (options.flags & FLAG_ITEM) != 0;
+    if (!typed && !RequireInputFile(options)) return Fail(RC_INPUT_FILE_NOT_FOUND);
+    uint32_t differing = 0;
+    const int checked = typed ? tool.CheckSingleItem(options.itemName, options.itemValue, differing)
+                              : tool.CheckConfigFile(options.inputFileName,
+                                                     (options.flags & FLAG_FORCE) != 0, differing);
+    if (checked == RC_SUCCESS) {
+        ConsolePrint("check command success, the settings match\n");
+        return RC_SUCCESS;
+    }
+    if (checked == RC_SETTINGS_DIFFER) {
+        ConsolePrint("check command success, differing settings : %u\n",
+                     static_cast<unsigned>(differing));
+        return RC_SETTINGS_DIFFER;
+    }
+    ConsolePrint("check failed\n");
+    return Fail(AsFailureCode(checked));
 }
 
 struct PasswordCommandText {
@@ -175,6 +211,7 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
     if (options.flags & FLAG_CHANGE_SUPERVISOR_PASSWORD) {
         return RunChangePassword(tool, options, true);
     }
+    if (options.flags & FLAG_CHECK) return RunCheck(tool, options);
     return RunHelp(argc, argv, options);
 }
 
@@ -190,6 +227,13 @@ int RunTool(int argc, char** argv) {
         ConsolePrint("invalid command, please check help guide below\n");
         PrintUsage();
         return Fail(RC_INVALID_COMMAND);
+    }
+    // Read once, before the password is first used; the help road never uses it, so no
+    // prompt stands in front of the usage text.
+    std::string stdinPassword;
+    if (options.passwordFromStdin && (options.flags & kPasswordCommands) != 0) {
+        stdinPassword = ReadPasswordFromStdin();
+        options.currentPassword = stdinPassword.c_str();
     }
     return Dispatch(tool, argc, argv, options);
 }

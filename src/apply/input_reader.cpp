@@ -194,6 +194,12 @@ ParsedConfig ParseConfigLines(ConfigTool& tool, const std::vector<std::string>& 
     return ConfigParser(tool, lines, force).Run();
 }
 
+ParsedConfig ReadConfigFile(ConfigTool& tool, const char* heading, const std::string& fileName,
+                            bool force) {
+    ConsolePrint("%s", heading);
+    return ParseConfigLines(tool, ReadLines(fileName), force);
+}
+
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
                                const std::string& valueText) {
     const auto item = tool.itemCodeByLowerName.find(LowerAscii(itemText));
