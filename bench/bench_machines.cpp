@@ -1,6 +1,6 @@
 #include "bench_machines.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bios/smbios_reader.h"
 #include "sim/machine.h"
 

@@ -1,5 +1,5 @@
 // The catalogue load and the export against generated machines of 100 to 10,000 items.
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bench_machines.h"
 #include "bios/smbios_reader.h"
 #include "standin_calls.h"

@@ -1,5 +1,5 @@
 // Reading and validating configuration files of 100 to 10,000 item blocks.
-#include "app/console.h"
+#include "app/report/console.h"
 #include "apply/input_reader.h"
 #include "bench_machines.h"
 
@@ -15,7 +15,7 @@ void BM_ReadAndParseConfig(benchmark::State& state) {
     const std::string path = TempPath("input-" + std::to_string(blocks) + ".txt");
     WriteFile(path, ConfigText(blocks));
     for (auto _ : state) {
-        const ParsedConfig parsed = ParseConfigLines(*tool, ReadLines(path), false);
+        const ParsedConfig parsed = ParseConfigLines(*tool, ReadInputFile(path).lines, false);
         if (parsed.result != RC_SUCCESS || parsed.choices.size() != static_cast<size_t>(blocks)) {
             state.SkipWithError("generated file rejected");
         }

@@ -1,7 +1,7 @@
 #include "standin_calls.h"
 
 #include "bench_machines.h"
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 
 #include <stdexcept>
 

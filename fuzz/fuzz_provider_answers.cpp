@@ -2,7 +2,7 @@
 // Data, RetCode) come from the fuzz input, injected as `answer` rules of a small machine. An
 // ExecMethod fault after a few hundred calls bounds the work of an input that claims a huge
 // catalogue; a catalogue that loads is exported as well.
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bios/smbios_reader.h"
 #include "catalog/config_tool.h"
 #include "sim/machine.h"

@@ -1,6 +1,6 @@
 #include "app/command_line.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "catalog/config_tool.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The supervisor password check that guards every change, and the two commands that set a
 // new BIOS password through the password items.
 #include "app/command_line.h"
-#include "app/console.h"
+#include "app/report/console.h"
 #include "catalog/config_tool.h"
 
 #include <cstddef>

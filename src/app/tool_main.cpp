@@ -1,8 +1,8 @@
 // One run of the tool: banner, connection, revision check, parse, and exactly one command.
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
-#include "app/console.h"
 #include "app/password_input.h"
+#include "app/report/console.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 
@@ -100,17 +100,27 @@ int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
     return RC_SUCCESS;
 }
 
-bool RequireInputFile(const CommandOptions& options) {
-    if (InputFileExists(options.inputFileName)) return true;
-    ConsolePrint("input file not exist or input file is empty\n");
-    return false;
+// Reads the input file of /set or /check once. A file that cannot be used ends the command
+// before its heading: nothing is compared, set or saved.
+int ReadCommandInput(const CommandOptions& options, InputFile& input) {
+    input = ReadInputFile(options.inputFileName);
+    if (input.status == InputFileStatus::NotFound) {
+        ConsolePrint("input file not exist or input file is empty\n");
+        return Fail(RC_INPUT_FILE_NOT_FOUND);
+    }
+    if (input.status == InputFileStatus::TooLarge) {
+        ConsolePrint("input file is too large\n");
+        return Fail(RC_INVALID_INPUT_FILE_FORMAT);
+    }
+    return RC_SUCCESS;
 }
 
 // A failed file set still reaches the save, so whatever it changed before failing is kept.
 int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
-    if (!RequireInputFile(options)) return Fail(RC_INPUT_FILE_NOT_FOUND);
-    const int applied =
-        tool.ApplyConfigFile(options.inputFileName, (options.flags & FLAG_FORCE) != 0);
+    InputFile input{InputFileStatus::NotFound, {}};
+    const int read = ReadCommandInput(options, input);
+    if (read != RC_SUCCESS) return read;
+    const int applied = tool.ApplyConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0);
     if (applied == RC_SUCCESS) return SaveChanges(*tool.core, RC_SUCCESS, true);
     const int failure = AsFailureCode(applied);
     ConsolePrint("set failed\n");
@@ -151,12 +161,16 @@ int RunSet(ConfigTool& tool, const CommandOptions& options) {
 int RunCheck(ConfigTool& tool, const CommandOptions& options) {
     const int loaded = CheckNameAndLoadCatalogue(tool, options);
     if (loaded != RC_SUCCESS) return loaded;
-    const bool typed = (options.flags & FLAG_ITEM) != 0;
-    if (!typed && !RequireInputFile(options)) return Fail(RC_INPUT_FILE_NOT_FOUND);
     uint32_t differing = 0;
-    const int checked = typed ? tool.CheckSingleItem(options.itemName, options.itemValue, differing)
-                              : tool.CheckConfigFile(options.inputFileName,
-                                                     (options.flags & FLAG_FORCE) != 0, differing);
+    int checked = RC_SUCCESS;
+    if (options.flags & FLAG_ITEM) {
+        checked = tool.CheckSingleItem(options.itemName, options.itemValue, differing);
+    } else {
+        InputFile input{InputFileStatus::NotFound, {}};
+        const int read = ReadCommandInput(options, input);
+        if (read != RC_SUCCESS) return read;
+        checked = tool.CheckConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0, differing);
+    }
     if (checked == RC_SUCCESS) {
         ConsolePrint("check command success, the settings match\n");
         return RC_SUCCESS;

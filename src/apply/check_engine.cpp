@@ -3,7 +3,7 @@
 #include "apply/input_reader.h"
 #include "apply/report_lines.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 
 #include <cstdint>
 #include <iostream>
@@ -63,9 +63,10 @@ int CompareWithCatalogue(const ConfigTool& tool, const std::vector<SettingChoice
 
 }  // namespace
 
-int ConfigTool::CheckConfigFile(std::string fileName, bool force, uint32_t& differingCount) {
+int ConfigTool::CheckConfigFile(const ConfigLines& lines, bool force, uint32_t& differingCount) {
     differingCount = 0;
-    const ParsedConfig parsed = ReadConfigFile(*this, CHECK_HEADING, fileName, force);
+    ConsolePrint("%s", CHECK_HEADING);
+    const ParsedConfig parsed = ParseConfigLines(*this, lines, force);
     if (parsed.result != RC_SUCCESS) return parsed.result;
     return CompareWithCatalogue(*this, parsed.choices, differingCount);
 }

@@ -1,69 +1,25 @@
 #include "apply/input_reader.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
+#include "catalog/file_access.h"
 
-#include <fstream>
+#include <algorithm>
 #include <iostream>
+#include <limits>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace {
 
-using Traits = std::char_traits<char>;
-
-bool IsEnd(int ch) { return Traits::eq_int_type(ch, Traits::eof()); }
-
-// Splits a byte stream into lines of at most MAX_LINE_LENGTH bytes. The file is read in binary
-// mode so that LF-only and CR LF files read alike on every platform; the CR of a CR LF pair is
-// dropped here, as a Windows text-mode stream would drop it.
-class LineSource {
-  public:
-    explicit LineSource(std::streambuf& buffer) : buffer_(buffer) {}
-
-    // Fills `line` with the next line. Returns false when the read met the end of the file,
-    // which makes this line the last one.
-    bool Next(std::string& line) {
-        line.clear();
-        bool textEnded = false;  // a NUL ends the text; the bytes after it are still consumed
-        for (size_t count = 0; count < MAX_LINE_LENGTH; ++count) {
-            const int ch = NextByte();
-            if (IsEnd(ch)) return false;
-            if (ch == '\n') return true;
-            textEnded = textEnded || ch == '\0';
-            if (!textEnded) line.push_back(static_cast<char>(ch));
-        }
-        return SkipRestOfLine();
-    }
-
-  private:
-    int NextByte() {
-        const int ch = buffer_.sbumpc();
-        if (ch == '\r' && buffer_.sgetc() == '\n') return buffer_.sbumpc();
-        return ch;
-    }
-
-    // A line longer than the limit keeps its first bytes; the rest of it is passed over so
-    // that memory stays bounded however long the line is.
-    bool SkipRestOfLine() {
-        for (;;) {
-            const int ch = buffer_.sbumpc();
-            if (IsEnd(ch)) return false;
-            if (ch == '\n') return true;
-        }
-    }
-
-    std::streambuf& buffer_;
-};
-
-bool BeginsWith(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+bool BeginsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
 }
 
 // The name on an item line: after the marker, up to an opening parenthesis, untrimmed.
-std::string ItemName(const std::string& line, size_t nameStart) {
+std::string ItemName(std::string_view line, size_t nameStart) {
     if (line.size() <= nameStart) return {};
-    const size_t parenthesis = line.find('(', nameStart);
-    return line.substr(
-        nameStart, parenthesis == std::string::npos ? std::string::npos : parenthesis - nameStart);
+    return std::string(line.substr(nameStart, line.find('(', nameStart) - nameStart));
 }
 
 // One pass over the lines of a configuration file. Every non-empty line between blocks must
@@ -71,33 +27,35 @@ std::string ItemName(const std::string& line, size_t nameStart) {
 // so that the report can list every entry that would not be set.
 class ConfigParser {
   public:
-    ConfigParser(ConfigTool& tool, const std::vector<std::string>& lines, bool force)
+    ConfigParser(ConfigTool& tool, const ConfigLines& lines, bool force)
         : tool_(tool), lines_(lines), force_(force) {}
 
     ParsedConfig Run() {
         while (position_ < lines_.size()) {
-            const std::string& line = lines_[position_];
-            if (line.empty()) {
+            const ConfigLines::Line line = lines_[position_];
+            if (line.text.empty()) {
                 ++position_;
                 continue;
             }
-            if (!BeginsWith(line, tool_.itemMarker)) {
-                ReportFormatError(line);
+            if (!BeginsWith(line.text, tool_.itemMarker)) {
+                ReportFormatError(line.text);
                 if (!force_) return Refused(RC_INVALID_INPUT_FILE_FORMAT);
             }
-            ReadBlock(ItemName(line, tool_.itemMarker.size()));
+            ReadBlock(ItemName(line.text, tool_.itemMarker.size()), line.whole);
         }
         return Conclude();
     }
 
   private:
-    void ReportFormatError(const std::string& line) const {
+    void ReportFormatError(std::string_view line) const {
         std::cout << "wrong input format in line " << position_ + 1 << "-> " << line << std::endl;
     }
 
-    void ReadBlock(const std::string& name) {
+    // A line cut at the length limit lost the end of its text, so it names nothing: the cut
+    // text could be another item's whole name or another option's whole text.
+    void ReadBlock(const std::string& name, bool wholeLine) {
         ++position_;
-        const auto item = tool_.itemCodeByName.find(name);
+        const auto item = wholeLine ? tool_.itemCodeByName.find(name) : tool_.itemCodeByName.end();
         if (item == tool_.itemCodeByName.end()) {
             SkipUnknownBlock(name);
         } else {
@@ -111,14 +69,15 @@ class ConfigParser {
         const OptionTable& options = tool_.optionsByItem[itemCode];
         int optionIndex = -1;
         while (position_ < lines_.size()) {
-            const std::string& line = lines_[position_];
-            if (line.empty()) {
+            const ConfigLines::Line line = lines_[position_];
+            if (line.text.empty()) {
                 ++position_;
                 break;
             }
-            const bool starred = line[0] == '*';
-            const std::string body = starred ? line.substr(1) : line;
-            const auto option = starred ? options.find(body) : options.end();
+            const bool starred = line.text[0] == '*';
+            const std::string_view body = starred ? line.text.substr(1) : line.text;
+            const auto option =
+                starred && line.whole ? options.find(std::string(body)) : options.end();
             if (option != options.end()) optionIndex = option->second;
             if (BeginsWith(body, tool_.itemMarker)) break;
             ++position_;
@@ -130,13 +89,13 @@ class ConfigParser {
     void SkipUnknownBlock(const std::string& name) {
         parsed_.choices.push_back({-1, -1});
         RecordUnmatched(tool_.wrongDescriptions, name);
-        while (position_ < lines_.size() && !lines_[position_].empty() &&
-               !BeginsWith(lines_[position_], tool_.itemMarker)) {
+        while (position_ < lines_.size() && !lines_[position_].text.empty() &&
+               !BeginsWith(lines_[position_].text, tool_.itemMarker)) {
             ++position_;
         }
     }
 
-    void RecordUnmatched(std::vector<std::string>& list, const std::string& name) {
+    void RecordUnmatched(TextList& list, const std::string& name) {
         list.push_back(name);
         ++parsed_.failedCount;
     }
@@ -162,7 +121,7 @@ class ConfigParser {
     }
 
     ConfigTool& tool_;
-    const std::vector<std::string>& lines_;
+    const ConfigLines& lines_;
     const bool force_;
     size_t position_ = 0;
     ParsedConfig parsed_{RC_SUCCESS, {}, 0};
@@ -170,34 +129,44 @@ class ConfigParser {
 
 }  // namespace
 
-std::vector<std::string> ReadLines(const std::string& fileName) {
-    std::vector<std::string> lines;
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file.is_open()) return lines;
-    LineSource source(*file.rdbuf());
-    std::string line;
-    line.reserve(MAX_LINE_LENGTH);
-    bool more = true;
-    while (more) {
-        more = source.Next(line);
-        lines.push_back(line);
+ConfigLines::ConfigLines(std::string bytes) : bytes_(std::move(bytes)) {
+    // Offsets are 32 bits; the reader never holds more than MAX_INPUT_FILE_BYTES.
+    if (bytes_.size() > std::numeric_limits<uint32_t>::max()) bytes_.clear();
+    starts_.reserve(static_cast<size_t>(std::count(bytes_.begin(), bytes_.end(), '\n')) + 1);
+    starts_.push_back(0);
+    for (size_t at = bytes_.find('\n'); at != std::string::npos; at = bytes_.find('\n', at + 1)) {
+        starts_.push_back(static_cast<uint32_t>(at + 1));
     }
-    return lines;
 }
 
-bool InputFileExists(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    return file.is_open() && !IsEnd(file.rdbuf()->sgetc());
+// A line ends at its line feed, which is not part of it; a carriage return directly before the
+// line feed is dropped, as a Windows text-mode stream would drop it. Only the first
+// MAX_LINE_LENGTH bytes are kept, and a NUL ends the text.
+ConfigLines::Line ConfigLines::operator[](size_t index) const {
+    const size_t begin = starts_[index];
+    size_t end = index + 1 < starts_.size() ? starts_[index + 1] - 1 : bytes_.size();
+    if (index + 1 < starts_.size() && end > begin && bytes_[end - 1] == '\r') --end;
+    std::string_view text(bytes_.data() + begin, std::min(end - begin, MAX_LINE_LENGTH));
+    const bool whole = end - begin <= MAX_LINE_LENGTH;
+    return {text.substr(0, text.find('\0')), whole};
 }
 
-ParsedConfig ParseConfigLines(ConfigTool& tool, const std::vector<std::string>& lines, bool force) {
+InputFile ReadInputFile(const std::string& fileName) {
+    std::string bytes;
+    switch (ReadRegularFile(fileName, MAX_INPUT_FILE_BYTES, bytes)) {
+        case FileReadOutcome::Read:
+            if (bytes.empty()) break;
+            return {InputFileStatus::Read, ConfigLines(std::move(bytes))};
+        case FileReadOutcome::TooLarge:
+            return {InputFileStatus::TooLarge, {}};
+        case FileReadOutcome::Unreadable:
+            break;
+    }
+    return {InputFileStatus::NotFound, {}};
+}
+
+ParsedConfig ParseConfigLines(ConfigTool& tool, const ConfigLines& lines, bool force) {
     return ConfigParser(tool, lines, force).Run();
-}
-
-ParsedConfig ReadConfigFile(ConfigTool& tool, const char* heading, const std::string& fileName,
-                            bool force) {
-    ConsolePrint("%s", heading);
-    return ParseConfigLines(tool, ReadLines(fileName), force);
 }
 
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
@@ -220,7 +189,7 @@ TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
 
 void ConfigTool::ShowWrongInput() {
     const struct {
-        const std::vector<std::string>& entries;
+        const TextList& entries;
         const char* verdict;
     } sections[] = {
         {wrongDescriptions, " -> wrong description"},
@@ -228,8 +197,8 @@ void ConfigTool::ShowWrongInput() {
     };
     std::cout << "\nWrong Input" << std::endl;
     for (const auto& section : sections) {
-        for (const std::string& entry : section.entries) {
-            std::cout << entry << section.verdict << std::endl;
+        for (size_t i = 0; i < section.entries.size(); ++i) {
+            std::cout << section.entries[i] << section.verdict << std::endl;
         }
     }
     std::cout << std::endl;

@@ -7,9 +7,45 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr size_t MAX_LINE_LENGTH = 255;
+// The largest configuration file that /set reads. An export of a full catalogue is far
+// smaller; the bound keeps a file of any content within a fixed amount of memory.
+constexpr size_t MAX_INPUT_FILE_BYTES = size_t{16} << 20;
+
+// The lines of a configuration file. The file's bytes are held once and each line is found
+// from where it starts, so a file of millions of short lines costs four bytes per line.
+class ConfigLines {
+  public:
+    struct Line {
+        std::string_view text;  // at most MAX_LINE_LENGTH bytes, up to a NUL, without the end
+        bool whole;             // false when the line was longer than MAX_LINE_LENGTH bytes
+    };
+
+    ConfigLines() = default;
+    // A file of 0 bytes is one empty line; a final line feed starts one more, empty, line.
+    explicit ConfigLines(std::string bytes);
+
+    size_t size() const { return starts_.size(); }
+    Line operator[](size_t index) const;
+
+  private:
+    std::string bytes_;
+    std::vector<uint32_t> starts_;
+};
+
+enum class InputFileStatus {
+    Read,
+    NotFound,  // missing, empty, not a regular file, or not readable to its end
+    TooLarge,  // more than MAX_INPUT_FILE_BYTES
+};
+
+struct InputFile {
+    InputFileStatus status;
+    ConfigLines lines;  // the file's lines when it was read
+};
 
 // What one item block of a configuration file chose; -1 marks what matched nothing.
 struct SettingChoice {
@@ -34,12 +70,9 @@ struct TypedSetting {
     int optionIndex;
 };
 
-std::vector<std::string> ReadLines(const std::string& fileName);
-bool InputFileExists(const std::string& fileName);
-ParsedConfig ParseConfigLines(ConfigTool& tool, const std::vector<std::string>& lines, bool force);
-// A command's result heading, printed before the file is read so that it also stands above
-// the file's errors, then the file read and validated by ParseConfigLines.
-ParsedConfig ReadConfigFile(ConfigTool& tool, const char* heading, const std::string& fileName,
-                            bool force);
+// Reads the configuration file once: the check that it can be used and the lines it holds come
+// from the same bytes.
+InputFile ReadInputFile(const std::string& fileName);
+ParsedConfig ParseConfigLines(ConfigTool& tool, const ConfigLines& lines, bool force);
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
                                const std::string& valueText);

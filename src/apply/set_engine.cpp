@@ -1,7 +1,7 @@
 #include "apply/input_reader.h"
 #include "apply/report_lines.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 
 #include <cstdint>
 #include <iostream>
@@ -27,8 +27,16 @@ struct SetReport {
     uint32_t changedCount = 0;
     uint32_t unchangedCount = 0;
     uint32_t skippedCount = 0;
-    uint32_t failedCount = 0;
+    uint32_t failedCount = 0;  // the entries that matched nothing and the failed sets
+    uint32_t failedSets = 0;   // the failed sets alone: they make the command fail
 };
+
+// A set fails when the call failed or the firmware gave a RetCode it does not document as
+// done, read only or stopped for a missing password.
+bool IsFailedSet(int retCode) {
+    return retCode != SET_RETCODE_DONE && retCode != SET_RETCODE_READ_ONLY &&
+           retCode != SET_RETCODE_NO_SUPERVISOR_PASSWORD;
+}
 
 bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& optionText) {
     return optionText == CurrentValueOf(tool, itemCode);
@@ -55,6 +63,7 @@ bool ApplyChoice(ConfigTool& tool, const SettingTexts& texts, const SettingChoic
             return false;
         default:
             ++report.failedCount;
+            ++report.failedSets;
             return true;
     }
 }
@@ -115,8 +124,9 @@ int ConfigTool::SetItem(int itemCode, int optionIndex) {
     return retCode;
 }
 
-int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
-    const ParsedConfig parsed = ReadConfigFile(*this, RESULT_HEADING, fileName, force);
+int ConfigTool::ApplyConfigFile(const ConfigLines& lines, bool force) {
+    ConsolePrint("%s", RESULT_HEADING);
+    const ParsedConfig parsed = ParseConfigLines(*this, lines, force);
     if (parsed.result != RC_SUCCESS) return parsed.result;
 
     SetReport report;
@@ -131,7 +141,7 @@ int ConfigTool::ApplyConfigFile(std::string fileName, bool force) {
     }
     PrintSettingLists(report);
     PrintSetTotals(report);
-    return RC_SUCCESS;
+    return report.failedSets == 0 ? RC_SUCCESS : RC_INTERNAL_ERROR;
 }
 
 int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
@@ -150,5 +160,5 @@ int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
         SingleItemOutcome(retCode, optionText, IsCurrentValue(*this, typed.itemCode, optionText)) +
         SINGLE_ITEM_FOOTER;
     std::cout << block << std::flush;
-    return RC_SUCCESS;
+    return IsFailedSet(retCode) ? RC_INTERNAL_ERROR : RC_SUCCESS;
 }

@@ -3,7 +3,7 @@
 // method is a row of data and one runner walks the road for all of them.
 #include "bios/wtolq_core.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bios/wmi_helpers.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // and the firmware's 21-byte answer read back from outData.
 #include "bios/wtolq_core.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bios/wmi_helpers.h"
 
 #include <array>

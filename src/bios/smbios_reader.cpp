@@ -1,6 +1,6 @@
 #include "bios/smbios_reader.h"
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 #include "bios/wmi_helpers.h"
 #include "bios/wtolq_core.h"
 

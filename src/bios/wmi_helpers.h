@@ -2,7 +2,7 @@
 // allocation as fatal, and the ExecMethod retry rule that every provider call follows.
 #pragma once
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 #include "bios/wtolq_core.h"
 
 #include <functional>

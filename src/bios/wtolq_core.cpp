@@ -1,6 +1,6 @@
 #include "bios/wtolq_core.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bios/wmi_helpers.h"
 
 #include <new>

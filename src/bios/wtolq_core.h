@@ -3,7 +3,7 @@
 // diagnostic line on failure, and hands the provider's answers back through out-parameters.
 #pragma once
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 
 #include <array>
 #include <cstddef>

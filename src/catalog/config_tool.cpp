@@ -20,3 +20,18 @@ std::string LowerAscii(std::string text) {
     }
     return text;
 }
+
+void TextList::push_back(std::string_view text) {
+    bytes_.append(text);
+    ends_.push_back(static_cast<uint32_t>(bytes_.size()));
+}
+
+void TextList::clear() {
+    bytes_.clear();
+    ends_.clear();
+}
+
+std::string_view TextList::operator[](size_t index) const {
+    const size_t begin = index == 0 ? 0 : ends_[index - 1];
+    return std::string_view(bytes_).substr(begin, ends_[index] - begin);
+}

@@ -11,8 +11,26 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
+
+// A list of byte strings in the order added, held in one buffer: an entry costs its bytes and
+// four more, so a file that names millions of unknown items stays within bounded memory.
+class TextList {
+  public:
+    void push_back(std::string_view text);
+    void clear();
+    size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    std::string_view operator[](size_t index) const;
+
+  private:
+    std::string bytes_;
+    std::vector<uint32_t> ends_;
+};
+
+class ConfigLines;
 
 // Option text to option index (1-based, in the order the firmware lists the options).
 using OptionTable = std::map<std::string, int>;
@@ -35,13 +53,13 @@ class ConfigTool {
     void ShowWrongInput();
     int SetItem(int itemCode, int optionIndex);
     std::pair<std::string, std::string> DescribeSetting(int itemCode, int optionIndex);
-    int ApplyConfigFile(std::string fileName, bool force);
+    int ApplyConfigFile(const ConfigLines& lines, bool force);
     int ApplySingleItem(std::string itemName, std::string itemValue);
 
     // Check engine (src/apply): compares with the catalogue and changes nothing. Each returns
     // RC_SUCCESS when every checked item matches, RC_SETTINGS_DIFFER with the number of
     // differing items, or the input's failure (6 or 9 from a file, 7 or 8 typed).
-    int CheckConfigFile(std::string fileName, bool force, uint32_t& differingCount);
+    int CheckConfigFile(const ConfigLines& lines, bool force, uint32_t& differingCount);
     int CheckSingleItem(std::string itemName, std::string itemValue, uint32_t& differingCount);
 
     std::unique_ptr<WTolqCore> core;
@@ -50,8 +68,8 @@ class ConfigTool {
     std::map<int, OptionTable> optionsByItem;
     std::map<int, OptionTable> lowerOptionsByItem;
     std::map<int, std::string> currentValueByItem;
-    std::vector<std::string> wrongDescriptions;
-    std::vector<std::string> wrongOptions;
+    TextList wrongDescriptions;
+    TextList wrongOptions;
     int supervisorPasswordItem = 0x3000;
     int userPasswordItem = 0x3001;
     std::string itemMarker = "+++";

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "app/report/console.h"
 #include "bios/smbios_reader.h"
 #include "catalog/config_tool.h"
 

@@ -1,7 +1,7 @@
 // Reference counting and QueryInterface for the simulated WMI objects.
 #pragma once
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 #include "simcom/sdk_remainder.h"
 
 #include <atomic>

@@ -4,7 +4,11 @@
 // A case file is a list of sections, each opened by a line that starts with "=== ":
 //   === machine                 the machine file (VELORIN_MACHINE points at it); without this
 //                               section the run sees the built-in sample machine
-//   === input NAME [crlf] [noeol]   a file written into the working folder before the next run
+//   === input NAME [crlf] [noeol] [repeat=N]   a file written into the working folder before
+//                               the next run; repeat=N writes its text N times over
+//   === link NAME TARGET        a symbolic link made before the next run (TARGET as written)
+//   === dir NAME / === fifo NAME    a directory or a named pipe made before the next run
+//   === chmod NAME MODE         permission bits (octal) given to a file before the next run
 //   === args                    starts a run: one argument per line (an empty line is an
 //                               empty argument)
 //   === stdin [tty] [noeol]     the run's standard input (without it the run inherits the
@@ -14,17 +18,23 @@
 //   === unread [noeol]          the part of a piped standard input the run must leave unread
 //   === stdout [noeol]          the run's expected standard output; a line "@banner" stands
 //                               for the two banner lines, "@usage" for the usage text
+//   === stdout-to PATH          the run writes its standard output to PATH (e.g. /dev/full)
+//                               instead; its expected standard output is then empty
 //   === stderr [noeol]          the run's expected standard error (empty when not given); the
 //                               working folder's path reads "@dir" there
 //   === exit N                  the run's expected exit code
 //   === file NAME [crlf] [noeol]    a file the run must leave with exactly this content
 //   === nofile NAME             a file the run must not leave behind
+//   === mode NAME MODE          a file the run must leave with these permission bits (octal)
+//   === onlyfiles NAMES...      the run leaves exactly these names in the working folder
+//                               (besides machine.txt and its state)
 // Lines starting with "#" before the first section are comments. Every section line of text
 // ends with LF unless the section says crlf (CR LF) or noeol (no line end after the last line).
 // "\xHH" in a text line stands for the byte HH, so cases can hold bytes that are not ASCII.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -73,16 +83,28 @@ struct ExpectedFile {
     std::string name;
     std::string content;
     bool present = true;
+    int mode = -1;  // permission bits to check instead of the content
+};
+
+// Something put into the working folder before a run: a file, a link, a directory, a named
+// pipe, or new permission bits of a file.
+struct SetupStep {
+    std::string kind;
+    std::string name;
+    std::string content;  // the file's bytes, the link's target or the octal mode
 };
 
 struct ToolRun {
     std::vector<std::string> args;
-    std::vector<std::pair<std::string, std::string>> inputs;  // written before the run
+    std::vector<SetupStep> setup;
     bool hasStdin = false;
     bool stdinIsTerminal = false;
     std::string stdinText;
     bool checkUnread = false;
     std::string unreadText;
+    std::string stdoutPath;  // empty: standard output is captured
+    std::vector<std::string> onlyFiles;
+    bool checkOnlyFiles = false;
     std::string stdoutText;
     std::string stderrText;
     int exitCode = 0;
@@ -161,21 +183,45 @@ std::string AfterFirstWord(const std::string& text) {
     return space == std::string::npos ? std::string() : text.substr(space + 1);
 }
 
+// The N of a "repeat=N" option, 1 without one.
+size_t RepeatCount(const std::string& options) {
+    const size_t at = options.find("repeat=");
+    return at == std::string::npos ? 1 : std::stoul(options.substr(at + 7));
+}
+
+std::string Repeated(const std::string& text, size_t times) {
+    std::string out;
+    out.reserve(text.size() * times);
+    for (size_t i = 0; i < times; ++i) out += text;
+    return out;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    for (std::string word; in >> word;) words.push_back(word);
+    return words;
+}
+
 Case LoadCase(const std::string& path) {
     Case c;
-    std::vector<std::pair<std::string, std::string>> pendingInputs;
+    std::vector<SetupStep> pendingSetup;
     for (const Section& s : SplitSections(path)) {
         if (s.kind == "machine") {
             c.hasMachine = true;
             c.machine = JoinSection(s.lines, "", false);
         } else if (s.kind == "input") {
-            pendingInputs.emplace_back(FirstWord(s.argument),
-                                       JoinSection(s.lines, AfterFirstWord(s.argument), false));
+            const std::string options = AfterFirstWord(s.argument);
+            pendingSetup.push_back(
+                {s.kind, FirstWord(s.argument),
+                 Repeated(JoinSection(s.lines, options, false), RepeatCount(options))});
+        } else if (s.kind == "link" || s.kind == "dir" || s.kind == "fifo" || s.kind == "chmod") {
+            pendingSetup.push_back({s.kind, FirstWord(s.argument), AfterFirstWord(s.argument)});
         } else if (s.kind == "args") {
             ToolRun run;
             run.args = s.lines;
-            run.inputs = std::move(pendingInputs);
-            pendingInputs.clear();
+            run.setup = std::move(pendingSetup);
+            pendingSetup.clear();
             c.runs.push_back(run);
         } else if (c.runs.empty()) {
             ADD_FAILURE() << path << ": section " << s.kind << " before any args";
@@ -188,6 +234,14 @@ Case LoadCase(const std::string& path) {
             c.runs.back().unreadText = JoinSection(s.lines, s.argument, false);
         } else if (s.kind == "stdout") {
             c.runs.back().stdoutText = JoinSection(s.lines, s.argument, true);
+        } else if (s.kind == "stdout-to") {
+            c.runs.back().stdoutPath = s.argument;
+        } else if (s.kind == "mode") {
+            c.runs.back().files.push_back({FirstWord(s.argument), "", true,
+                                           std::stoi(AfterFirstWord(s.argument), nullptr, 8)});
+        } else if (s.kind == "onlyfiles") {
+            c.runs.back().checkOnlyFiles = true;
+            c.runs.back().onlyFiles = Words(s.argument);
         } else if (s.kind == "stderr") {
             c.runs.back().stderrText = JoinSection(s.lines, s.argument, false);
         } else if (s.kind == "exit") {
@@ -325,7 +379,38 @@ class RunInput {
     int slave_ = -1;
 };
 
+void Prepare(const fs::path& workDir, const SetupStep& step) {
+    const fs::path path = workDir / step.name;
+    std::error_code ignored;
+    if (step.kind == "input") {
+        WriteFile(path, step.content);
+        return;
+    }
+    if (step.kind == "chmod") {
+        fs::permissions(path, static_cast<fs::perms>(std::stoi(step.content, nullptr, 8)));
+        return;
+    }
+    fs::remove_all(path, ignored);
+    if (step.kind == "link") fs::create_symlink(step.content, path);
+    if (step.kind == "dir") fs::create_directory(path);
+    if (step.kind == "fifo") {
+        EXPECT_EQ(mkfifo(path.c_str(), 0600), 0) << step.name;
+    }
+}
+
+// Names in the working folder that the harness itself did not put there.
+std::vector<std::string> LeftNames(const fs::path& workDir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(workDir)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("machine.txt", 0) != 0 && name != "state") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 // Runs the tool in `workDir`; standard error goes to a file so neither pipe can fill up.
+// With a `stdoutPath` standard output goes to that file instead of the pipe.
 Outcome RunTool(const fs::path& workDir, const ToolRun& run,
                 const std::map<std::string, std::string>& env) {
     const fs::path errPath = workDir / ".stderr";
@@ -335,7 +420,11 @@ Outcome RunTool(const fs::path& workDir, const ToolRun& run,
     const pid_t pid = fork();
     if (pid == 0) {
         input.AttachInChild();
-        dup2(outPipe[1], STDOUT_FILENO);
+        const std::string& stdoutPath = run.stdoutPath;
+        const int redirected =
+            stdoutPath.empty() ? -1 : open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!stdoutPath.empty() && redirected < 0) _exit(125);
+        dup2(stdoutPath.empty() ? outPipe[1] : redirected, STDOUT_FILENO);
         close(outPipe[0]);
         close(outPipe[1]);
         FILE* err = std::fopen(errPath.c_str(), "wb");
@@ -421,7 +510,7 @@ TEST_P(BlackBox, Case) {
     for (size_t i = 0; i < c.runs.size(); ++i) {
         const ToolRun& run = c.runs[i];
         SCOPED_TRACE("run " + std::to_string(i + 1));
-        for (const auto& [file, content] : run.inputs) WriteFile(workDir / file, content);
+        for (const SetupStep& step : run.setup) Prepare(workDir, step);
         const Outcome outcome = RunTool(workDir, run, env);
         EXPECT_EQ(run.stdoutText, FoldCrLf(outcome.out));
         if (run.checkUnread) {
@@ -436,11 +525,20 @@ TEST_P(BlackBox, Case) {
         for (const ExpectedFile& file : run.files) {
             const fs::path path = workDir / file.name;
             if (!file.present) {
-                EXPECT_FALSE(fs::exists(path)) << file.name;
+                EXPECT_FALSE(fs::exists(fs::symlink_status(path))) << file.name;
+            } else if (file.mode >= 0) {
+                EXPECT_EQ(static_cast<int>(fs::status(path).permissions() & fs::perms::mask),
+                          file.mode)
+                    << file.name;
             } else {
                 ASSERT_TRUE(fs::exists(path)) << file.name;
                 EXPECT_EQ(file.content, ReadFile(path)) << file.name;
             }
+        }
+        if (run.checkOnlyFiles) {
+            std::vector<std::string> expected = run.onlyFiles;
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(expected, LeftNames(workDir));
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "app/report/console.h"
 
 #include <gtest/gtest.h>
 

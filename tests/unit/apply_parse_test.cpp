@@ -1,6 +1,6 @@
 #include "apply/input_reader.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "apply_test_support.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +29,14 @@ struct ParseCase {
     std::string output;
 };
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
+ConfigLines SplitLines(const std::string& text) {
+    std::string bytes;
     std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line, '|');) lines.push_back(line);
-    return lines;
+    for (std::string line; std::getline(stream, line, '|');) {
+        bytes += line + '\n';
+    }
+    if (!bytes.empty()) bytes.pop_back();
+    return ConfigLines(bytes);
 }
 
 class ApplyParseConfig : public ::testing::TestWithParam<ParseCase> {};

@@ -1,6 +1,6 @@
 #include "apply/input_reader.h"
 
-#include "app/console.h"
+#include "app/report/console.h"
 #include "apply_test_support.h"
 
 #include <gtest/gtest.h>
@@ -41,11 +41,11 @@ class ApplySetCommand : public ::testing::TestWithParam<SetCase> {};
 TEST_P(ApplySetCommand, ReportsEveryItem) {
     const SetCase& c = GetParam();
     auto tool = apply_test::MakeTool(c.rules);
-    const std::string path = apply_test::WriteTempFile(c.file);
+    const ConfigLines lines(c.file);
     int result = -1;
     EXPECT_EQ(apply_test::Captured([&] {
                   result = c.file.empty() ? tool->ApplySingleItem(c.item, c.value)
-                                          : tool->ApplyConfigFile(path, c.force);
+                                          : tool->ApplyConfigFile(lines, c.force);
               }),
               c.output);
     EXPECT_EQ(result, c.result);
@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Files, ApplySetCommand, ::testing::Values(
     SetCase{"SkippedAndFailed", "fault ExecMethod \"Set\" hr=0x80041001 times=3\n"
             "answer Set item=0x0101 retcode=12\nanswer Set item=0x0102 retcode=7\n"
             "answer Set item=0x0104 retcode=12\n", "+++Boot Mode\n*Legacy\n\n+++Wake On LAN\n"
-            "*Enabled\n\n+++Fan Level\n*High\n\n+++Caf\xC9\n*Oui\n", false, "", "", RC_SUCCESS,
+            "*Enabled\n\n+++Fan Level\n*High\n\n+++Caf\xC9\n*Oui\n", false, "", "", RC_INTERNAL_ERROR,
             kHeading + kCallFailed + "Skipped Item(Below items are skipeed because option is not "
             "selectable with this interface, Read Only value)\n\tFan Level -> High\n" +
             Totals(0, 0, 1, 3)},
@@ -102,8 +102,11 @@ INSTANTIATE_TEST_SUITE_P(SingleItems, ApplySetCommand, ::testing::Values(
     SetCase{"ReadOnly", "answer Set item=0x0100 retcode=7\n", "", false, "Boot Mode", "Legacy",
             RC_SUCCESS, kHeading + "Item : Boot Mode\nFailed to set to Legacy, this option is "
             "not selectable with this interface, Read Only Value\n" + kFooter},
-    SetCase{"CallFailed", kFailSets, "", false, "Boot Mode", "Legacy", RC_SUCCESS,
+    SetCase{"CallFailed", kFailSets, "", false, "Boot Mode", "Legacy", RC_INTERNAL_ERROR,
             kHeading + kCallFailed + "Item : Boot Mode\nFailed to set to Legacy\n" + kFooter},
+    SetCase{"RefusedByFirmware", "answer Set item=0x0100 retcode=5\n", "", false, "Boot Mode",
+            "Legacy", RC_INTERNAL_ERROR,
+            kHeading + "Item : Boot Mode\nFailed to set to Legacy\n" + kFooter},
     SetCase{"NoPassword", "answer Set item=0x0100 retcode=10\n", "", false, "Boot Mode", "UEFI",
             RC_NO_SUPERVISOR_PASSWORD, kHeading + "Please Set Supervisor password\n"},
     SetCase{"NonAsciiNotFolded", kFailSets, "", false, "caf\xE9", "oui",

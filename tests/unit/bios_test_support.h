@@ -2,7 +2,7 @@
 // WMI fakes for answers that no machine file can give.
 #pragma once
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 #include "bios/wtolq_core.h"
 #include "sim/machine.h"
 #include "simcom/sdk_remainder.h"

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <wbemidl.h>
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 #include "sim/machine.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wbemidl.h>
 
-#include "bios/com_handles.h"
+#include "com/com_handles.h"
 #include "sim/machine.h"
 #include "simcom/sim_wmi.h"
 
