@@ -13,8 +13,9 @@
 //                               empty argument)
 //   === stdin [tty] [noeol]     the run's standard input (without it the run inherits the
 //                               runner's); with tty it comes from a pseudo-terminal, typed once
-//                               the tool has turned echo off (or has ended), and the run must
-//                               leave the terminal's echo on and show nothing of the input
+//                               the tool has turned echo off (or has ended) with each line end
+//                               sent as the Enter key sends it, and the run must leave the
+//                               terminal's echo on and show nothing of the input
 //   === unread [noeol]          the part of a piped standard input the run must leave unread
 //   === stdout [noeol]          the run's expected standard output; a line "@banner" stands
 //                               for the two banner lines, "@usage" for the usage text
@@ -34,6 +35,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -321,7 +323,12 @@ class RunInput {
     RunInput(const RunInput&) = delete;
     RunInput& operator=(const RunInput&) = delete;
 
+    // A terminal becomes the controlling terminal of a session of its own, as a login's is.
     void AttachInChild() const {
+        if (slave_ >= 0) {
+            setsid();
+            ioctl(slave_, TIOCSCTTY, 0);
+        }
         const int input = run_.stdinIsTerminal ? slave_ : readEnd_;
         if (input >= 0) dup2(input, STDIN_FILENO);
         for (int fd : {readEnd_, master_, slave_}) {
@@ -339,7 +346,7 @@ class RunInput {
             if (reaped || !EchoIsOn()) break;
             usleep(5000);
         }
-        WriteAll(master_, run_.stdinText);
+        WriteAll(master_, AsTyped(run_.stdinText));
         return reaped;
     }
 
@@ -352,6 +359,13 @@ class RunInput {
     }
 
   private:
+    // The Enter key sends CR; the terminal's own line discipline (or a console on top of it)
+    // makes the line end of it.
+    static std::string AsTyped(std::string text) {
+        std::replace(text.begin(), text.end(), '\n', '\r');
+        return text;
+    }
+
     void OpenPipe() {
         int ends[2];
         if (pipe(ends) != 0) return;
