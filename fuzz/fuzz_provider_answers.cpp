@@ -29,7 +29,9 @@ constexpr char kMachine[] =
     "value \"A-1\"\n"
     "fault ExecMethod hr=0x80041001 after=150\n";
 
-constexpr size_t kMaxTextUnits = 80;
+// Past the 1,000 units that a provider text is kept to, so the cut is exercised too.
+constexpr size_t kMaxTextUnits = 1100;
+constexpr size_t kMaxCatalogueText = 1000;
 
 // A quoted machine-file text holding exactly the UTF-16 units drawn from the input.
 std::string QuotedUnits(FuzzedDataProvider& input) {
@@ -67,6 +69,24 @@ std::string MachineFrom(FuzzedDataProvider& input) {
     return text;
 }
 
+// Catalogue texts never hold a control byte (one could forge lines of the export) and never
+// exceed the length a provider text is kept to.
+void CheckText(const std::string& text) {
+    if (text.size() > kMaxCatalogueText) __builtin_trap();
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) __builtin_trap();
+    }
+}
+
+void CheckCatalogue(const ConfigTool& tool) {
+    for (const auto& entry : tool.itemCodeByName) CheckText(entry.first);
+    for (const auto& entry : tool.currentValueByItem) CheckText(entry.second);
+    for (const auto& item : tool.optionsByItem) {
+        for (const auto& option : item.second) CheckText(option.first);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -82,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ProcessSmbiosCache().loaded = false;
     {
         ConfigTool tool;
-        if (tool.LoadCatalogue() == RC_SUCCESS && !tool.itemCodeByName.empty()) {
-            tool.ExportConfig(false, false, "", "");
-        }
+        const bool loaded = tool.LoadCatalogue() == RC_SUCCESS;
+        CheckCatalogue(tool);
+        if (loaded && !tool.itemCodeByName.empty()) tool.ExportConfig(false, false, "", "");
     }
     velorin::sim::Machine::SetCurrent(nullptr);
     return 0;

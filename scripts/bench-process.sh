@@ -3,7 +3,9 @@
 # 1, 100, 1,000 and 10,000 items (8 options each) and prints, per command and size, the wall
 # time and processor time of one run (user and system), its peak memory, and the cost per item: what a run costs
 # beyond a one-item run, divided by the extra items, so that start-up does not hide growth.
-# Ends with the ratio of the cost per item at 10,000 items to that at 100 and the targets.
+# Then the figures of inputs at the tool's bounds (a 16 MiB configuration file, a provider that
+# claims 0xFFFF items). Ends with the ratio of the cost per item at 10,000 items to that at 100
+# and the targets.
 # TOOL=path measures another build of the tool; KEEP=1 keeps the generated files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -88,6 +90,33 @@ for name in get get-o set; do
   done
 done
 
+# Inputs at the tool's bounds: a configuration file of 16 MiB (the largest /set reads) of empty
+# lines and of one line, and a provider that claims 0xFFFF items but has one. Best of three.
+machine 1 > bound.txt
+printf 'answer EnumSetting index=0xFFFF itemcode="FFFF"\n' | cat m1.txt - > phantom.txt
+head -c 16777216 /dev/zero | tr '\0' '\n' > empty-lines.txt
+{ head -c 16777215 /dev/zero | tr '\0' 'x'; printf '\n'; } > one-line.txt
+declare -A bound_wall bound_cpu bound_peak
+bound_case() {  # name machine command...
+  local name=$1 file=$2 b e u s m; shift 2
+  for ((b = 0; b < 3; b++)); do
+    rm -f "$file.nvram"
+    VELORIN_MACHINE="$file" /usr/bin/time -f "%e %U %S %M" -o t.txt "$@" >/dev/null || true
+    read -r e u s m < <(tail -n 1 t.txt)  # after "Command exited with ..." on a failing run
+    bound_wall[$name]=$(best "$e" "${bound_wall[$name]:-}")
+    bound_cpu[$name]=$(best "$(awk -v u="$u" -v s="$s" 'BEGIN { print u + s }')" "${bound_cpu[$name]:-}")
+    bound_peak[$name]=$(best "$m" "${bound_peak[$name]:-}")
+  done
+}
+bound_case set-16MiB-empty-lines bound.txt "$TOOL" /set empty-lines.txt /pw admin
+bound_case set-16MiB-one-line bound.txt "$TOOL" /set one-line.txt /pw admin
+bound_case get-0xFFFF-claimed phantom.txt "$TOOL" /get
+printf '\n%-22s %10s %10s %10s\n' input wall_s cpu_s peak_MB
+for name in set-16MiB-empty-lines set-16MiB-one-line get-0xFFFF-claimed; do
+  printf '%-22s %10.3f %10.3f %10.1f\n' "$name" "${bound_wall[$name]}" "${bound_cpu[$name]}" \
+    "$(awk -v k="${bound_peak[$name]}" 'BEGIN { print k / 1024 }')"
+done
+
 missed=0
 verdict() {  # label value limit
   if awk -v v="$2" -v l="$3" 'BEGIN { exit !(v <= l) }'; then echo "met:    $1 = $2 (at most $3)"
@@ -100,4 +129,8 @@ for name in get get-o set; do
 done
 verdict "/get of 10000 items, wall seconds" "${wall[get,10000]}" 1.0
 verdict "/set of 10000 blocks, peak MB" "$(awk -v k="${peak[set,10000]}" 'BEGIN { printf "%.1f", k / 1024 }')" 64
+for name in set-16MiB-empty-lines set-16MiB-one-line; do
+  verdict "/set of a $name file, peak MB" \
+    "$(awk -v k="${bound_peak[$name]}" 'BEGIN { printf "%.1f", k / 1024 }')" 256
+done
 exit "$missed"

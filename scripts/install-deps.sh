@@ -1,10 +1,45 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian (run as root, or with sudo available).
+#
+#   scripts/install-deps.sh           everything: the build and every test
+#   scripts/install-deps.sh --build   only what building the tool needs (the first README command)
+#
+# Packages come without the ones Debian merely recommends, and a package already installed is
+# not asked for again.
 set -euo pipefail
-# mingw-w64, wine64, googletest (sources) and unzip: the Windows build, scripts/test-windows.sh
-packages=(cmake g++ make libgtest-dev googletest clang libclang-rt-dev mingw-w64 wine64 unzip)
+
+# The build: the compiler, CMake and GoogleTest, which the default configuration builds the
+# unit tests with.
+build_packages=(cmake g++ make libgtest-dev)
+
+# The tests beyond the normal build:
+# googletest (sources), mingw-w64, wine64 with its launcher wine, and unzip: the Windows build,
+#   scripts/test-windows.sh
+# clang and libclang-rt-dev: the fuzzers
 # libbenchmark-dev, valgrind and time: the benchmarks and scripts/valgrind-blackbox.sh
-packages+=(libbenchmark-dev valgrind time)
+test_packages=(googletest mingw-w64 wine64 wine unzip clang libclang-rt-dev libbenchmark-dev valgrind time)
+
+usage() {
+  echo "usage: $0 [--build]" >&2
+  exit 2
+}
+
+groups=(build tests)
+case "${1-}" in
+  "") ;;
+  --build) groups=(build) ;;
+  *) usage ;;
+esac
+[ $# -le 1 ] || usage
+
+packages=()
+for group in "${groups[@]}"; do
+  case "$group" in
+    build) packages+=("${build_packages[@]}") ;;
+    tests) packages+=("${test_packages[@]}") ;;
+  esac
+done
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -13,4 +48,4 @@ done
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Windows executables with MinGW-w64 and proves them under Wine: the Windows unit
-# tests, the black-box suite against VelorinBiosConfigTool-sim.exe, the release executable on
-# a machine without the Velorin provider, and the zip package.
+# tests, the black-box suite against VelorinBiosConfigTool-sim.exe, the release executable's
+# hardening and its connection failure on a machine without the Velorin provider, the whole
+# black-box suite against the release executable itself over VelorinSimProvider.dll, and the
+# zip package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=${JOBS:-2}
 win=build-windows
-blackbox=build-wine-blackbox
 
 command -v x86_64-w64-mingw32-g++ >/dev/null && command -v wine >/dev/null || {
   echo "mingw-w64 and wine64 are needed: scripts/install-deps.sh installs them"; exit 1; }
@@ -16,29 +17,53 @@ echo "== Windows build (MinGW-w64)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs"
 
-# A private prefix, so nothing depends on ~/.wine; a crash exits at once instead of starting
-# the debugger.
-export WINEPREFIX="$root/$win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d"
-mkdir -p "$WINEPREFIX"
-wineserver -k >/dev/null 2>&1 || true  # a server left behind by an earlier run
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-wineserver -p
-# wineboot creates the prefix if needed and starts Wine's background services now, with
-# their output on /dev/null: started by a test instead, they would inherit its output pipe
-# and hold it open long after the test ended.
-wine wineboot --init >/dev/null 2>&1
+# Private prefixes, so nothing depends on ~/.wine; a crash exits at once instead of starting
+# the debugger. The plain prefix has Wine's own WMI; the provider prefix serves the simulated
+# machine's locator through the registry.
+export WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d"
+plain_prefix=$root/$win/wineprefix
+provider_prefix=$root/$win/wineprefix-sim-provider
+stop_servers() {
+  for prefix in "$plain_prefix" "$provider_prefix"; do
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+  done
+}
+stop_servers  # servers left behind by an earlier run
+trap stop_servers EXIT
+# A persistent server per prefix, and wineboot now: Wine's background services started by a
+# test instead would inherit its output pipe and hold it open long after the test ended.
+start_prefix() {
+  mkdir -p "$1"
+  WINEPREFIX=$1 wineserver -p
+  WINEPREFIX=$1 wine wineboot --init >/dev/null 2>&1
+}
+start_prefix "$plain_prefix"
+start_prefix "$provider_prefix"
+export WINEPREFIX=$plain_prefix
+
+# Runs the black-box suite from the Linux build in $1 against the Windows executable $2.
+blackbox_suite() {
+  local dir=$1 tool=$2; shift 2
+  cmake -S . -B "$dir" -DVELORIN_BLACKBOX_TOOL="$tool" -DVELORIN_BLACKBOX_LAUNCHER=wine \
+    -DVELORIN_BLACKBOX_FOLD_CRLF=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs" --target velorin_blackbox_tests
+  ctest --test-dir "$dir" -R '^BlackBox\.' --no-tests=error -j "$jobs" --output-on-failure
+}
 
 echo "== Windows unit tests under Wine"
 ctest --test-dir "$win" --no-tests=error -j "$jobs" --output-on-failure
 
 echo "== black-box suite against the simulated-machine executable under Wine"
-cmake -S . -B "$blackbox" -DVELORIN_BLACKBOX_TOOL="$root/$win/VelorinBiosConfigTool-sim.exe" \
-  -DVELORIN_BLACKBOX_LAUNCHER=wine -DVELORIN_BLACKBOX_FOLD_CRLF=ON >/dev/null
-cmake --build "$blackbox" -j "$jobs" --target velorin_blackbox_tests
-ctest --test-dir "$blackbox" -R 'BlackBox' --no-tests=error -j "$jobs" --output-on-failure
+blackbox_suite build-wine-blackbox "$root/$win/VelorinBiosConfigTool-sim.exe" \
+  -DVELORIN_BLACKBOX_SYSTEM_COM=OFF
 
-echo "== release executable under Wine (no ROOT\\velorin namespace)"
+echo "== release executable: hardening, planted version.dll, no ROOT\\velorin"
 scripts/check-release-exe.sh "$root/$win/VelorinBiosConfigTool.exe"
+
+echo "== black-box suite against the release executable over VelorinSimProvider.dll"
+scripts/wine-register-sim-provider.sh "$provider_prefix" "$root/$win/VelorinSimProvider.dll"
+WINEPREFIX=$provider_prefix blackbox_suite build-wine-blackbox-release \
+  "$root/$win/VelorinBiosConfigTool.exe" -DVELORIN_BLACKBOX_SYSTEM_COM=ON
 
 echo "== package"
 (cd "$win" && cpack >/dev/null)

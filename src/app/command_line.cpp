@@ -1,10 +1,12 @@
 #include "app/command_line.h"
 
 #include "app/report/console.h"
-#include "catalog/config_tool.h"
+#include "app/report/text_conversion.h"
 
 #include <cstddef>
 
+// The usage text is kept letter for letter ("curretn", the heading, the second "/set is used to
+// set bios using input file" over the password commands): the field expects it as it stands.
 const char UsageText[] =
     "=====================Dora Ruvoro Daru User Manual====================\n"
     "Usage : \n"
@@ -211,13 +213,4 @@ int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     ArgumentCursor args(argc, argv);
     if (!ReadOptions(args, options)) return -1;
     return ValidateCombination(options.flags) ? 0 : -1;
-}
-
-std::wstring WidenArgument(const char* text) {
-    std::wstring wide;
-    if (text == nullptr) return wide;
-    for (const char* unit = text; *unit != '\0'; ++unit) {
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*unit)));
-    }
-    return wide;
 }

@@ -1,21 +1,22 @@
 // The command line: its options, the record they fill, the usage text, and the run of one
-// command from banner to result code.
+// command after the banner.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+// The bits of CommandOptions::flags: the commands in the low bits, the options from bit 16 up.
 enum CommandFlag : uint32_t {
-    FLAG_HELP = 0x1,
-    FLAG_GET = 0x2,
-    FLAG_SET = 0x4,
-    FLAG_CHANGE_USER_PASSWORD = 0x8,
-    FLAG_CHANGE_SUPERVISOR_PASSWORD = 0x10,
-    FLAG_CHECK = 0x20,
-    FLAG_PASSWORD = 0x10000,
-    FLAG_OUTPUT = 0x20000,
-    FLAG_FORCE = 0x40000,
-    FLAG_ITEM = 0x80000,
+    FLAG_HELP = 1u << 0,
+    FLAG_GET = 1u << 1,
+    FLAG_SET = 1u << 2,
+    FLAG_CHANGE_USER_PASSWORD = 1u << 3,
+    FLAG_CHANGE_SUPERVISOR_PASSWORD = 1u << 4,
+    FLAG_CHECK = 1u << 5,
+    FLAG_PASSWORD = 1u << 16,
+    FLAG_OUTPUT = 1u << 17,
+    FLAG_FORCE = 1u << 18,
+    FLAG_ITEM = 1u << 19,
 };
 
 struct CommandOptions {
@@ -36,10 +37,8 @@ extern const char UsageText[];
 // 0 on success, -1 on failure; prints only "Need /pw input\n".
 int ParseCommandLine(int argc, char** argv, CommandOptions& options);
 
-// Each byte becomes the UTF-16 unit of the same value; c_str() gives the NUL-terminated text
-// that the provider takes. A null text gives an empty one.
-std::wstring WidenArgument(const char* text);
+class ConfigTool;
 
-// The whole run: banner, connection, revision check, parse, one command. Returns the result
-// code that becomes the exit code.
-int RunTool(int argc, char** argv);
+// The run of one command line with `tool`, once the banner is printed and the tool connected:
+// revision check, parse, one command. Returns the result code that becomes the exit code.
+int RunTool(ConfigTool& tool, int argc, char** argv);

@@ -1,3 +1,25 @@
 #include "app/command_line.h"
+#include "app/report/console.h"
+#include "catalog/config_tool.h"
 
-int main(int argc, char** argv) { return RunTool(argc, argv); }
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include <memory>
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The tool runs elevated, often from a download or a share. From here on every DLL that
+    // is loaded, by the tool or by COM and WMI on its behalf, and every dependency of those
+    // resolves from the system folder only, never from the executable's or the current folder.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+#endif
+    // The banner comes before the connection, whose failures it must precede.
+    PrintBanner();
+    // The one tool of the process is never destroyed: the process end releases the WMI
+    // connection, and tearing COM down from static destructors after main has returned is not
+    // safe on Windows. The static reference keeps it reachable, so leak checkers do not flag it.
+    static ConfigTool& tool = *std::make_unique<ConfigTool>().release();
+    return RunTool(tool, argc, argv);
+}

@@ -2,6 +2,7 @@
 // new BIOS password through the password items.
 #include "app/command_line.h"
 #include "app/report/console.h"
+#include "app/report/text_conversion.h"
 #include "catalog/config_tool.h"
 
 #include <cstddef>
@@ -40,7 +41,7 @@ int ConfigTool::CheckSupervisorPassword(const wchar_t* password) {
     }
     uint16_t retCode = 0;
     if (!core->SetPassword(text, retCode)) {
-        ConsolePrint("Setpassword call failed\n");
+        ConsolePrint("Setpassword call failed\n");  // spelled as the field expects it
         return RC_INTERNAL_ERROR;
     }
     return retCode;

@@ -3,14 +3,15 @@
 #include "app/command_line.h"
 #include "app/password_input.h"
 #include "app/report/console.h"
+#include "app/report/text_conversion.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
+// Some texts below keep spellings that look like slips ("GetRivision", "systeam", "contians"):
+// scripts in the field match them as they stand, so they are kept.
 namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
@@ -26,16 +27,6 @@ int Fail(int code) {
 // Keeps the exit code of a failure within the failure codes whatever a command hands back, so
 // that no failure can pass for success or for the settings-differ outcome of /check.
 int AsFailureCode(int code) { return IsFailureCode(code) ? code : RC_INTERNAL_ERROR; }
-
-// Tool objects are never destroyed: the process end releases the WMI connection, and tearing
-// COM down from static destructors after main has returned is not safe on Windows. The holder
-// is itself never destroyed and keeps every tool reachable, so leak checkers do not flag them;
-// a process runs one command, so it holds one tool outside of tests.
-ConfigTool& CreateConfigTool() {
-    static auto& tools = *std::make_unique<std::vector<std::unique_ptr<ConfigTool>>>().release();
-    tools.push_back(std::make_unique<ConfigTool>());
-    return *tools.back();
-}
 
 int CheckRevision(WTolqCore& core) {
     uint16_t revision = 0;
@@ -62,7 +53,7 @@ int SaveChanges(WTolqCore& core, int resultSoFar, bool announceReboot) {
         ConsolePrint("Save call failed\n");
         return Fail(RC_INTERNAL_ERROR);
     }
-    if (retCode == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (retCode == PROVIDER_RET_FAILED) return Fail(RC_INTERNAL_ERROR);
     if (resultSoFar == RC_SUCCESS && announceReboot) {
         ConsolePrint("Please Reboot computer to apply changes\n");
     }
@@ -231,9 +222,7 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
 
 }  // namespace
 
-int RunTool(int argc, char** argv) {
-    PrintBanner();
-    ConfigTool& tool = CreateConfigTool();
+int RunTool(ConfigTool& tool, int argc, char** argv) {
     const int revisionResult = CheckRevision(*tool.core);
     if (revisionResult != RC_SUCCESS) return revisionResult;
     CommandOptions options;

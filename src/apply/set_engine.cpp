@@ -11,11 +11,6 @@
 
 namespace {
 
-// The provider's RetCode values that the set engine tells apart; every other one is a failure.
-constexpr int SET_RETCODE_DONE = 0;
-constexpr int SET_RETCODE_READ_ONLY = 7;
-constexpr int SET_RETCODE_NO_SUPERVISOR_PASSWORD = 10;
-
 constexpr char RESULT_HEADING[] = "======================Set Command Result==================\n";
 constexpr char SINGLE_ITEM_FOOTER[] = "==========================================\n";
 
@@ -34,8 +29,8 @@ struct SetReport {
 // A set fails when the call failed or the firmware gave a RetCode it does not document as
 // done, read only or stopped for a missing password.
 bool IsFailedSet(int retCode) {
-    return retCode != SET_RETCODE_DONE && retCode != SET_RETCODE_READ_ONLY &&
-           retCode != SET_RETCODE_NO_SUPERVISOR_PASSWORD;
+    return retCode != PROVIDER_RET_DONE && retCode != PROVIDER_RET_NOT_SELECTABLE &&
+           retCode != PROVIDER_RET_NO_SUPERVISOR_PASSWORD;
 }
 
 bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& optionText) {
@@ -47,7 +42,7 @@ bool ApplyChoice(ConfigTool& tool, const SettingTexts& texts, const SettingChoic
                  SetReport& report) {
     std::pair<std::string, std::string> setting = texts.Describe(choice);
     switch (tool.SetItem(choice.itemCode, choice.optionIndex)) {
-        case SET_RETCODE_DONE:
+        case PROVIDER_RET_DONE:
             if (IsCurrentValue(tool, choice.itemCode, setting.second)) {
                 ++report.unchangedCount;
             } else {
@@ -55,11 +50,11 @@ bool ApplyChoice(ConfigTool& tool, const SettingTexts& texts, const SettingChoic
                 report.changedItems.push_back(std::move(setting));
             }
             return true;
-        case SET_RETCODE_READ_ONLY:
+        case PROVIDER_RET_NOT_SELECTABLE:
             ++report.skippedCount;
             report.skippedItems.push_back(std::move(setting));
             return true;
-        case SET_RETCODE_NO_SUPERVISOR_PASSWORD:
+        case PROVIDER_RET_NO_SUPERVISOR_PASSWORD:
             return false;
         default:
             ++report.failedCount;
@@ -97,10 +92,10 @@ void PrintSetTotals(const SetReport& report) {
 }
 
 std::string SingleItemOutcome(int retCode, const std::string& optionText, bool wasCurrent) {
-    if (retCode == SET_RETCODE_DONE) {
+    if (retCode == PROVIDER_RET_DONE) {
         return wasCurrent ? "No change\n" : "Successfully set to " + optionText + "\n";
     }
-    if (retCode == SET_RETCODE_READ_ONLY) {
+    if (retCode == PROVIDER_RET_NOT_SELECTABLE) {
         return "Failed to set to " + optionText +
                ", this option is not selectable with this interface, Read Only Value\n";
     }
@@ -150,7 +145,7 @@ int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
 
     ConsolePrint("%s", RESULT_HEADING);
     const int retCode = SetItem(typed.itemCode, typed.optionIndex);
-    if (retCode == SET_RETCODE_NO_SUPERVISOR_PASSWORD) {
+    if (retCode == PROVIDER_RET_NO_SUPERVISOR_PASSWORD) {
         ConsolePrint("Please Set Supervisor password\n");
         return RC_NO_SUPERVISOR_PASSWORD;
     }

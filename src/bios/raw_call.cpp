@@ -3,6 +3,7 @@
 #include "bios/wtolq_core.h"
 
 #include "app/report/console.h"
+#include "bios/method_runner.h"
 #include "bios/wmi_helpers.h"
 
 #include <array>
@@ -18,7 +19,24 @@ constexpr uint8_t kCompletionFlag = 0xAA;
 
 using RawBuffer = std::array<uint8_t, kRequestBytes>;
 
-void PrintHr(const wchar_t* format, HRESULT hr) { ConsolePrintW(format, (unsigned)hr); }
+// The raw call's lines have no line end.
+constexpr CallLines kRawCallLines = {
+    L"ERROR:: WTOLQ Call:: WTOLQ SpawnInstance() - InParam, hr=%08X",
+    L"ERROR:: WTOLQ Call:: WTOLQ No administrator permission, hr=%08X",
+};
+
+// The request goes as inData of the method in row 0, whatever that method is: the provider
+// decides what a raw request on it means.
+constexpr MethodSpec kRawCallMethod{
+    ROW_GET_REVISION,
+    1,
+    {{L"inData", ParamKind::Object,
+      L"ERROR:: WTOLQ Call:: WTOLQ Put() - InParam 'inData', hr=%08X"}},
+    nullptr,  // the attempt line names the subfunction: see WTolqCore::Call
+    1,
+    {{L"outData", ParamKind::Object,
+      L"ERROR:: WTOLQ Call:: WTOLQ Get() - OutParam 'outData', hr=%08X"}},
+    &kRawCallLines};
 
 RawBuffer BuildRequest(uint16_t header, uint16_t subfunction,
                        const uint8_t (&input)[RAW_CALL_DATA_BYTES]) {
@@ -75,47 +93,9 @@ bool MakeRequestObject(IWbemServices& services, const RawBuffer& request,
     return true;
 }
 
-bool MakeInParams(const WTolqCore& core, IWbemClassObject& dataBuffer,
-                  ComPtr<IWbemClassObject>& inParams) {
-    IWbemClassObject* signature = core.inSignatures[ROW_GET_REVISION].get();
-    if (signature == nullptr) return false;
-    HRESULT hr = signature->SpawnInstance(0, inParams.put());
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Call:: WTOLQ SpawnInstance() - InParam, hr=%08X", hr);
-        return false;
-    }
-    UniqueVariant embedded;
-    embedded.get().vt = VT_UNKNOWN;
-    embedded.get().punkVal = &dataBuffer;
-    dataBuffer.AddRef();  // the VARIANT holds its own reference
-    hr = inParams->Put(L"inData", 0, &embedded.get(), 0);
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Call:: WTOLQ Put() - InParam 'inData', hr=%08X", hr);
-        return false;
-    }
-    return true;
-}
-
-// outData is an embedded object; its Bytes property holds the answer.
-bool ReadAnswerBytes(IWbemClassObject* outParams, UniqueVariant& answer) {
-    ComPtr<IWbemClassObject> outData;
-    {
-        UniqueVariant embedded;
-        HRESULT hr = outParams != nullptr
-                         ? outParams->Get(L"outData", 0, embedded.put(), nullptr, nullptr)
-                         : (HRESULT)WBEM_E_NOT_FOUND;
-        if (SUCCEEDED(hr)) {
-            hr = embedded.get().vt == VT_UNKNOWN && embedded.get().punkVal != nullptr
-                     ? embedded.get().punkVal->QueryInterface(
-                           IID_IWbemClassObject, reinterpret_cast<void**>(outData.put()))
-                     : (HRESULT)WBEM_E_TYPE_MISMATCH;
-        }
-        if (FAILED(hr)) {
-            PrintHr(L"ERROR:: WTOLQ Call:: WTOLQ Get() - OutParam 'outData', hr=%08X", hr);
-            return false;
-        }
-    }
-    const HRESULT hr = outData->Get(L"Bytes", 0, answer.put(), nullptr, nullptr);
+// The answer is the Bytes property of the outData object.
+bool ReadAnswerBytes(IWbemClassObject& outData, UniqueVariant& answer) {
+    const HRESULT hr = outData.Get(L"Bytes", 0, answer.put(), nullptr, nullptr);
     if (FAILED(hr)) {
         PrintHr(L"ERROR:: WTOLQ Call:: WTOLQ Get() - Result 'Bytes', hr=%08X", hr);
         return false;
@@ -168,19 +148,15 @@ int WTolqCore::Call(uint16_t header, uint16_t subfunction,
     ComPtr<IWbemClassObject> dataBufferClass;
     ComPtr<IWbemClassObject> dataBuffer;
     if (!MakeRequestObject(*services.get(), request, dataBufferClass, dataBuffer)) return 0;
-    ComPtr<IWbemClassObject> inParams;
-    if (!MakeInParams(*this, *dataBuffer.get(), inParams)) return 0;
-    const ExecFailureReport report{
-        L"ERROR:: WTOLQ Call:: WTOLQ No administrator permission, hr=%08X",
-        [subfunction](HRESULT hr) {
-            ConsolePrintW(L"ERROR:: WTOLQ Call:: WTOLQ ExecMethod(), subfunc=%02Xh, hr=%08X",
-                          (unsigned)subfunction, (unsigned)hr);
-        }};
-    ComPtr<IWbemClassObject> outParams;
-    if (!ExecMethodWithRetries(*this, ROW_GET_REVISION, inParams.get(), outParams, report)) {
-        return 0;
-    }
+    const InValue in[] = {ObjectIn(*dataBuffer.get())};
+    ComPtr<IWbemClassObject> outData;
+    const OutSlot out[] = {ObjectOut(outData)};
+    const auto attemptFailed = [subfunction](HRESULT hr) {
+        ConsolePrintW(L"ERROR:: WTOLQ Call:: WTOLQ ExecMethod(), subfunc=%02Xh, hr=%08X",
+                      (unsigned)subfunction, (unsigned)hr);
+    };
+    if (!RunProviderMethod(*this, kRawCallMethod, in, out, attemptFailed)) return 0;
     UniqueVariant answer;
-    if (!ReadAnswerBytes(outParams.get(), answer)) return 0;
+    if (!ReadAnswerBytes(*outData.get(), answer)) return 0;
     return TakeAnswer(answer.get(), subfunction, output);
 }

@@ -1,8 +1,7 @@
 #include "bios/smbios_reader.h"
 
-#include "com/com_handles.h"
 #include "bios/wmi_helpers.h"
-#include "bios/wtolq_core.h"
+#include "com/com_handles.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,22 +12,6 @@ namespace {
 
 constexpr uint8_t kSystemInformationType = 1;
 constexpr size_t kHeaderBytes = 4;  // type, length, handle
-
-// Pairs this read's CoInitializeEx with its CoUninitialize; declared before the COM objects
-// so that it outlives them.
-class ComApartment {
-  public:
-    ComApartment() : status_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (SUCCEEDED(status_)) CoUninitialize();
-    }
-    bool Initialized() const { return SUCCEEDED(status_); }
-
-  private:
-    HRESULT status_;
-};
 
 // The element count of a one-dimensional byte array, or -1 when it is not one.
 long long ByteArrayLength(const VARIANT& value) {
@@ -140,18 +123,8 @@ bool LoadRawSmbios() {
     const ComApartment com;
     if (!com.Initialized()) return false;
     ComPtr<IWbemLocator> locator;
-    if (FAILED(CreateWbemLocator(locator.put()))) return false;
-    const UniqueBstr nameSpace = MakeBstr(L"ROOT\\WMI");
     ComPtr<IWbemServices> services;
-    if (FAILED(locator->ConnectServer(nameSpace.get(), nullptr, nullptr, nullptr, 0, nullptr,
-                                      nullptr, services.put()))) {
-        return false;
-    }
-    if (FAILED(CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                                 RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
-                                 EOAC_NONE))) {
-        return false;
-    }
+    if (FAILED(ConnectNamespace(L"ROOT\\WMI", locator, services).hr)) return false;
     const UniqueBstr className = MakeBstr(L"MSSMBios_RawSMBiosTables");
     ComPtr<IEnumWbemClassObject> tables;
     if (FAILED(services->CreateInstanceEnum(className.get(), 0, nullptr, tables.put()))) {
@@ -173,6 +146,8 @@ bool FindSmbiosStructureIn(const uint8_t* table, size_t tableLength, uint8_t* bu
         if (end == 0) break;
         const size_t size = end - offset;
         if (type == kSystemInformationType) {
+            // A structure of exactly the buffer's size is refused too (>=, not >): kept as
+            // the field expects it.
             if (size >= capacity) break;
             std::memcpy(buffer, table + offset, size);
             capacity = static_cast<uint32_t>(size);
@@ -207,11 +182,18 @@ void GetSmbiosString(const uint8_t* structure, size_t structureSize, uint8_t num
     }
 }
 
-bool ReadSystemInformation(SystemInformationRecord& record) {
-    if (!LoadRawSmbios()) return false;
+bool ReadSystemInformationFrom(const uint8_t* table, size_t tableLength,
+                               SystemInformationRecord& record) {
     std::vector<uint8_t> structure(SMBIOS_TABLE_CAPACITY, 0);
     uint32_t size = static_cast<uint32_t>(structure.size());
-    if (!FindSmbiosStructure(structure.data(), size)) return false;
+    if (!FindSmbiosStructureIn(table, tableLength, structure.data(), size)) return false;
     FillRecord(structure.data(), size, record);
     return true;
+}
+
+bool ReadSystemInformation(SystemInformationRecord& record) {
+    if (!LoadRawSmbios()) return false;
+    const RawSmbiosCache& cache = ProcessSmbiosCache();
+    const size_t length = std::min<size_t>(cache.tableLength, SMBIOS_TABLE_CAPACITY);
+    return ReadSystemInformationFrom(cache.table, length, record);
 }

@@ -32,7 +32,12 @@ struct RawSmbiosCache {
 // The process's cache of the raw table.
 RawSmbiosCache& ProcessSmbiosCache();
 
+// Loads the table through WMI into the process's cache when it is not there yet, and reads
+// the record from it.
 bool ReadSystemInformation(SystemInformationRecord& record);
+// Reads the record from the first System Information structure of a table held in memory.
+bool ReadSystemInformationFrom(const uint8_t* table, size_t tableLength,
+                               SystemInformationRecord& record);
 bool LoadRawSmbios();
 // Copies the first type-1 structure of the cached table into `buffer`. `capacity`: the
 // buffer's size in bytes on the way in, the structure's size on the way out (0 on failure).

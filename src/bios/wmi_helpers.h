@@ -1,27 +1,32 @@
-// Small pieces shared by the WMI code of src/bios: BSTR construction that treats a failed
-// allocation as fatal, and the ExecMethod retry rule that every provider call follows.
+// Pieces shared by the WMI code of src/bios: the diagnostic line with an HRESULT, BSTR
+// construction that treats a failed allocation as fatal, and the opening of a namespace that
+// the connection and the SMBIOS reader share. The method calls have a road of their own
+// (bios/method_runner.h).
 #pragma once
 
-#include "com/com_handles.h"
 #include "bios/wtolq_core.h"
+#include "com/com_handles.h"
 
-#include <functional>
+// Prints one of the interface's diagnostic lines; `format` takes the HRESULT in its %08X
+// field, and `detail` after it where a line shows a count as well.
+void PrintHr(const wchar_t* format, HRESULT hr, int detail = 0);
 
 // A BSTR copy of `text`; running out of memory throws std::bad_alloc, which nothing catches.
 UniqueBstr MakeBstr(const wchar_t* text);
 // A BSTR of 8-bit text, each byte becoming the UTF-16 unit of the same value.
 UniqueBstr MakeBstrFromNarrow(const char* text);
 
-// What ExecMethodWithRetries prints: the access-denied line (always shown with 80041003)
-// and the line for any other failed attempt.
-struct ExecFailureReport {
-    const wchar_t* accessDenied;
-    std::function<void(HRESULT)> attemptFailed;
+// The steps of opening a namespace, in their order.
+enum class ConnectStep { CreateLocator, ConnectServer, SetProxyBlanket };
+constexpr int CONNECT_STEP_COUNT = 3;
+
+struct ConnectResult {
+    HRESULT hr;
+    ConnectStep failedStep;  // meaningful only when `hr` failed
 };
 
-constexpr int EXEC_METHOD_ATTEMPTS = 3;
-
-// Runs the method of `row` on the BiosManager instance, up to EXEC_METHOD_ATTEMPTS times.
-// Access denied is not retried: a non-administrator cannot become one between attempts.
-bool ExecMethodWithRetries(const WTolqCore& core, MethodRow row, IWbemClassObject* inParams,
-                           ComPtr<IWbemClassObject>& outParams, const ExecFailureReport& report);
+// Creates the locator, connects it to `nameSpace` and sets the proxy blanket that every call of
+// the tool runs under (WinNT authentication per call, impersonation). Prints nothing; on
+// failure it names the step that failed.
+ConnectResult ConnectNamespace(const wchar_t* nameSpace, ComPtr<IWbemLocator>& locator,
+                               ComPtr<IWbemServices>& services);

@@ -1,10 +1,6 @@
 #include "bios/wtolq_core.h"
 
-#include "app/report/console.h"
 #include "bios/wmi_helpers.h"
-
-#include <new>
-#include <string>
 
 namespace {
 
@@ -16,176 +12,142 @@ constexpr wchar_t kMethodNames[METHOD_ROW_COUNT][kMethodNameUnits] = {
 
 constexpr long kInstanceQueryFlags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
 
-void PrintHr(const wchar_t* format, HRESULT hr) { ConsolePrintW(format, (unsigned)hr); }
+constexpr wchar_t kCoInitializeFailure[] =
+    L"ERROR:: WTOLQ Init:: CoInitialize() api fail, hr=%08X\n";
+// The class lookup and each method lookup share this line. The field's scripts match it as it
+// stands, "GetObject(Class)" for a GetMethod included, so it is kept.
+constexpr wchar_t kClassLookupFailure[] =
+    L"ERROR:: WTOLQ Init:: WTOLQ COM GetObject(Class), hr=%08X\n";
+// By ConnectStep.
+constexpr const wchar_t* kConnectFailures[CONNECT_STEP_COUNT] = {
+    L"ERROR:: WTOLQ Init:: WTOLQ CoCreateInstance error, hr=%08X\n",
+    L"ERROR:: WTOLQ Init:: WTOLQ ConnectServer error, hr=%08X\n",
+    L"ERROR:: WTOLQ Init:: WTOLQ CoSetProxyBlanket error, hr=%08X\n",
+};
 
-bool AllocateNames(WTolqCore& core) {
+// How a stage of Init ended. It failed when `hr` did or when it names a line of its own; it is
+// reported with that line, else with the line of its row in kInitStages. `detail` follows the
+// HRESULT in a line that shows a count.
+struct StageResult {
+    HRESULT hr;
+    const wchar_t* ownLine = nullptr;
+    int detail = 0;
+};
+
+StageResult AllocateMethodNames(WTolqCore& core) {
     for (int row = 0; row < METHOD_ROW_COUNT; ++row) {
         core.methodNames[row].reset(SysAllocString(kMethodNames[row]));
-        if (!core.methodNames[row]) {
-            ConsolePrintW(L"ERROR:: WTOLQ Init:: No enough system memory for method name\n");
-            return false;
-        }
+        if (!core.methodNames[row]) return {E_OUTOFMEMORY};
     }
-    core.className.reset(SysAllocString(L"BiosManager"));
-    if (!core.className) {
-        ConsolePrintW(L"ERROR:: WTOLQ Init:: No enough system memory for class name\n");
-        return false;
-    }
-    return true;
+    return {S_OK};
 }
 
-bool InitializeSecurity(WTolqCore&) {
+StageResult AllocateClassName(WTolqCore& core) {
+    core.className.reset(SysAllocString(L"BiosManager"));
+    return {core.className ? S_OK : E_OUTOFMEMORY};
+}
+
+StageResult InitializeSecurity(WTolqCore&) {
     const HRESULT hr =
         CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                              RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
     // RPC_E_TOO_LATE: the process already chose its security, which serves us as well.
-    if (FAILED(hr) && hr != RPC_E_TOO_LATE) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ CoInitializeSecurity error, hr=%08X\n", hr);
-        return false;
-    }
-    return true;
+    return {hr == RPC_E_TOO_LATE ? S_OK : hr};
 }
 
-bool CreateLocator(WTolqCore& core) {
-    const HRESULT hr = CreateWbemLocator(core.locator.put());
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ CoCreateInstance error, hr=%08X\n", hr);
-        return false;
-    }
-    return true;
+StageResult Connect(WTolqCore& core) {
+    const ConnectResult connected = ConnectNamespace(L"ROOT\\velorin", core.locator, core.services);
+    if (SUCCEEDED(connected.hr)) return {S_OK};
+    return {connected.hr, kConnectFailures[static_cast<int>(connected.failedStep)]};
 }
 
-bool ConnectNamespace(WTolqCore& core) {
-    const UniqueBstr nameSpace = MakeBstr(L"ROOT\\velorin");
-    const HRESULT hr = core.locator->ConnectServer(nameSpace.get(), nullptr, nullptr, nullptr, 0,
-                                                   nullptr, nullptr, core.services.put());
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ ConnectServer error, hr=%08X\n", hr);
-        return false;
-    }
-    return true;
-}
-
-bool SetProxyBlanket(WTolqCore& core) {
-    const HRESULT hr =
-        CoSetProxyBlanket(core.services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
-                          RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ CoSetProxyBlanket error, hr=%08X\n", hr);
-        return false;
-    }
-    return true;
-}
-
-bool GetBiosManagerClass(WTolqCore& core) {
+StageResult GetBiosManagerClass(WTolqCore& core) {
     const HRESULT hr = core.services->GetObject(core.className.get(), 0, nullptr,
                                                 core.biosManagerClass.put(), nullptr);
     if (hr == (HRESULT)WBEM_E_NOT_FOUND) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ driver not installed, hr=%08X\n", hr);
-        return false;
+        return {hr, L"ERROR:: WTOLQ Init:: WTOLQ driver not installed, hr=%08X\n"};
     }
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ COM GetObject(Class), hr=%08X\n", hr);
-        return false;
-    }
-    return true;
+    return {hr};
 }
 
 // A method the class lacks only disables the operations that need it, so a failed lookup is
 // reported and the connection goes on.
-bool LookUpMethodSignatures(WTolqCore& core) {
+StageResult LookUpMethodSignatures(WTolqCore& core) {
     for (int row = 0; row < METHOD_ROW_COUNT; ++row) {
         const HRESULT hr = core.biosManagerClass->GetMethod(core.methodNames[row].get(), 0,
                                                             core.inSignatures[row].put(), nullptr);
-        if (FAILED(hr)) {
-            PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ COM GetObject(Class), hr=%08X\n", hr);
-        }
+        if (FAILED(hr)) PrintHr(kClassLookupFailure, hr);
     }
-    return true;
+    return {S_OK};
 }
 
-bool QueryInstances(WTolqCore& core) {
+StageResult QueryInstances(WTolqCore& core) {
     const UniqueBstr language = MakeBstrFromNarrow("WQL");
     const UniqueBstr query = MakeBstrFromNarrow("SELECT * FROM BiosManager");
-    const HRESULT hr = core.services->ExecQuery(language.get(), query.get(), kInstanceQueryFlags,
-                                                nullptr, core.instanceEnum.put());
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ COM ExecQuery() - WmiAcpiMethod, hr=%08X\n", hr);
-        return false;
-    }
-    return true;
+    return {core.services->ExecQuery(language.get(), query.get(), kInstanceQueryFlags, nullptr,
+                                     core.instanceEnum.put())};
 }
 
 // Every ExecMethod needs the instance path, so a query that finds no instance (Next answers
 // WBEM_S_FALSE with no object) ends the connection like a failed Next.
-bool FetchFirstInstance(WTolqCore& core, ComPtr<IWbemClassObject>& instance) {
+StageResult ReadInstancePath(WTolqCore& core) {
+    ComPtr<IWbemClassObject> instance;
     ULONG returned = 0;
-    const HRESULT hr = core.instanceEnum->Next((long)WBEM_INFINITE, 1, instance.put(), &returned);
+    HRESULT hr = core.instanceEnum->Next((long)WBEM_INFINITE, 1, instance.put(), &returned);
     if (hr == (HRESULT)WBEM_E_ACCESS_DENIED) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ No administrator permission, hr=%08X\n", hr);
-        return false;
+        return {hr, L"ERROR:: WTOLQ Init:: WTOLQ No administrator permission, hr=%08X\n"};
     }
     if (FAILED(hr) || returned == 0 || !instance) {
-        ConsolePrintW(L"ERROR:: WTOLQ Init:: WTOLQ COM Enumerator->Next(), hr=%08X, ret=%d\n",
-                      (unsigned)hr, (int)returned);
-        return false;
+        return {hr, L"ERROR:: WTOLQ Init:: WTOLQ COM Enumerator->Next(), hr=%08X, ret=%d\n",
+                static_cast<int>(returned)};
     }
-    return true;
-}
-
-bool ReadInstancePath(WTolqCore& core) {
-    ComPtr<IWbemClassObject> instance;
-    if (!FetchFirstInstance(core, instance)) return false;
     UniqueVariant path;
-    HRESULT hr = instance->Get(L"__PATH", 0, path.put(), nullptr, nullptr);
+    hr = instance->Get(L"__PATH", 0, path.put(), nullptr, nullptr);
     // A path that is not text cannot address the instance; it fails like an unreadable one.
     if (SUCCEEDED(hr) && (path.get().vt != VT_BSTR || path.get().bstrVal == nullptr)) {
         hr = (HRESULT)WBEM_E_TYPE_MISMATCH;
     }
-    if (FAILED(hr)) {
-        PrintHr(L"ERROR:: WTOLQ Init:: WTOLQ COM Get() - '__PATH', hr=%08X\n", hr);
-        return false;
-    }
-    core.instancePath = MakeBstr(path.get().bstrVal);
-    return true;
+    if (SUCCEEDED(hr)) core.instancePath = MakeBstr(path.get().bstrVal);
+    return {hr};
 }
 
-using InitStep = bool (*)(WTolqCore&);
-constexpr InitStep kInitSteps[] = {
-    AllocateNames,       InitializeSecurity,     CreateLocator,  ConnectNamespace, SetProxyBlanket,
-    GetBiosManagerClass, LookUpMethodSignatures, QueryInstances, ReadInstancePath,
+struct InitStage {
+    StageResult (*run)(WTolqCore&);
+    const wchar_t* failure;
+};
+
+// Init after COM is initialised: each stage in turn, the first failure ending the road.
+constexpr InitStage kInitStages[] = {
+    {AllocateMethodNames, L"ERROR:: WTOLQ Init:: No enough system memory for method name\n"},
+    {AllocateClassName, L"ERROR:: WTOLQ Init:: No enough system memory for class name\n"},
+    {InitializeSecurity, L"ERROR:: WTOLQ Init:: WTOLQ CoInitializeSecurity error, hr=%08X\n"},
+    {Connect, nullptr},  // the line of the step that failed
+    {GetBiosManagerClass, kClassLookupFailure},
+    {LookUpMethodSignatures, nullptr},  // reports each failed lookup and goes on
+    {QueryInstances, L"ERROR:: WTOLQ Init:: WTOLQ COM ExecQuery() - WmiAcpiMethod, hr=%08X\n"},
+    {ReadInstancePath, L"ERROR:: WTOLQ Init:: WTOLQ COM Get() - '__PATH', hr=%08X\n"},
 };
 
 }  // namespace
-
-UniqueBstr MakeBstr(const wchar_t* text) {
-    UniqueBstr bstr(SysAllocString(text));
-    if (!bstr) throw std::bad_alloc();
-    return bstr;
-}
-
-UniqueBstr MakeBstrFromNarrow(const char* text) {
-    std::wstring wide;
-    for (const char* p = text; *p != '\0'; ++p) {
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*p)));
-    }
-    return MakeBstr(wide.c_str());
-}
 
 WTolqCore::~WTolqCore() { Uninit(); }
 
 int WTolqCore::Init() {
     // A second Init on a live object keeps the one COM initialisation it already holds.
-    if (ownsCom == 1 && !comInitialized_) {
-        const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        if (FAILED(hr)) {
-            PrintHr(L"ERROR:: WTOLQ Init:: CoInitialize() api fail, hr=%08X\n", hr);
+    if (ownsCom == 1 && !apartment_) {
+        apartment_.emplace();
+        if (!apartment_->Initialized()) {
+            const HRESULT hr = apartment_->status();
+            apartment_.reset();
+            PrintHr(kCoInitializeFailure, hr);
             return 0;
         }
-        comInitialized_ = true;
     }
-    for (const InitStep step : kInitSteps) {
-        if (!step(*this)) {
+    for (const InitStage& stage : kInitStages) {
+        const StageResult result = stage.run(*this);
+        if (FAILED(result.hr) || result.ownLine != nullptr) {
+            PrintHr(result.ownLine != nullptr ? result.ownLine : stage.failure, result.hr,
+                    result.detail);
             Uninit();
             return 0;
         }
@@ -202,10 +164,7 @@ void WTolqCore::Uninit() {
     biosManagerClass.reset();
     for (ComPtr<IWbemClassObject>& signature : inSignatures) signature.reset();
     instanceEnum.reset();
-    if (ownsCom == 1 && comInitialized_) {
-        CoUninitialize();
-        comInitialized_ = false;
-    }
+    apartment_.reset();  // last: the COM objects above are released inside the apartment
 }
 
 int WTolqCore::Reserved() { return 0; }

@@ -8,18 +8,28 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
-// Rows of the method-name table; the index into methodNames and inSignatures.
+// The provider's RetCode values that the tool tells apart, by what they mean to it.
+constexpr uint16_t PROVIDER_RET_DONE = 0;
+constexpr uint16_t PROVIDER_RET_NOT_SELECTABLE = 7;           // read only through this interface
+constexpr uint16_t PROVIDER_RET_NO_SUPERVISOR_PASSWORD = 10;  // Set: one must be set first
+constexpr uint16_t PROVIDER_RET_FAILED = 12;                  // Save: nothing was saved
+// GetString: on an option index, the last option; on the current value, no option list.
+constexpr uint16_t PROVIDER_RET_LIST_END = 14;
+
+// Rows of the method-name table, in its order (0 to 7); the index into methodNames and
+// inSignatures.
 enum MethodRow : int {
-    ROW_GET_REVISION = 0,
-    ROW_GET = 1,
-    ROW_SET = 2,
-    ROW_SAVE = 3,
-    ROW_SET_PASSWORD = 4,
-    ROW_ENUM_SETTING = 5,
-    ROW_GET_STRING = 6,
-    ROW_LOAD_DEFAULT = 7,
-    METHOD_ROW_COUNT = 8,
+    ROW_GET_REVISION,
+    ROW_GET,
+    ROW_SET,
+    ROW_SAVE,
+    ROW_SET_PASSWORD,
+    ROW_ENUM_SETTING,
+    ROW_GET_STRING,
+    ROW_LOAD_DEFAULT,
+    METHOD_ROW_COUNT,
 };
 
 // Out-parameter text buffers, in UTF-16 units including the terminator.
@@ -27,8 +37,9 @@ constexpr size_t SET_TEXT_UNITS = 10;
 constexpr size_t ENUM_ITEM_CODE_UNITS = 10;
 constexpr size_t ENUM_DATA_UNITS = 30;
 constexpr size_t GET_STRING_ITEM_CODE_UNITS = 30;
-constexpr size_t GET_STRING_NAME_UNITS = 51;    // index text "0": the item's name
-constexpr size_t GET_STRING_OPTION_UNITS = 21;  // any other index: an option's text
+// An item's name, an option's text or a current value: texts are kept whole up to 1,000 units,
+// since two options cut to a shorter length could no longer be told apart.
+constexpr size_t GET_STRING_DATA_UNITS = 1001;
 
 constexpr size_t RAW_CALL_DATA_BYTES = 16;
 
@@ -54,10 +65,9 @@ class WTolqCore {
     int EnumSetting(uint16_t index, uint16_t& retCode,
                     wchar_t (&itemCodeText)[ENUM_ITEM_CODE_UNITS],
                     wchar_t (&dataText)[ENUM_DATA_UNITS]);
-    // `dataText` takes up to 50 units after the index text "0" and up to 20 otherwise.
     int GetString(uint16_t itemCode, const wchar_t* index, uint16_t& retCode,
                   wchar_t (&itemCodeText)[GET_STRING_ITEM_CODE_UNITS],
-                  wchar_t (&dataText)[GET_STRING_NAME_UNITS]);
+                  wchar_t (&dataText)[GET_STRING_DATA_UNITS]);
 
     uint32_t ownsCom = 1;
     ComPtr<IWbemLocator> locator;
@@ -70,8 +80,8 @@ class WTolqCore {
     UniqueBstr instancePath;
 
   private:
-    // Set while this object holds a CoInitializeEx that Uninit must balance.
-    bool comInitialized_ = false;
+    // Held while this object has a CoInitializeEx that Uninit must balance.
+    std::optional<ComApartment> apartment_;
 };
 
 // Creates the WMI locator (CoCreateInstance of CLSID_WbemLocator). A seam of its own so that

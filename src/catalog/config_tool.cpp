@@ -5,20 +5,17 @@ ConfigTool::ConfigTool() : core(std::make_unique<WTolqCore>()) {
     static_cast<void>(core->Init());
 }
 
+// A unit whose low byte is a control character would put a line end or another control byte
+// into the export and let a provider text forge lines of it; it becomes '?' instead.
 std::string NarrowText(const wchar_t* text) {
     std::string narrow;
     if (text == nullptr) return narrow;
     for (; *text != L'\0'; ++text) {
-        narrow.push_back(static_cast<char>(static_cast<unsigned>(*text) & 0xFFu));
+        const char low = NarrowUnit(*text);
+        const auto value = static_cast<unsigned char>(low);
+        narrow.push_back(value < 0x20u || value == 0x7Fu ? '?' : low);
     }
     return narrow;
-}
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
 }
 
 void TextList::push_back(std::string_view text) {

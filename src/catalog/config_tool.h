@@ -5,6 +5,7 @@
 // reader, the set engine and the check engine in src/apply.
 #pragma once
 
+#include "app/report/text_conversion.h"
 #include "bios/wtolq_core.h"
 
 #include <cstdint>
@@ -75,7 +76,6 @@ class ConfigTool {
     std::string itemMarker = "+++";
 };
 
-// Text as the catalogue holds it: each UTF-16 unit becomes its low 8 bits.
+// Text as the catalogue holds it: each UTF-16 unit becomes its low 8 bits, and '?' where those
+// are a control character (0x00 to 0x1F, 0x7F).
 std::string NarrowText(const wchar_t* text);
-// Lower-cases the ASCII letters A to Z only; every other byte passes unchanged.
-std::string LowerAscii(std::string text);

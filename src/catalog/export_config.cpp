@@ -1,12 +1,11 @@
 #include "app/report/console.h"
 #include "catalog/config_tool.h"
+#include "catalog/file_access.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
 #include <iostream>
 #include <string>
-#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -50,34 +49,13 @@ std::string WithCrLf(const std::string& text) {
     return converted;
 }
 
-// A name beside the target (so the rename stays on one file system) that holds no file yet.
-std::string TemporaryNameFor(const std::string& fileName) {
-    std::error_code ignored;
-    std::string candidate = fileName + ".tmp";
-    for (int n = 1; std::filesystem::exists(candidate, ignored); ++n) {
-        candidate = fileName + ".tmp" + std::to_string(n);
-    }
-    return candidate;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
-
-// Writes beside the target and renames over it, so a failed write never costs the old file.
-// std::filesystem::rename replaces an existing file on Windows too, unlike std::rename.
-bool ReplaceFileContents(const std::string& fileName, const std::string& text) {
-    const std::string temporary = TemporaryNameFor(fileName);
-    std::error_code error;
-    if (WriteWholeFile(temporary, WithCrLf(text))) {
-        std::filesystem::rename(temporary, fileName, error);
-        if (!error) return true;
-    }
-    std::filesystem::remove(temporary, error);
-    return false;
+// Standard output may be a file on a full disk or a closed pipe: the listing is the command's
+// whole result, so a listing that did not get out is a failure.
+bool WriteListing(const std::string& text) {
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    return flushed && !std::cout.fail() && std::ferror(stdout) == 0;
 }
 
 }  // namespace
@@ -96,12 +74,8 @@ int ConfigTool::ExportConfig(bool singleItem, bool toFile, std::string fileName,
         ConsolePrint("can't find the item %s, pleae check\n", wanted.c_str());
         return RC_TARGET_ITEM_NOT_FOUND;
     }
-    if (!toFile) {
-        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
-        std::cout.flush();
-        return RC_SUCCESS;
-    }
-    if (ReplaceFileContents(fileName, text)) return RC_SUCCESS;
+    if (!toFile) return WriteListing(text) ? RC_SUCCESS : RC_INTERNAL_ERROR;
+    if (ReplaceFileContents(fileName, WithCrLf(text))) return RC_SUCCESS;
     ConsolePrint("can't write the output file %s\n", fileName.c_str());
     return RC_INTERNAL_ERROR;
 }

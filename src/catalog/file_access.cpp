@@ -1,5 +1,7 @@
 #include "catalog/file_access.h"
 
+#include "com/unique_handle.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -65,24 +67,13 @@ FileReadOutcome ReadToEnd(size_t sizeHint, size_t maxBytes, std::string& bytes,
 
 #ifdef _WIN32
 
-class UniqueHandle {
-  public:
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { Close(); }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    bool Close() {
-        if (!valid()) return true;
-        const BOOL closed = CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-        return closed != 0;
-    }
-
-  private:
-    HANDLE handle_;
+// A file handle; CreateFileW answers INVALID_HANDLE_VALUE when it opens nothing.
+struct FileHandle {
+    using Handle = HANDLE;
+    static Handle None() { return INVALID_HANDLE_VALUE; }
+    static bool Free(HANDLE handle) { return CloseHandle(handle) != 0; }
 };
+using UniqueFile = UniqueHandle<FileHandle>;
 
 // File names arrive as the narrow bytes of the command line, in the ANSI code page.
 std::wstring Widened(const std::string& text) {
@@ -113,25 +104,38 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 enum class CreateOutcome { Created, NameTaken, Failed };
 
 CreateOutcome WriteNewFile(const std::wstring& path, const std::string& bytes) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         const DWORD error = GetLastError();
         return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
                    ? CreateOutcome::NameTaken
                    : CreateOutcome::Failed;
     }
     const bool written = WriteAll(file.get(), bytes);
-    if (!file.Close() || !written) {
+    if (!file.close() || !written) {
         DeleteFileW(path.c_str());
         return CreateOutcome::Failed;
     }
     return CreateOutcome::Created;
 }
 
+// Some implementations of ReplaceFileW refuse relative names (ERROR_DIRECTORY).
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (units == 0) return path;
+    std::wstring full(units, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), units, &full[0], nullptr);
+    if (written == 0 || written >= units) return path;
+    full.resize(written);
+    return full;
+}
+
 // ReplaceFileW keeps the target's security descriptor and attributes; a target that does not
 // exist (or vanished meanwhile) is simply taken over by the rename.
-bool MoveOverTarget(const std::wstring& temporary, const std::wstring& target) {
+bool MoveOverTarget(const std::wstring& relativeTemporary, const std::wstring& relativeTarget) {
+    const std::wstring temporary = FullPath(relativeTemporary);
+    const std::wstring target = FullPath(relativeTarget);
     constexpr int MAX_ATTEMPTS = 20;  // another run may hold the target open for a moment
     for (int attempt = 0; attempt < MAX_ATTEMPTS; ++attempt) {
         const DWORD attributes = GetFileAttributesW(target.c_str());
@@ -154,24 +158,12 @@ bool MoveOverTarget(const std::wstring& temporary, const std::wstring& target) {
 
 #else  // POSIX
 
-class UniqueFd {
-  public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() { Close(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    bool valid() const { return fd_ >= 0; }
-    int get() const { return fd_; }
-    bool Close() {
-        if (!valid()) return true;
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        return closed == 0;
-    }
-
-  private:
-    int fd_;
+struct FileDescriptor {
+    using Handle = int;
+    static Handle None() { return -1; }
+    static bool Free(int fd) { return ::close(fd) == 0; }
 };
+using UniqueFile = UniqueHandle<FileDescriptor>;
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
 
@@ -192,15 +184,16 @@ enum class CreateOutcome { Created, NameTaken, Failed };
 // target carry over to the file that replaces it.
 CreateOutcome WriteNewFile(const std::string& path, const std::string& bytes,
                            const std::string& target) {
-    UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!file.valid()) return errno == EEXIST ? CreateOutcome::NameTaken : CreateOutcome::Failed;
+    UniqueFile file(
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!file) return errno == EEXIST ? CreateOutcome::NameTaken : CreateOutcome::Failed;
     struct stat targetStatus = {};
     bool written = true;
     if (::lstat(target.c_str(), &targetStatus) == 0 && S_ISREG(targetStatus.st_mode)) {
         written = ::fchmod(file.get(), targetStatus.st_mode & 0777) == 0;
     }
     written = written && WriteAll(file.get(), bytes);
-    if (!file.Close() || !written) {
+    if (!file.close() || !written) {
         ::unlink(path.c_str());
         return CreateOutcome::Failed;
     }
@@ -221,10 +214,10 @@ std::string TemporaryFileName(const std::string& target, unsigned long processId
 
 FileReadOutcome ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
     bytes.clear();
-    UniqueHandle file(CreateFileW(Widened(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
+    UniqueFile file(CreateFileW(Widened(path).c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
         return FileReadOutcome::Unreadable;
     }
     BY_HANDLE_FILE_INFORMATION information = {};
@@ -267,9 +260,9 @@ bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
 FileReadOutcome ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes) {
     bytes.clear();
     // Without O_NONBLOCK, opening a FIFO would wait for a writer before the type check.
-    UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    UniqueFile file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status = {};
-    if (!file.valid() || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return FileReadOutcome::Unreadable;
     }
     if (static_cast<uint64_t>(status.st_size) > maxBytes) return FileReadOutcome::TooLarge;

@@ -12,8 +12,6 @@
 namespace {
 
 constexpr uint16_t ITEM_COUNT_INDEX = 0xFFFF;
-constexpr uint16_t RET_NOT_SELECTABLE = 7;
-constexpr uint16_t RET_LIST_END = 14;
 // A provider that never ends an option list with RetCode 14 must not keep the load asking.
 constexpr int MAX_OPTION_INDEX = 255;
 constexpr wchar_t MANUFACTURER[] = L"VELORIN";
@@ -29,7 +27,7 @@ struct EnumAnswer {
 struct StringAnswer {
     uint16_t retCode = 0;
     wchar_t itemCode[GET_STRING_ITEM_CODE_UNITS] = {};
-    wchar_t data[GET_STRING_NAME_UNITS] = {};
+    wchar_t data[GET_STRING_DATA_UNITS] = {};
 };
 
 // The texts are read up to their terminator, so a provider copy that filled a buffer to the
@@ -91,10 +89,6 @@ uint16_t ReadHexCode(const wchar_t* text) {
     return static_cast<uint16_t>(value & 0xFFFFu);
 }
 
-wchar_t LowerAsciiUnit(wchar_t unit) {
-    return (unit >= L'A' && unit <= L'Z') ? static_cast<wchar_t>(unit - L'A' + L'a') : unit;
-}
-
 bool IsVelorinManufacturer(const wchar_t* manufacturer) {
     for (size_t i = 0; i < MANUFACTURER_UNITS; ++i) {
         // A shorter text fails at its terminator, before anything past it is read.
@@ -134,12 +128,12 @@ bool ReadOptions(WTolqCore& core, uint16_t itemCode, uint16_t currentIndex, Opti
         if (!AskString(core, itemCode, OptionIndexText(j).c_str(), answer)) return false;
         if (previous != answer.data) {
             // A read-only option stays listed only as the item's current one.
-            if (answer.retCode != RET_NOT_SELECTABLE || j == currentIndex) {
+            if (answer.retCode != PROVIDER_RET_NOT_SELECTABLE || j == currentIndex) {
                 table.emplace(NarrowText(answer.data), j);
             }
             previous = answer.data;
         }
-        if (answer.retCode == RET_LIST_END) break;
+        if (answer.retCode == PROVIDER_RET_LIST_END) break;
     }
     return true;
 }
@@ -147,6 +141,9 @@ bool ReadOptions(WTolqCore& core, uint16_t itemCode, uint16_t currentIndex, Opti
 bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {
     EnumAnswer item;
     if (!Enumerate(*tool.core, enumIndex, item)) return false;
+    // An index the provider answers with an error holds no item: a count that claims more
+    // items than there are must not fill the catalogue with phantoms.
+    if (item.retCode != PROVIDER_RET_DONE) return true;
     const uint16_t itemCode = ReadHexCode(item.itemCode);
     const auto currentIndex = static_cast<uint16_t>(item.data[0] - L'0');
     if (itemCode == tool.supervisorPasswordItem || itemCode == tool.userPasswordItem) return true;
@@ -163,7 +160,7 @@ bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {
 
     OptionTable options;
     // RetCode 14 on the current value: the item has no option list to walk.
-    if (current.retCode != RET_LIST_END &&
+    if (current.retCode != PROVIDER_RET_LIST_END &&
         !ReadOptions(*tool.core, itemCode, currentIndex, options)) {
         return false;
     }

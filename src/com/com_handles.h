@@ -1,68 +1,39 @@
-// One small owner per platform resource: COM interface pointers, BSTRs, VARIANTs, SAFEARRAYs
-// and a SAFEARRAY data lock. Each releases what it holds exactly once; none can be copied.
+// One small owner per platform resource: COM interface pointers, BSTRs, SAFEARRAYs (all three
+// instances of one owner of a handle-like value), VARIANTs, a SAFEARRAY data lock and the COM
+// initialisation of a thread. Each releases what it holds exactly once; none can be copied.
 #pragma once
 
 #include <windows.h>
 #include <wbemidl.h>
 
+#include "com/unique_handle.h"
+
 #include <utility>
 
-template <typename T>
-class ComPtr {
-  public:
-    ComPtr() = default;
-    explicit ComPtr(T* adopted) : ptr_(adopted) {}
-    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.ptr_, nullptr));
-        return *this;
+template <typename Interface>
+struct ComReference : NullIsNone<Interface*> {
+    static bool Free(Interface* object) {
+        object->Release();
+        return true;
     }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ~ComPtr() { reset(); }
-
-    T* get() const { return ptr_; }
-    T* operator->() const { return ptr_; }
-    explicit operator bool() const { return ptr_ != nullptr; }
-    // Releases what is held and hands out the slot for a call that fills it.
-    T** put() {
-        reset();
-        return &ptr_;
-    }
-    void reset(T* adopted = nullptr) {
-        T* old = std::exchange(ptr_, adopted);
-        if (old != nullptr) old->Release();
-    }
-    T* release() { return std::exchange(ptr_, nullptr); }
-
-  private:
-    T* ptr_ = nullptr;
 };
 
-class UniqueBstr {
-  public:
-    UniqueBstr() = default;
-    explicit UniqueBstr(BSTR adopted) : bstr_(adopted) {}
-    UniqueBstr(UniqueBstr&& other) noexcept : bstr_(std::exchange(other.bstr_, nullptr)) {}
-    UniqueBstr& operator=(UniqueBstr&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.bstr_, nullptr));
-        return *this;
+struct BstrAllocation : NullIsNone<BSTR> {
+    static bool Free(BSTR text) {
+        SysFreeString(text);
+        return true;
     }
-    UniqueBstr(const UniqueBstr&) = delete;
-    UniqueBstr& operator=(const UniqueBstr&) = delete;
-    ~UniqueBstr() { reset(); }
-
-    BSTR get() const { return bstr_; }
-    explicit operator bool() const { return bstr_ != nullptr; }
-    void reset(BSTR adopted = nullptr) {
-        BSTR old = std::exchange(bstr_, adopted);
-        if (old != nullptr) SysFreeString(old);
-    }
-    BSTR release() { return std::exchange(bstr_, nullptr); }
-
-  private:
-    BSTR bstr_ = nullptr;
 };
+
+struct SafeArrayAllocation : NullIsNone<SAFEARRAY*> {
+    static bool Free(SAFEARRAY* array) { return SUCCEEDED(SafeArrayDestroy(array)); }
+};
+
+// One reference to a COM object.
+template <typename Interface>
+using ComPtr = UniqueHandle<ComReference<Interface>>;
+using UniqueBstr = UniqueHandle<BstrAllocation>;
+using UniqueSafeArray = UniqueHandle<SafeArrayAllocation>;
 
 class UniqueVariant {
   public:
@@ -84,26 +55,6 @@ class UniqueVariant {
     VARIANT var_;
 };
 
-class UniqueSafeArray {
-  public:
-    UniqueSafeArray() = default;
-    explicit UniqueSafeArray(SAFEARRAY* adopted) : array_(adopted) {}
-    UniqueSafeArray(const UniqueSafeArray&) = delete;
-    UniqueSafeArray& operator=(const UniqueSafeArray&) = delete;
-    ~UniqueSafeArray() { reset(); }
-
-    SAFEARRAY* get() const { return array_; }
-    explicit operator bool() const { return array_ != nullptr; }
-    void reset(SAFEARRAY* adopted = nullptr) {
-        SAFEARRAY* old = std::exchange(array_, adopted);
-        if (old != nullptr) SafeArrayDestroy(old);
-    }
-    SAFEARRAY* release() { return std::exchange(array_, nullptr); }
-
-  private:
-    SAFEARRAY* array_ = nullptr;
-};
-
 // Holds SafeArrayAccessData for as long as it lives.
 class SafeArrayDataLock {
   public:
@@ -123,5 +74,26 @@ class SafeArrayDataLock {
   private:
     SAFEARRAY* array_;
     void* data_ = nullptr;
+    HRESULT status_;
+};
+
+// The calling thread's CoInitializeEx in the multithreaded apartment, balanced by one
+// CoUninitialize when it succeeded. Declare it before the COM objects it serves, so that it
+// outlives them.
+class ComApartment {
+  public:
+    ComApartment() : status_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (SUCCEEDED(status_)) CoUninitialize();
+    }
+
+    // What CoInitializeEx answered; S_FALSE (already initialised on this thread) counts as
+    // success and is balanced too.
+    HRESULT status() const { return status_; }
+    bool Initialized() const { return SUCCEEDED(status_); }
+
+  private:
     HRESULT status_;
 };

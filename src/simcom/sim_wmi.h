@@ -8,6 +8,9 @@
 
 // A new locator with one reference for the caller.
 HRESULT CreateSimulatedLocator(IWbemLocator** locator);
+// A new locator as the interface `riid` (IWbemLocator or IUnknown), as a class factory hands
+// it out; E_NOINTERFACE for any other interface.
+HRESULT CreateSimulatedLocatorAs(REFIID riid, void** object);
 
 // What CoSetProxyBlanket answers for `proxy`: the fault rule "CoSetProxyBlanket" for the
 // namespace of a services object made here, else S_OK; E_NOINTERFACE for any other object.

@@ -165,6 +165,13 @@ HRESULT CreateSimulatedLocator(IWbemLocator** locator) {
     return S_OK;
 }
 
+HRESULT CreateSimulatedLocatorAs(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (riid != IID_IWbemLocator && riid != IID_IUnknown) return E_NOINTERFACE;
+    return CreateSimulatedLocator(reinterpret_cast<IWbemLocator**>(object));
+}
+
 HRESULT SimulatedProxyBlanket(IUnknown* proxy) {
     using namespace velorin::simcom;
     ComPtr<WbemServices> services = FindSimulated<WbemServices>(proxy);

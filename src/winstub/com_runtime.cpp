@@ -34,14 +34,6 @@ HRESULT EnterApartment(DWORD coInit) {
     return S_OK;
 }
 
-HRESULT CreateLocatorAs(REFIID riid, LPVOID* ppv) {
-    if (riid != IID_IWbemLocator && riid != IID_IUnknown) return E_NOINTERFACE;
-    IWbemLocator* locator = nullptr;
-    HRESULT hr = CreateSimulatedLocator(&locator);
-    if (SUCCEEDED(hr)) *ppv = locator;
-    return hr;
-}
-
 }  // namespace
 
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
@@ -71,7 +63,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID rii
         if (apartment.initCount == 0) return CO_E_NOTINITIALIZED;
         if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
         if (rclsid != CLSID_WbemLocator) return REGDB_E_CLASSNOTREG;
-        return CreateLocatorAs(riid, ppv);
+        return CreateSimulatedLocatorAs(riid, ppv);
     });
 }
 

@@ -120,6 +120,23 @@ TEST_F(ConcurrentRuns, SimultaneousExportsEachWriteAWholeFile) {
     EXPECT_EQ(LeftoverTemporaries(), std::vector<std::string>());
 }
 
+// Each run writes a temporary file of its own, so runs racing for one target all succeed and the
+// target always ends up as one whole export.
+TEST_F(ConcurrentRuns, SimultaneousExportsToOneNameAllSucceed) {
+    ASSERT_EQ(RunAll({{"/get", "/o", "reference.txt"}})[0].exitCode, 0);
+    const std::string reference = ReadFile(work_ / "reference.txt");
+    constexpr int kRounds = 4;
+    constexpr int kExports = 16;
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE(round);
+        const auto results =
+            RunAll(std::vector<std::vector<std::string>>(kExports, {"/get", "/o", "same.txt"}));
+        for (const auto& result : results) EXPECT_EQ(result.exitCode, 0) << result.out;
+        EXPECT_EQ(ReadFile(work_ / "same.txt"), reference);
+    }
+    EXPECT_EQ(LeftoverTemporaries(), std::vector<std::string>());
+}
+
 // The target is a directory of that name: it cannot be replaced, and must survive as it was.
 TEST_F(ConcurrentRuns, ExportOverADirectoryFailsAndLeavesItAlone) {
     const std::vector<std::vector<std::string>> commands = {

@@ -1,4 +1,6 @@
 #include "app/command_line.h"
+#include "app/report/text_conversion.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,9 +19,9 @@ std::string ParseOutcome(std::vector<std::string> args) {
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
     CommandOptions o;
-    testing::internal::CaptureStdout();
-    const int result = ParseCommandLine(static_cast<int>(args.size()), argv.data(), o);
-    const std::string printed = testing::internal::GetCapturedStdout();
+    int result = 0;
+    const std::string printed = tool_fixture::CaptureOutput(
+        [&] { result = ParseCommandLine(static_cast<int>(args.size()), argv.data(), o); });
     if (result != 0) return printed.empty() ? "fail" : "fail " + printed;
     std::ostringstream s;
     s << std::hex << o.flags << printed;

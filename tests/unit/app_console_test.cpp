@@ -1,4 +1,5 @@
 #include "app/report/console.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,7 @@
 
 namespace {
 
-template <typename Action>
-std::string Captured(Action action) {
-    testing::internal::CaptureStdout();
-    action();
-    return testing::internal::GetCapturedStdout();
-}
+using tool_fixture::CaptureOutput;
 
 TEST(AppConsole, CommandFailReportIsTwoLinesWithTheStoredMessage) {
     const struct {
@@ -27,7 +23,7 @@ TEST(AppConsole, CommandFailReportIsTwoLinesWithTheStoredMessage) {
         {-1, "Return Code : -1 Error Message : Unknown result code\n"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Captured([&] { ReportCommandFail(c.code); }),
+        EXPECT_EQ(CaptureOutput([&] { ReportCommandFail(c.code); }),
                   std::string("*******COMMAND FAIL******\n") + c.secondLine);
     }
 }
@@ -43,12 +39,12 @@ TEST(AppConsole, OnlyCodesOneToTwelveAreFailures) {
 
 TEST(AppConsole, VersionLineSpacesNumbersAndMarksTheRevisionWithALetter) {
     const std::string banner = "======================VelorinBiosConfigTool==================\n";
-    EXPECT_EQ(Captured([] { PrintVersionLines(0x00010001, 0x00010000); }),
+    EXPECT_EQ(CaptureOutput([] { PrintVersionLines(0x00010001, 0x00010000); }),
               banner + "Tool version :  1.  1.  1.  0(@)\n");
-    EXPECT_EQ(Captured([] { PrintVersionLines(0x000A0003, 0x01000001); }),
+    EXPECT_EQ(CaptureOutput([] { PrintVersionLines(0x000A0003, 0x01000001); }),
               banner + "Tool version :  10.  3.  256.  1(A)\n");
     // The test program carries the version resource of this build, as the tool does.
-    EXPECT_EQ(Captured(PrintBanner), Captured([] {
+    EXPECT_EQ(CaptureOutput(PrintBanner), CaptureOutput([] {
                   PrintVersionLines((VELORIN_VERSION_MAJOR << 16) | VELORIN_VERSION_MINOR,
                                     (VELORIN_VERSION_PATCH << 16) | VELORIN_VERSION_TWEAK);
               }));
@@ -67,7 +63,7 @@ TEST(AppConsole, FileNamesWithAForbiddenCharacterAreRefused) {
 }
 
 TEST(AppConsole, ThreeWritersKeepTheOrderOfTheCalls) {
-    const std::string out = Captured([] {
+    const std::string out = CaptureOutput([] {
         ConsolePrint("set failed\n");
         std::cout << "report" << std::endl;
         ConsolePrintW(L"wide %ls %d\n", L"text", 20);
@@ -78,7 +74,7 @@ TEST(AppConsole, ThreeWritersKeepTheOrderOfTheCalls) {
 
 TEST(AppConsole, LongWideMessagesArePrintedWhole) {
     const std::wstring wide(5000, L'x');
-    EXPECT_EQ(Captured([&] { ConsolePrintW(L"%ls!", wide.c_str()); }),
+    EXPECT_EQ(CaptureOutput([&] { ConsolePrintW(L"%ls!", wide.c_str()); }),
               std::string(5000, 'x') + "!");
 }
 

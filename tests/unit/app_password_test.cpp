@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 #include "catalog/config_tool.h"
 #include "sim/machine.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,7 @@ const std::string kSetPasswordFails = "fault ExecMethod \"SetPassword\" hr=0x800
 const std::string kIncorrect = "Incorrect Password\n";
 
 std::unique_ptr<ConfigTool> ToolOn(const std::string& machineText) {
-    std::string error;
-    velorin::sim::Machine::SetCurrent(
-        velorin::sim::Machine::Parse(machineText, "app-password.machine", "", &error));
-    EXPECT_EQ(error, "") << machineText;
+    tool_fixture::UseMachine(machineText, "app-password.machine");
     return std::make_unique<ConfigTool>();
 }
 
@@ -51,9 +49,11 @@ TEST(AppPassword, SupervisorCheckLimitsLengthAndPassesTheProvidersAnswer) {
     for (const PasswordCase& c : cases) {
         auto tool = ToolOn(c.machine);
         const std::wstring password = WidenArgument(c.current.c_str());
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(tool->CheckSupervisorPassword(password.c_str()), c.result) << c.machine;
-        EXPECT_TRUE(EndsWith(testing::internal::GetCapturedStdout(), c.tail)) << c.machine;
+        int result = -1;
+        const std::string output = tool_fixture::CaptureOutput(
+            [&] { result = tool->CheckSupervisorPassword(password.c_str()); });
+        EXPECT_EQ(result, c.result) << c.machine;
+        EXPECT_TRUE(EndsWith(output, c.tail)) << c.machine;
     }
 }
 
@@ -77,9 +77,10 @@ TEST(AppPassword, ChangeFailsOnRefusedCurrentPasswordAndOnRefusedSet) {
     };
     for (const PasswordCase& c : cases) {
         auto tool = ToolOn(c.machine);
-        testing::internal::CaptureStdout();
-        const int result = tool->ChangePassword(c.supervisor, c.current.c_str(), c.next.c_str());
-        const std::string output = testing::internal::GetCapturedStdout();
+        int result = -1;
+        const std::string output = tool_fixture::CaptureOutput([&] {
+            result = tool->ChangePassword(c.supervisor, c.current.c_str(), c.next.c_str());
+        });
         EXPECT_EQ(result, c.result) << c.machine << c.next;
         EXPECT_TRUE(EndsWith(output, c.tail)) << c.machine << output;
     }

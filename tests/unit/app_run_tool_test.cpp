@@ -1,5 +1,6 @@
 #include "app/command_line.h"
-#include "sim/machine.h"
+#include "catalog/config_tool.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ TEST(AppRunTool, MendedRoadsEndWithTheirLinesAndExitCode) {
     const std::filesystem::path work = std::filesystem::path(VELORIN_TEST_TMP) / "app_run_tool";
     std::filesystem::create_directories(work / "taken");
     std::ofstream(work / "taken" / "keep").put('x');
-    std::filesystem::current_path(work);
+    const tool_fixture::ScopedWorkingDirectory inside(work);
     const std::string admin = "supervisor-password \"admin\"\n";
     const std::vector<std::string> user = {"/ChangeUserPassword", "n", "/pw", "admin"};
     const std::vector<std::string> supervisor = {"/ChangeSupervisorPassword", "n", "/pw", "admin"};
@@ -44,17 +45,16 @@ TEST(AppRunTool, MendedRoadsEndWithTheirLinesAndExitCode) {
          Report(12, "Internal error")},
     };
     for (auto c : cases) {
-        std::string error;
-        velorin::sim::Machine::SetCurrent(
-            velorin::sim::Machine::Parse(c.machine, "app-run.machine", "", &error));
-        ASSERT_EQ(error, "");
+        tool_fixture::UseMachine(c.machine, "app-run.machine");
+        ConfigTool tool;
         c.args.insert(c.args.begin(), "VelorinBiosConfigTool.exe");
         std::vector<char*> argv;
         for (std::string& arg : c.args) argv.push_back(arg.data());
         argv.push_back(nullptr);
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(RunTool(static_cast<int>(c.args.size()), argv.data()), c.exitCode) << c.machine;
-        const std::string output = testing::internal::GetCapturedStdout();
+        int exitCode = -1;
+        const std::string output = tool_fixture::CaptureOutput(
+            [&] { exitCode = RunTool(tool, static_cast<int>(c.args.size()), argv.data()); });
+        EXPECT_EQ(exitCode, c.exitCode) << c.machine;
         EXPECT_EQ(output.substr(output.size() - std::min(output.size(), c.tail.size())), c.tail);
     }
 }

@@ -45,7 +45,7 @@ TEST_P(ApplyParseConfig, ChoosesStarredOptionPerBlock) {
     const ParseCase& c = GetParam();
     auto tool = apply_test::MakeTool();
     ParsedConfig parsed{};
-    EXPECT_EQ(apply_test::Captured(
+    EXPECT_EQ(tool_fixture::CaptureOutput(
                   [&] { parsed = ParseConfigLines(*tool, SplitLines(c.lines), c.force); }),
               c.output);
     EXPECT_EQ(parsed.result, c.result);

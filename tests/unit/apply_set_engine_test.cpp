@@ -43,7 +43,7 @@ TEST_P(ApplySetCommand, ReportsEveryItem) {
     auto tool = apply_test::MakeTool(c.rules);
     const ConfigLines lines(c.file);
     int result = -1;
-    EXPECT_EQ(apply_test::Captured([&] {
+    EXPECT_EQ(tool_fixture::CaptureOutput([&] {
                   result = c.file.empty() ? tool->ApplySingleItem(c.item, c.value)
                                           : tool->ApplyConfigFile(lines, c.force);
               }),

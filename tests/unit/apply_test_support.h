@@ -5,6 +5,7 @@
 #include "bios/smbios_reader.h"
 #include "catalog/config_tool.h"
 #include "sim/machine.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -39,23 +40,12 @@ item 0x0200 "Asset Tag" current 0
 )machine";
 
 inline std::unique_ptr<ConfigTool> MakeTool(const std::string& rules = "") {
-    std::string error;
-    velorin::sim::Machine::SetCurrent(
-        velorin::sim::Machine::Parse(kMachine + rules, "apply-test", "", &error));
-    EXPECT_EQ(error, "");
-    ProcessSmbiosCache().loaded = false;
+    tool_fixture::UseMachine(kMachine + rules, "apply-test");
     auto tool = std::make_unique<ConfigTool>();
     EXPECT_EQ(tool->LoadCatalogue(), 0);
     uint16_t retCode = 0xFFFF;
     EXPECT_EQ(tool->core->SetPassword(L"admin", retCode), 1);
     return tool;
-}
-
-template <typename Action>
-std::string Captured(Action&& action) {
-    ::testing::internal::CaptureStdout();
-    action();
-    return ::testing::internal::GetCapturedStdout();
 }
 
 // Names each generated test after its case.

@@ -1,11 +1,12 @@
-// Shared pieces of the src/bios tests: stdout capture, a simulated machine, and hand-written
-// WMI fakes for answers that no machine file can give.
+// Shared pieces of the src/bios tests: the tool fixture (a simulated machine, stdout capture)
+// and hand-written WMI fakes for answers that no machine file can give.
 #pragma once
 
 #include "com/com_handles.h"
 #include "bios/wtolq_core.h"
 #include "sim/machine.h"
 #include "simcom/sdk_remainder.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,29 +18,11 @@
 
 namespace bios_test {
 
-template <typename Body>
-std::string CaptureOutput(Body&& body) {
-    testing::internal::CaptureStdout();
-    body();
-    return testing::internal::GetCapturedStdout();
-}
+using tool_fixture::CaptureOutput;
 
+// The src/bios tests decide themselves when the SMBIOS cache is forgotten.
 inline void UseMachine(const std::string& text, const std::string& path = "bios_test.machine") {
-    std::string error;
-    velorin::sim::Machine::SetCurrent(velorin::sim::Machine::Parse(text, path, "", &error));
-    ASSERT_EQ(error, "") << text;
-}
-
-// On Windows COM itself is the system's: the machine's fault rules for CoInitializeEx and
-// CoInitializeSecurity cannot reach it, so cases that need them are left out there.
-inline bool FaultReachesCom(const std::string& rule) {
-#ifdef _WIN32
-    return rule.find("CoInitializeEx") == std::string::npos &&
-           rule.find("CoInitializeSecurity") == std::string::npos;
-#else
-    (void)rule;
-    return true;
-#endif
+    tool_fixture::UseMachine(text, path, tool_fixture::SmbiosCache::Keep);
 }
 
 // Out-values of every operation, each starting from a recognisable value.
@@ -48,7 +31,7 @@ struct Outputs {
     wchar_t a10[10] = L"old";
     wchar_t b10[10] = L"old";
     wchar_t t30[30] = L"old";
-    wchar_t t51[51] = L"old";
+    wchar_t text[GET_STRING_DATA_UNITS] = L"old";
     uint8_t raw[RAW_CALL_DATA_BYTES] = {};
 };
 

@@ -69,7 +69,7 @@ TEST(BiosWTolqFakes, InParametersCarryTheDocumentedTypes) {
     ASSERT_EQ(p.core.EnumSetting(0xFFFF, o.number, o.a10, o.t30), 1);
     EXPECT_EQ(p.In(L"inIndex").vt, VT_I4);
     EXPECT_EQ(p.In(L"inIndex").lVal, 65535);
-    ASSERT_EQ(p.core.GetString(0x0100, L"12", o.number, o.t30, o.t51), 1);
+    ASSERT_EQ(p.core.GetString(0x0100, L"12", o.number, o.t30, o.text), 1);
     EXPECT_EQ(p.In(L"inIndex").vt, VT_BSTR);
     EXPECT_EQ(p.inParams.putTypes[L"inIndex"], CIM_STRING);
     ASSERT_EQ(p.core.Save(o.number), 1);

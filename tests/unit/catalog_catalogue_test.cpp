@@ -1,6 +1,7 @@
 #include "bios/smbios_reader.h"
 #include "catalog/config_tool.h"
 #include "sim/machine.h"
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -25,22 +26,19 @@ struct Session {
 Session LoadCatalogueOf(std::string machine, bool load = true) {
     std::replace(machine.begin(), machine.end(), ';', '\n');
     std::replace(machine.begin(), machine.end(), '\'', '"');
-    std::string error;
-    velorin::sim::Machine::SetCurrent(velorin::sim::Machine::Parse(machine, "m", "", &error));
-    EXPECT_EQ(error, "");
-    ProcessSmbiosCache().loaded = false;
+    tool_fixture::UseMachine(machine, "m");
     Session run;
-    testing::internal::CaptureStdout();
-    run.tool = std::make_unique<ConfigTool>();
-    if (load) run.result = run.tool->LoadCatalogue();
-    run.output = testing::internal::GetCapturedStdout();
+    run.output = tool_fixture::CaptureOutput([&] {
+        run.tool = std::make_unique<ConfigTool>();
+        if (load) run.result = run.tool->LoadCatalogue();
+    });
     return run;
 }
 
 Session Export(Session run, bool toFile, const std::string& itemName) {
-    testing::internal::CaptureStdout();
-    run.result = run.tool->ExportConfig(!itemName.empty(), toFile, "out.txt", itemName);
-    run.output = testing::internal::GetCapturedStdout();
+    run.output = tool_fixture::CaptureOutput([&] {
+        run.result = run.tool->ExportConfig(!itemName.empty(), toFile, "out.txt", itemName);
+    });
     return run;
 }
 
@@ -99,6 +97,14 @@ TEST(CatalogLoad, LoadsTheCatalogueOrReportsWhyNot) {
          ";item 2 'Q' current 0;item 3 'R' current 0",
          "0", "", "P=1Q=2|1:[|2:["},
         {"", "0", "", ""},
+        // Indices the provider answers with an error hold no item and are not asked further.
+        {"answer EnumSetting index=0xFFFF itemcode='5';fault ExecMethod 'GetString' "
+         "hr=0x80041001 after=4" +
+             ONE,
+         "0", "", "A=1|1:On[On1,"},
+        // Units whose low byte is a control character can't forge lines of the export.
+        {"item 1 'A\\u010AB\\x09' current 1;option '\\u017F\\u0100x';option '\\u0120'", "0", "",
+         "A?B?=1|1:??x[ 2,??x1,"},
         {CODE + "'1001Fzz'", "0", "", "T=31|31:["},
         {CODE + "' \\x09-0x1'", "0", "", "=65535|65535:["},
         {CODE + "'\\u0131F'", "0", "", "=0|0:["},
@@ -116,6 +122,20 @@ TEST(CatalogLoad, LoadsTheCatalogueOrReportsWhyNot) {
         EXPECT_EQ(run.output, output) << machine;
         EXPECT_EQ(Dump(*run.tool), catalogue) << machine;
     }
+}
+
+// Options that share a long beginning stay apart: texts are whole up to 1,000 units.
+TEST(CatalogLoad, KeepsLongTextsWholeUpTo1000Units) {
+    const std::string shared(30, 'P');
+    const Session run =
+        LoadCatalogueOf("item 1 '" + std::string(1200, 'N') + "' current 3" +
+                        ";option 'Off';option '" + shared + "4';option '" + shared + "6'");
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.tool->itemCodeByName.size(), 1u);
+    EXPECT_EQ(run.tool->itemCodeByName.begin()->first, std::string(1000, 'N'));
+    EXPECT_EQ(run.tool->currentValueByItem[1], shared + "6");
+    EXPECT_EQ(run.tool->optionsByItem[1],
+              (OptionTable{{"Off", 1}, {shared + "4", 2}, {shared + "6", 3}}));
 }
 
 TEST(CatalogLoad, IndexLowerCaseFoldsAsciiLettersOnlyAndKeepsTheFirstKey) {
@@ -161,11 +181,9 @@ TEST(CatalogExport, WritesTheListingToTheConsoleOrReplacesTheFileWhole) {
         {MACHINE, "directory", "", "12", "can't write the output file out.txt\n", "(directory)"},
     };
     for (const auto& [machine, existing, item, result, output, contents] : cases) {
-        fs::create_directories(directory.parent_path());
-        fs::current_path(directory.parent_path());  // Windows cannot remove the working folder
         fs::remove_all(directory);
         fs::create_directories(directory);
-        fs::current_path(directory);
+        const tool_fixture::ScopedWorkingDirectory inside(directory);
         if (existing == "file") std::ofstream("out.txt", std::ios::binary) << old;
         if (existing == "directory") fs::create_directory("out.txt");
         const Session run = Export(LoadCatalogueOf(machine), existing != "console", item);

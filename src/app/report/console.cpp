@@ -1,15 +1,20 @@
 #include "app/report/console.h"
 
+#include "app/report/file_version.h"
+#include "app/report/text_conversion.h"
+
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+// The messages are kept letter for letter, small letters of 11 included: the field's scripts
+// match them.
 const std::array<std::string, RESULT_CODE_COUNT> ResultMessages = {
     "Success",
     "Invalid command or option",
@@ -48,7 +53,7 @@ void ConsolePrintW(const wchar_t* format, ...) {
         if (written >= 0 && static_cast<size_t>(written) < buffer.size()) {
             std::string narrow(static_cast<size_t>(written), '\0');
             for (size_t i = 0; i < narrow.size(); ++i) {
-                narrow[i] = static_cast<char>(static_cast<unsigned char>(buffer[i] & 0xFF));
+                narrow[i] = NarrowUnit(buffer[i]);
             }
             std::fwrite(narrow.data(), 1, narrow.size(), stdout);
             return;
@@ -69,20 +74,8 @@ void ReportCommandFail(int code) {
 void PrintBanner() {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &handle);
-    if (size == 0) return;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path, 0, size, block.data())) return;
-    void* fixed = nullptr;
-    UINT fixedLength = 0;
-    if (!VerQueryValueW(block.data(), L"\\", &fixed, &fixedLength) || fixed == nullptr ||
-        fixedLength < sizeof(VS_FIXEDFILEINFO)) {
-        return;
-    }
-    VS_FIXEDFILEINFO info;
-    std::memcpy(&info, fixed, sizeof info);
-    PrintVersionLines(info.dwFileVersionMS, info.dwFileVersionLS);
+    const std::optional<VS_FIXEDFILEINFO> info = FixedFileVersionOf(path);
+    if (info) PrintVersionLines(info->dwFileVersionMS, info->dwFileVersionLS);
 }
 
 // The revision letter is the revision plus 0x40 kept to 16 bits: 1 gives A, 0 gives '@'.

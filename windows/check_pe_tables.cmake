@@ -1,0 +1,46 @@
+# Fails unless the PE file FILE imports only DLLs named in IMPORTS (Windows system DLLs: the
+# C++ run-time and winpthread must be linked in, or the file would not load on a clean
+# machine) and, when EXPORTS is given, exports exactly the names in EXPORTS. Both lists are
+# separated by commas.
+# Usage: cmake -DOBJDUMP=... -DFILE=... -DIMPORTS=a.dll,b.dll [-DEXPORTS=f,g] -P check_pe_tables.cmake
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "," ";" IMPORTS "${IMPORTS}")
+execute_process(COMMAND "${OBJDUMP}" -p "${FILE}" OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${FILE} failed")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" imports "${dump}")
+if(NOT imports)
+  message(FATAL_ERROR "${FILE}: no import table found")
+endif()
+foreach(line IN LISTS imports)
+  string(REPLACE "DLL Name: " "" dll "${line}")
+  string(TOLOWER "${dll}" dll)
+  if(NOT dll IN_LIST IMPORTS)
+    message(FATAL_ERROR "${FILE} imports ${dll}, which is none of ${IMPORTS}")
+  endif()
+  message(STATUS "imports ${dll}")
+endforeach()
+
+if(DEFINED EXPORTS)
+  # The name table follows its heading, one "[ n] Name" line per export, up to a blank line.
+  set(exported "")
+  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" at)
+  if(at GREATER_EQUAL 0)
+    string(SUBSTRING "${dump}" ${at} -1 table)
+    string(REGEX REPLACE "\n[ \t]*\n.*" "" table "${table}")
+    string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\r\n]+" rows "${table}")
+    foreach(row IN LISTS rows)
+      string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${row}")
+      list(APPEND exported "${name}")
+    endforeach()
+  endif()
+  list(SORT exported)
+  string(REPLACE "," ";" expected "${EXPORTS}")
+  list(SORT expected)
+  if(NOT exported STREQUAL expected)
+    message(FATAL_ERROR "${FILE} exports '${exported}', not exactly '${expected}'")
+  endif()
+  message(STATUS "exports ${exported}")
+endif()
