@@ -28,7 +28,7 @@ bool ExceedsPasswordLength(const wchar_t* password) {
 // anything else it refuses with is an internal error.
 int PasswordSetResult(uint16_t retCode) {
     if (retCode == PROVIDER_RET_DONE) return RC_SUCCESS;
-    if (retCode < RESULT_CODE_COUNT) return retCode;
+    if (IsFailureCode(retCode)) return retCode;
     return RC_INTERNAL_ERROR;
 }
 
