@@ -29,6 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CommandOptions options;
     const int result = ParseCommandLine(static_cast<int>(words.size()), argv.data(), options);
     if (result != 0 && result != -1) __builtin_trap();
+    // /pwstdin leaves the current password to be read later; it never refers to an argument.
+    if (options.passwordFromStdin && options.currentPassword != nullptr) __builtin_trap();
     // Password references point into the argument vector, never elsewhere.
     for (const char* password : {options.currentPassword, options.newPassword}) {
         if (password == nullptr) continue;

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a normal build, one with AddressSanitizer and
+# Builds and runs every test: a normal build and, against it, the Pester tests of the
+# PowerShell module and the fleet scripts; one with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the black-box suite under valgrind, the fuzzers for a bounded
 # time, and the Windows build under Wine.
 set -euo pipefail
@@ -15,6 +16,8 @@ run_suite() {
 
 echo "== normal build"
 run_suite build
+echo "== PowerShell module and fleet scripts (Pester, PowerShell 7)"
+scripts/test-powershell.sh build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DVELORIN_SANITIZE=ON

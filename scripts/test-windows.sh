@@ -68,8 +68,19 @@ WINEPREFIX=$provider_prefix blackbox_suite build-wine-blackbox-release \
 echo "== package"
 (cd "$win" && cpack >/dev/null)
 package=$(ls "$win"/VelorinBiosConfigTool-*-win64.zip)
-listing=$(unzip -Z1 "$package" | sort | tr '\n' ' ')
-[ "$listing" = "README.txt VelorinBiosConfigTool.exe " ] || {
+listing=$(unzip -Z1 "$package" | grep -v '/$' | sort | tr '\n' ' ')
+expected=$({ printf '%s\n' README.txt VelorinBiosConfigTool.exe
+  git ls-files deploy powershell/VelorinBios | sed 's|^powershell/||'; } | sort | tr '\n' ' ')
+[ "$listing" = "$expected" ] || {
   echo "unexpected package contents: $listing"; exit 1; }
 echo "$package: $listing"
+if command -v pwsh >/dev/null || [ -x "$HOME/.dotnet/tools/pwsh" ]; then
+  unpacked=$(mktemp -d)
+  unzip -q "$package" -d "$unpacked"
+  (cd "$unpacked" && PATH="$PATH:$HOME/.dotnet/tools" pwsh -NoProfile -NonInteractive -Command \
+    'Import-Module ./VelorinBios -ErrorAction Stop; if (@(Get-Command -Module VelorinBios).Count -ne 6) { exit 1 }') || {
+    echo "Import-Module ./VelorinBios fails in the unzipped package"; rm -rf "$unpacked"; exit 1; }
+  rm -rf "$unpacked"
+  echo "Import-Module ./VelorinBios works in the unzipped package"
+fi
 echo "windows: all checks passed"

@@ -33,8 +33,10 @@ namespace {
 enum class Takes {
     Nothing,
     SetFileName,      // the next argument unless it is one of the options /set leaves alone
+    CheckFileName,    // the next argument unless it is one of the options /check leaves alone
     NewPassword,      // the next argument, whatever it is
     CurrentPassword,  // the next argument, whatever it is
+    StdinPassword,    // nothing: the current password comes from standard input
     OutputFileName,   // the next argument, whatever it is
     ItemArguments,    // none, one or two, by the command already seen
 };
@@ -51,16 +53,20 @@ constexpr OptionRule kOptionRules[] = {
     {"/set", FLAG_SET, true, Takes::SetFileName},
     {"/ChangeUserPassword", FLAG_CHANGE_USER_PASSWORD, true, Takes::NewPassword},
     {"/ChangeSupervisorPassword", FLAG_CHANGE_SUPERVISOR_PASSWORD, true, Takes::NewPassword},
+    {"/check", FLAG_CHECK, true, Takes::CheckFileName},
     {"/?", FLAG_HELP, true, Takes::Nothing},
     {"/h", FLAG_HELP, true, Takes::Nothing},
     {"/pw", FLAG_PASSWORD, false, Takes::CurrentPassword},
+    {"/pwstdin", FLAG_PASSWORD, false, Takes::StdinPassword},
     {"/o", FLAG_OUTPUT, false, Takes::OutputFileName},
     {"/f", FLAG_FORCE, false, Takes::Nothing},
     {"/i", FLAG_ITEM, false, Takes::ItemArguments},
 };
 
-// A /set followed by one of these has no file name: the option is parsed in its own right.
-constexpr const char* kNotSetFileNames[] = {"/i", "/f", "/pw"};
+// A /set or /check followed by one of these has no file name: the option is parsed in its
+// own right. /pwstdin stands wherever /pw may stand, so /set leaves it alone as well.
+constexpr const char* kNotSetFileNames[] = {"/i", "/f", "/pw", "/pwstdin"};
+constexpr const char* kNotCheckFileNames[] = {"/i", "/f"};
 
 // Once the options are read, the first rule whose command is present decides whether the
 // combination stands.
@@ -74,6 +80,8 @@ constexpr CommandRule kCommandRules[] = {
     {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false},
     {FLAG_SET, FLAG_OUTPUT, true},
     {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true},
+    // A read-only command takes no password.
+    {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false},
 };
 
 constexpr int kMaxCommands = 1;
@@ -120,18 +128,32 @@ bool ReferToNext(ArgumentCursor& args, const char*& field) {
     return true;
 }
 
-bool TakeSetFileName(ArgumentCursor& args, CommandOptions& options) {
+template <size_t N>
+bool TakeInputFileName(ArgumentCursor& args, CommandOptions& options,
+                       const char* const (&optionsLeftAlone)[N]) {
     const char* next = args.Peek();
     if (next == nullptr) return false;
-    for (const char* option : kNotSetFileNames) {
+    for (const char* option : optionsLeftAlone) {
         if (SameOption(next, option)) return true;
     }
     return AppendNext(args, options.inputFileName);
 }
 
+bool TakeCurrentPassword(ArgumentCursor& args, CommandOptions& options) {
+    options.passwordFromStdin = false;
+    return ReferToNext(args, options.currentPassword);
+}
+
+// The last of /pw and /pwstdin wins, as the last of two /pw does.
+bool TakeStdinPassword(CommandOptions& options) {
+    options.passwordFromStdin = true;
+    options.currentPassword = nullptr;
+    return true;
+}
+
 bool TakeItemArguments(ArgumentCursor& args, CommandOptions& options) {
     if (options.flags & FLAG_GET) return AppendNext(args, options.itemName);
-    if (options.flags & FLAG_SET) {
+    if (options.flags & (FLAG_SET | FLAG_CHECK)) {
         return AppendNext(args, options.itemName) && AppendNext(args, options.itemValue);
     }
     return true;
@@ -142,11 +164,15 @@ bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
         case Takes::Nothing:
             return true;
         case Takes::SetFileName:
-            return TakeSetFileName(args, options);
+            return TakeInputFileName(args, options, kNotSetFileNames);
+        case Takes::CheckFileName:
+            return TakeInputFileName(args, options, kNotCheckFileNames);
         case Takes::NewPassword:
             return ReferToNext(args, options.newPassword);
         case Takes::CurrentPassword:
-            return ReferToNext(args, options.currentPassword);
+            return TakeCurrentPassword(args, options);
+        case Takes::StdinPassword:
+            return TakeStdinPassword(options);
         case Takes::OutputFileName:
             return AppendNext(args, options.outputFileName);
         case Takes::ItemArguments:

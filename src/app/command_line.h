@@ -12,6 +12,7 @@ enum CommandFlag : uint32_t {
     FLAG_SET = 1u << 2,
     FLAG_CHANGE_USER_PASSWORD = 1u << 3,
     FLAG_CHANGE_SUPERVISOR_PASSWORD = 1u << 4,
+    FLAG_CHECK = 1u << 5,
     FLAG_PASSWORD = 1u << 16,
     FLAG_OUTPUT = 1u << 17,
     FLAG_FORCE = 1u << 18,
@@ -25,7 +26,10 @@ struct CommandOptions {
     std::string itemName;
     std::string itemValue;
     const char* currentPassword = nullptr;  // the argument after /pw, not copied
-    const char* newPassword = nullptr;      // the argument after a change-password option
+    // /pwstdin came after the last /pw: the current password is to be read from standard
+    // input once the parse has succeeded, and currentPassword then refers to that text.
+    bool passwordFromStdin = false;
+    const char* newPassword = nullptr;  // the argument after a change-password option
 };
 
 extern const char UsageText[];

@@ -27,8 +27,8 @@ bool ExceedsPasswordLength(const wchar_t* password) {
 // tool's result codes mean (2 not authorised, 10 no supervisor password, 11 bad length);
 // anything else it refuses with is an internal error.
 int PasswordSetResult(uint16_t retCode) {
-    if (retCode == RC_SUCCESS) return RC_SUCCESS;
-    if (retCode < RESULT_CODE_COUNT) return retCode;
+    if (retCode == PROVIDER_RET_DONE) return RC_SUCCESS;
+    if (IsFailureCode(retCode)) return retCode;
     return RC_INTERNAL_ERROR;
 }
 

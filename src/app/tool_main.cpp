@@ -1,6 +1,7 @@
 // One run of the tool: banner, connection, revision check, parse, and exactly one command.
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
+#include "app/password_input.h"
 #include "app/report/console.h"
 #include "app/report/text_conversion.h"
 #include "apply/input_reader.h"
@@ -14,16 +15,18 @@
 namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
+// The commands that present the current supervisor password.
+constexpr uint32_t kPasswordCommands =
+    FLAG_SET | FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
 int Fail(int code) {
     ReportCommandFail(code);
     return code;
 }
 
-// Keeps the exit code within the tool's result codes whatever a command hands back.
-int AsFailureCode(int code) {
-    return (code > RC_SUCCESS && code < RESULT_CODE_COUNT) ? code : RC_INTERNAL_ERROR;
-}
+// Keeps the exit code of a failure within the failure codes whatever a command hands back, so
+// that no failure can pass for success or for the settings-differ outcome of /check.
+int AsFailureCode(int code) { return IsFailureCode(code) ? code : RC_INTERNAL_ERROR; }
 
 int CheckRevision(WTolqCore& core) {
     uint16_t revision = 0;
@@ -88,10 +91,10 @@ int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
     return RC_SUCCESS;
 }
 
-// A failed file set still reaches the save, so whatever it changed before failing is kept. A
-// file that cannot be used ends the command before anything is set or saved.
-int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
-    const InputFile input = ReadInputFile(options.inputFileName);
+// Reads the input file of /set or /check once. A file that cannot be used ends the command
+// before its heading: nothing is compared, set or saved.
+int ReadCommandInput(const CommandOptions& options, InputFile& input) {
+    input = ReadInputFile(options.inputFileName);
     if (input.status == InputFileStatus::NotFound) {
         ConsolePrint("input file not exist or input file is empty\n");
         return Fail(RC_INPUT_FILE_NOT_FOUND);
@@ -100,6 +103,14 @@ int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
         ConsolePrint("input file is too large\n");
         return Fail(RC_INVALID_INPUT_FILE_FORMAT);
     }
+    return RC_SUCCESS;
+}
+
+// A failed file set still reaches the save, so whatever it changed before failing is kept.
+int ApplyFromFile(ConfigTool& tool, const CommandOptions& options) {
+    InputFile input{InputFileStatus::NotFound, {}};
+    const int read = ReadCommandInput(options, input);
+    if (read != RC_SUCCESS) return read;
     const int applied = tool.ApplyConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0);
     if (applied == RC_SUCCESS) return SaveChanges(*tool.core, RC_SUCCESS, true);
     const int failure = AsFailureCode(applied);
@@ -118,16 +129,50 @@ int ApplyTypedItem(ConfigTool& tool, const CommandOptions& options) {
     return SaveChanges(*tool.core, RC_SUCCESS, true);
 }
 
-int RunSet(ConfigTool& tool, const CommandOptions& options) {
-    const int checked = CheckSetPassword(tool, options);
-    if (checked != RC_SUCCESS) return checked;
+// The file name check and the catalogue load that /set and /check run before their input.
+int CheckNameAndLoadCatalogue(ConfigTool& tool, const CommandOptions& options) {
     if (!IsValidFileName(options.inputFileName)) {
         ConsolePrint("input file name contians invalid char for file name\n");
         return Fail(RC_INVALID_FILE_NAME_CHAR);
     }
     if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    return RC_SUCCESS;
+}
+
+int RunSet(ConfigTool& tool, const CommandOptions& options) {
+    const int checked = CheckSetPassword(tool, options);
+    if (checked != RC_SUCCESS) return checked;
+    const int loaded = CheckNameAndLoadCatalogue(tool, options);
+    if (loaded != RC_SUCCESS) return loaded;
     if (options.flags & FLAG_ITEM) return ApplyTypedItem(tool, options);
     return ApplyFromFile(tool, options);
+}
+
+// Loading the catalogue is its only use of the provider: no password check, no set, no save.
+int RunCheck(ConfigTool& tool, const CommandOptions& options) {
+    const int loaded = CheckNameAndLoadCatalogue(tool, options);
+    if (loaded != RC_SUCCESS) return loaded;
+    uint32_t differing = 0;
+    int checked = RC_SUCCESS;
+    if (options.flags & FLAG_ITEM) {
+        checked = tool.CheckSingleItem(options.itemName, options.itemValue, differing);
+    } else {
+        InputFile input{InputFileStatus::NotFound, {}};
+        const int read = ReadCommandInput(options, input);
+        if (read != RC_SUCCESS) return read;
+        checked = tool.CheckConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0, differing);
+    }
+    if (checked == RC_SUCCESS) {
+        ConsolePrint("check command success, the settings match\n");
+        return RC_SUCCESS;
+    }
+    if (checked == RC_SETTINGS_DIFFER) {
+        ConsolePrint("check command success, differing settings : %u\n",
+                     static_cast<unsigned>(differing));
+        return RC_SETTINGS_DIFFER;
+    }
+    ConsolePrint("check failed\n");
+    return Fail(AsFailureCode(checked));
 }
 
 struct PasswordCommandText {
@@ -171,6 +216,7 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
     if (options.flags & FLAG_CHANGE_SUPERVISOR_PASSWORD) {
         return RunChangePassword(tool, options, true);
     }
+    if (options.flags & FLAG_CHECK) return RunCheck(tool, options);
     return RunHelp(argc, argv, options);
 }
 
@@ -184,6 +230,13 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
         ConsolePrint("invalid command, please check help guide below\n");
         PrintUsage();
         return Fail(RC_INVALID_COMMAND);
+    }
+    // Read once, before the password is first used; the help road never uses it, so no
+    // prompt stands in front of the usage text.
+    std::string stdinPassword;
+    if (options.passwordFromStdin && (options.flags & kPasswordCommands) != 0) {
+        stdinPassword = ReadPasswordFromStdin();
+        options.currentPassword = stdinPassword.c_str();
     }
     return Dispatch(tool, argc, argv, options);
 }

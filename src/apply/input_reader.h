@@ -1,5 +1,5 @@
-// Reading a configuration file for /set, validating it against the catalogue, and matching an
-// item and value typed on the command line. Nothing here calls the firmware.
+// Reading a configuration file for /set and /check, validating it against the catalogue, and
+// matching an item and value typed on the command line. Nothing here calls the firmware.
 #pragma once
 
 #include "catalog/config_tool.h"
@@ -52,6 +52,11 @@ struct SettingChoice {
     int32_t itemCode;
     int32_t optionIndex;
 };
+
+// False for a choice that matched nothing, which is left out and counted instead.
+inline bool IsChosen(const SettingChoice& choice) {
+    return choice.itemCode != -1 && choice.optionIndex != -1;
+}
 
 struct ParsedConfig {
     int result;  // RC_SUCCESS, RC_INVALID_INPUT_FILE_FORMAT or RC_WRONG_DESCRIPTION

@@ -1,10 +1,10 @@
 #include "apply/input_reader.h"
+#include "apply/report_lines.h"
 
 #include "app/report/console.h"
 
 #include <cstdint>
 #include <iostream>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,42 +33,14 @@ bool IsFailedSet(int retCode) {
            retCode != PROVIDER_RET_NO_SUPERVISOR_PASSWORD;
 }
 
-std::string FirstKeyWithValue(const std::map<std::string, int>& table, int value) {
-    for (const auto& [key, mapped] : table) {
-        if (mapped == value) return key;
-    }
-    return {};
-}
-
-std::string OptionTextOf(const ConfigTool& tool, int itemCode, int optionIndex) {
-    const auto options = tool.optionsByItem.find(itemCode);
-    return options == tool.optionsByItem.end() ? std::string()
-                                               : FirstKeyWithValue(options->second, optionIndex);
-}
-
-// Code to the first name (in catalogue order) that carries it, the name DescribeSetting gives.
-// Built once per file, so that a file of many blocks does not scan the catalogue per block.
-std::map<int, std::string> FirstNameByCode(const std::map<std::string, int>& itemCodeByName) {
-    std::map<int, std::string> names;
-    for (const auto& [name, itemCode] : itemCodeByName) names.emplace(itemCode, name);
-    return names;
-}
-
-// The catalogue keeps the values read at start, so an item set twice is compared both times
-// with the value it had before the run.
 bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& optionText) {
-    const auto current = tool.currentValueByItem.find(itemCode);
-    const std::string none;
-    return optionText == (current == tool.currentValueByItem.end() ? none : current->second);
+    return optionText == CurrentValueOf(tool, itemCode);
 }
 
 // Returns false when the firmware has no supervisor password, which stops the whole run.
-bool ApplyChoice(ConfigTool& tool, const std::map<int, std::string>& names,
-                 const SettingChoice& choice, SetReport& report) {
-    const auto name = names.find(choice.itemCode);
-    std::pair<std::string, std::string> setting{
-        name == names.end() ? std::string() : name->second,
-        OptionTextOf(tool, choice.itemCode, choice.optionIndex)};
+bool ApplyChoice(ConfigTool& tool, const SettingTexts& texts, const SettingChoice& choice,
+                 SetReport& report) {
+    std::pair<std::string, std::string> setting = texts.Describe(choice);
     switch (tool.SetItem(choice.itemCode, choice.optionIndex)) {
         case PROVIDER_RET_DONE:
             if (IsCurrentValue(tool, choice.itemCode, setting.second)) {
@@ -110,22 +82,13 @@ void PrintSettingLists(const SetReport& report) {
     }
 }
 
-void PrintTotals(const SetReport& report) {
-    const uint64_t total = uint64_t{report.failedCount} + report.skippedCount +
-                           report.unchangedCount + report.changedCount;
-    const struct {
-        const char* label;
-        uint32_t count;
-    } counters[] = {
+void PrintSetTotals(const SetReport& report) {
+    PrintTotals({
         {"\tItems changed successfully : ", report.changedCount},
         {"\tItems not changed : ", report.unchangedCount},
         {"\tItems skipped by property : ", report.skippedCount},
         {"\tItems failed to set : ", report.failedCount},
-    };
-    std::cout << "Total " << total << " Items" << std::endl;
-    for (const auto& counter : counters) {
-        std::cout << counter.label << counter.count << std::endl;
-    }
+    });
 }
 
 std::string SingleItemOutcome(int retCode, const std::string& optionText, bool wasCurrent) {
@@ -156,11 +119,6 @@ int ConfigTool::SetItem(int itemCode, int optionIndex) {
     return retCode;
 }
 
-std::pair<std::string, std::string> ConfigTool::DescribeSetting(int itemCode, int optionIndex) {
-    return {FirstKeyWithValue(itemCodeByName, itemCode),
-            OptionTextOf(*this, itemCode, optionIndex)};
-}
-
 int ConfigTool::ApplyConfigFile(const ConfigLines& lines, bool force) {
     ConsolePrint("%s", RESULT_HEADING);
     const ParsedConfig parsed = ParseConfigLines(*this, lines, force);
@@ -168,16 +126,16 @@ int ConfigTool::ApplyConfigFile(const ConfigLines& lines, bool force) {
 
     SetReport report;
     report.failedCount = parsed.failedCount;
-    const std::map<int, std::string> names = FirstNameByCode(itemCodeByName);
+    const SettingTexts texts(*this);
     for (const SettingChoice& choice : parsed.choices) {
-        if (choice.itemCode == -1 || choice.optionIndex == -1) continue;  // counted as failed
-        if (!ApplyChoice(*this, names, choice, report)) {
+        if (!IsChosen(choice)) continue;  // counted as failed
+        if (!ApplyChoice(*this, texts, choice, report)) {
             ConsolePrint("Please Set Supervisor password\n");
             return RC_NO_SUPERVISOR_PASSWORD;
         }
     }
     PrintSettingLists(report);
-    PrintTotals(report);
+    PrintSetTotals(report);
     return report.failedSets == 0 ? RC_SUCCESS : RC_INTERNAL_ERROR;
 }
 

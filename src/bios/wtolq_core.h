@@ -11,12 +11,12 @@
 #include <optional>
 
 // The provider's RetCode values that the tool tells apart, by what they mean to it.
-constexpr uint16_t PROVIDER_RET_DONE = 0;
-constexpr uint16_t PROVIDER_RET_NOT_SELECTABLE = 7;           // read only through this interface
-constexpr uint16_t PROVIDER_RET_NO_SUPERVISOR_PASSWORD = 10;  // Set: one must be set first
-constexpr uint16_t PROVIDER_RET_FAILED = 12;                  // Save: nothing was saved
+inline constexpr uint16_t PROVIDER_RET_DONE = 0;
+inline constexpr uint16_t PROVIDER_RET_NOT_SELECTABLE = 7;  // read only through this interface
+inline constexpr uint16_t PROVIDER_RET_NO_SUPERVISOR_PASSWORD = 10;  // Set: one must be set first
+inline constexpr uint16_t PROVIDER_RET_FAILED = 12;                  // Save: nothing was saved
 // GetString: on an option index, the last option; on the current value, no option list.
-constexpr uint16_t PROVIDER_RET_LIST_END = 14;
+inline constexpr uint16_t PROVIDER_RET_LIST_END = 14;
 
 // Rows of the method-name table, in its order (0 to 7); the index into methodNames and
 // inSignatures.
@@ -33,15 +33,15 @@ enum MethodRow : int {
 };
 
 // Out-parameter text buffers, in UTF-16 units including the terminator.
-constexpr size_t SET_TEXT_UNITS = 10;
-constexpr size_t ENUM_ITEM_CODE_UNITS = 10;
-constexpr size_t ENUM_DATA_UNITS = 30;
-constexpr size_t GET_STRING_ITEM_CODE_UNITS = 30;
+inline constexpr size_t SET_TEXT_UNITS = 10;
+inline constexpr size_t ENUM_ITEM_CODE_UNITS = 10;
+inline constexpr size_t ENUM_DATA_UNITS = 30;
+inline constexpr size_t GET_STRING_ITEM_CODE_UNITS = 30;
 // An item's name, an option's text or a current value: texts are kept whole up to 1,000 units,
 // since two options cut to a shorter length could no longer be told apart.
-constexpr size_t GET_STRING_DATA_UNITS = 1001;
+inline constexpr size_t GET_STRING_DATA_UNITS = 1001;
 
-constexpr size_t RAW_CALL_DATA_BYTES = 16;
+inline constexpr size_t RAW_CALL_DATA_BYTES = 16;
 
 class WTolqCore {
   public:

@@ -2,7 +2,7 @@
 // catalogue (items, options, current values) loaded from the firmware; the commands of the
 // tool are its operations. They are declared here and defined beside the code they belong
 // to: the catalogue and export in src/catalog, the password commands in src/app, the input
-// reader and the set engine in src/apply.
+// reader, the set engine and the check engine in src/apply.
 #pragma once
 
 #include "app/report/text_conversion.h"
@@ -56,6 +56,12 @@ class ConfigTool {
     std::pair<std::string, std::string> DescribeSetting(int itemCode, int optionIndex);
     int ApplyConfigFile(const ConfigLines& lines, bool force);
     int ApplySingleItem(std::string itemName, std::string itemValue);
+
+    // Check engine (src/apply): compares with the catalogue and changes nothing. Each returns
+    // RC_SUCCESS when every checked item matches, RC_SETTINGS_DIFFER with the number of
+    // differing items, or the input's failure (6 or 9 from a file, 7 or 8 typed).
+    int CheckConfigFile(const ConfigLines& lines, bool force, uint32_t& differingCount);
+    int CheckSingleItem(std::string itemName, std::string itemValue, uint32_t& differingCount);
 
     std::unique_ptr<WTolqCore> core;
     std::map<std::string, int> itemCodeByName;

@@ -11,6 +11,12 @@
 //   === chmod NAME MODE         permission bits (octal) given to a file before the next run
 //   === args                    starts a run: one argument per line (an empty line is an
 //                               empty argument)
+//   === stdin [tty] [noeol]     the run's standard input (without it the run inherits the
+//                               runner's); with tty it comes from a pseudo-terminal, typed once
+//                               the tool has turned echo off (or has ended) with each line end
+//                               sent as the Enter key sends it, and the run must leave the
+//                               terminal's echo on and show nothing of the input
+//   === unread [noeol]          the part of a piped standard input the run must leave unread
 //   === stdout [noeol]          the run's expected standard output; a line "@banner" stands
 //                               for the two banner lines, "@usage" for the usage text
 //   === stdout-to PATH          the run writes its standard output to PATH (e.g. /dev/full)
@@ -31,15 +37,18 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -92,6 +101,11 @@ struct SetupStep {
 struct ToolRun {
     std::vector<std::string> args;
     std::vector<SetupStep> setup;
+    bool hasStdin = false;
+    bool stdinIsTerminal = false;
+    std::string stdinText;
+    bool checkUnread = false;
+    std::string unreadText;
     std::string stdoutPath;  // empty: standard output is captured
     std::vector<std::string> onlyFiles;
     bool checkOnlyFiles = false;
@@ -215,6 +229,13 @@ Case LoadCase(const std::string& path) {
             c.runs.push_back(run);
         } else if (c.runs.empty()) {
             ADD_FAILURE() << path << ": section " << s.kind << " before any args";
+        } else if (s.kind == "stdin") {
+            c.runs.back().hasStdin = true;
+            c.runs.back().stdinIsTerminal = s.argument.find("tty") != std::string::npos;
+            c.runs.back().stdinText = JoinSection(s.lines, s.argument, false);
+        } else if (s.kind == "unread") {
+            c.runs.back().checkUnread = true;
+            c.runs.back().unreadText = JoinSection(s.lines, s.argument, false);
         } else if (s.kind == "stdout") {
             c.runs.back().stdoutText = JoinSection(s.lines, s.argument, true);
         } else if (s.kind == "stdout-to") {
@@ -257,6 +278,9 @@ struct Outcome {
     std::string out;
     std::string err;
     int exitCode = -1;
+    std::string unread;  // what a piped standard input still held after the run
+    std::string echoed;  // what a terminal standard input showed
+    bool echoLeftOn = true;
 };
 
 std::string ReadAll(int fd) {
@@ -266,6 +290,110 @@ std::string ReadAll(int fd) {
     while ((n = read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, static_cast<size_t>(n));
     return text;
 }
+
+std::string ReadAvailable(int fd) {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return ReadAll(fd);
+}
+
+void WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n <= 0) return;
+        done += static_cast<size_t>(n);
+    }
+}
+
+// The standard input of one run: a pipe filled before the run starts, or a pseudo-terminal
+// typed into once the tool has turned its echo off.
+class RunInput {
+  public:
+    explicit RunInput(const ToolRun& run) : run_(run) {
+        if (!run.hasStdin) return;
+        if (run.stdinIsTerminal) {
+            OpenTerminal();
+        } else {
+            OpenPipe();
+        }
+    }
+    ~RunInput() {
+        for (int fd : {readEnd_, master_, slave_}) {
+            if (fd >= 0) close(fd);
+        }
+    }
+    RunInput(const RunInput&) = delete;
+    RunInput& operator=(const RunInput&) = delete;
+
+    // A terminal becomes the controlling terminal of a session of its own, as a login's is.
+    void AttachInChild() const {
+        if (slave_ >= 0) {
+            setsid();
+            ioctl(slave_, TIOCSCTTY, 0);
+        }
+        const int input = run_.stdinIsTerminal ? slave_ : readEnd_;
+        if (input >= 0) dup2(input, STDIN_FILENO);
+        for (int fd : {readEnd_, master_, slave_}) {
+            if (fd >= 0) close(fd);
+        }
+    }
+
+    // Types the input at the terminal once echo is off, or once the tool has ended without
+    // asking. Returns true when that wait has reaped the tool, with its status.
+    bool TypeWhenAsked(pid_t pid, int& status) const {
+        if (master_ < 0) return false;
+        bool reaped = false;
+        for (int waited = 0; waited < 2000; ++waited) {
+            reaped = waitpid(pid, &status, WNOHANG) == pid;
+            if (reaped || !EchoIsOn()) break;
+            usleep(5000);
+        }
+        WriteAll(master_, AsTyped(run_.stdinText));
+        return reaped;
+    }
+
+    void Collect(Outcome& outcome) const {
+        if (readEnd_ >= 0) outcome.unread = ReadAvailable(readEnd_);
+        if (master_ >= 0) {
+            outcome.echoed = ReadAvailable(master_);
+            outcome.echoLeftOn = EchoIsOn();
+        }
+    }
+
+  private:
+    // The Enter key sends CR; the terminal's own line discipline (or a console on top of it)
+    // makes the line end of it.
+    static std::string AsTyped(std::string text) {
+        std::replace(text.begin(), text.end(), '\n', '\r');
+        return text;
+    }
+
+    void OpenPipe() {
+        int ends[2];
+        if (pipe(ends) != 0) return;
+        readEnd_ = ends[0];
+        EXPECT_LT(run_.stdinText.size(), 60000u) << "more standard input than a pipe holds";
+        WriteAll(ends[1], run_.stdinText);
+        close(ends[1]);
+    }
+
+    void OpenTerminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
+        const char* name = ptsname(master_);
+        if (name != nullptr) slave_ = open(name, O_RDWR | O_NOCTTY);
+    }
+
+    bool EchoIsOn() const {
+        termios mode{};
+        return slave_ >= 0 && tcgetattr(slave_, &mode) == 0 && (mode.c_lflag & ECHO) != 0;
+    }
+
+    const ToolRun& run_;
+    int readEnd_ = -1;
+    int master_ = -1;
+    int slave_ = -1;
+};
 
 void Prepare(const fs::path& workDir, const SetupStep& step) {
     const fs::path path = workDir / step.name;
@@ -298,14 +426,17 @@ std::vector<std::string> LeftNames(const fs::path& workDir) {
 }
 
 // Runs the tool in `workDir`; standard error goes to a file so neither pipe can fill up.
-// With `stdoutPath` standard output goes to that file instead of the pipe.
-Outcome RunTool(const fs::path& workDir, const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& env, const std::string& stdoutPath) {
+// With a `stdoutPath` standard output goes to that file instead of the pipe.
+Outcome RunTool(const fs::path& workDir, const ToolRun& run,
+                const std::map<std::string, std::string>& env) {
     const fs::path errPath = workDir / ".stderr";
+    const RunInput input(run);
     int outPipe[2];
     if (pipe(outPipe) != 0) return {};
     const pid_t pid = fork();
     if (pid == 0) {
+        input.AttachInChild();
+        const std::string& stdoutPath = run.stdoutPath;
         const int redirected =
             stdoutPath.empty() ? -1 : open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (!stdoutPath.empty() && redirected < 0) _exit(125);
@@ -326,7 +457,7 @@ Outcome RunTool(const fs::path& workDir, const std::vector<std::string>& args,
         std::istringstream launcher(VELORIN_BLACKBOX_LAUNCHER);
         for (std::string word; launcher >> word;) command.push_back(word);
         command.push_back(VELORIN_TOOL_PATH);
-        command.insert(command.end(), args.begin(), args.end());
+        command.insert(command.end(), run.args.begin(), run.args.end());
         std::vector<char*> argv;
         for (std::string& word : command) argv.push_back(word.data());
         argv.push_back(nullptr);
@@ -334,14 +465,16 @@ Outcome RunTool(const fs::path& workDir, const std::vector<std::string>& args,
         _exit(127);
     }
     close(outPipe[1]);
+    int status = 0;
+    const bool reaped = input.TypeWhenAsked(pid, status);
     Outcome outcome;
     outcome.out = ReadAll(outPipe[0]);
     close(outPipe[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    if (!reaped) waitpid(pid, &status, 0);
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     outcome.err = ReadFile(errPath);
     fs::remove(errPath);
+    input.Collect(outcome);
     return outcome;
 }
 
@@ -399,8 +532,15 @@ TEST_P(BlackBox, Case) {
         const ToolRun& run = c.runs[i];
         SCOPED_TRACE("run " + std::to_string(i + 1));
         for (const SetupStep& step : run.setup) Prepare(workDir, step);
-        const Outcome outcome = RunTool(workDir, run.args, env, run.stdoutPath);
+        const Outcome outcome = RunTool(workDir, run, env);
         EXPECT_EQ(run.stdoutText, FoldCrLf(outcome.out));
+        if (run.checkUnread) {
+            EXPECT_EQ(run.unreadText, outcome.unread);
+        }
+        if (run.stdinIsTerminal) {
+            EXPECT_EQ("", outcome.echoed) << "the terminal showed what was typed";
+            EXPECT_TRUE(outcome.echoLeftOn) << "the terminal's echo was left off";
+        }
         EXPECT_EQ(run.exitCode, outcome.exitCode);
         EXPECT_EQ(run.stderrText, ReplaceAll(FoldCrLf(outcome.err), workDir.string(), "@dir"));
         for (const ExpectedFile& file : run.files) {

@@ -33,15 +33,24 @@ std::string ParseOutcome(std::vector<std::string> args) {
     }
     if (o.currentPassword != nullptr) s << " pw=" << o.currentPassword;
     if (o.newPassword != nullptr) s << " new=" << o.newPassword;
+    if (o.passwordFromStdin) s << " pwstdin";
     return s.str();
+}
+
+struct ParseCase {
+    std::vector<std::string> args;
+    std::string outcome;
+};
+
+void ExpectOutcomes(const std::vector<ParseCase>& cases) {
+    for (const ParseCase& c : cases) {
+        EXPECT_EQ(ParseOutcome(c.args), c.outcome) << testing::PrintToString(c.args);
+    }
 }
 
 TEST(AppCommandLine, EachLineGivesItsFlagsFieldsOrFailure) {
     const std::string needPw = "fail Need /pw input\n";
-    const struct {
-        std::vector<std::string> args;
-        std::string outcome;
-    } cases[] = {
+    ExpectOutcomes({
         {{}, "0"},
         {{"/H"}, "1"},
         {{"/f"}, "40000"},
@@ -71,10 +80,43 @@ TEST(AppCommandLine, EachLineGivesItsFlagsFieldsOrFailure) {
         {{"/ChangeUserPassword", "new"}, needPw},
         {{"/ChangeSupervisorPassword", "n", "/pw", "x", "/o", "f"}, "fail"},
         {{"get"}, "fail"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ParseOutcome(c.args), c.outcome) << testing::PrintToString(c.args);
-    }
+    });
+}
+
+// /check takes its file name unless /i or /f follows, /i takes two arguments after it, and a
+// password or an output file fails it without the "Need /pw input" line.
+TEST(AppCommandLine, CheckParsesAsAReadOnlyCommand) {
+    ExpectOutcomes({
+        {{"/check", "base.txt"}, "20 in=base.txt"},
+        {{"/CHECK", "base.txt", "/F"}, "40020 in=base.txt"},
+        {{"/check", "/f", "/i", "Boot", "UEFI"}, "c0020 item=Boot value=UEFI"},
+        {{"/check", "/i", "Boot", "UEFI", "/i", "X", "Y"}, "80020 item=BootX value=UEFIY"},
+        {{"/check", "/pw"}, "20 in=/pw"},
+        {{"/check", "/o"}, "20 in=/o"},
+        {{"/check"}, "fail"},
+        {{"/check", "/i", "Boot"}, "fail"},
+        {{"/check", "a.txt", "/pw", "x"}, "fail"},
+        {{"/check", "a.txt", "/pwstdin"}, "fail"},
+        {{"/check", "a.txt", "/o", "x"}, "fail"},
+        {{"/check", "a.txt", "/set", "b.txt"}, "fail"},
+        {{"/check", "/f", "a.txt"}, "fail"},
+    });
+}
+
+// /pwstdin stands where /pw stands and counts as it for every rule; the last of them wins.
+TEST(AppCommandLine, PwstdinCountsAsPw) {
+    ExpectOutcomes({
+        {{"/set", "c.txt", "/PWSTDIN"}, "10004 in=c.txt pwstdin"},
+        {{"/set", "/pwstdin"}, "10004 pwstdin"},
+        {{"/set", "/i", "Boot", "UEFI", "/pwstdin"}, "90004 item=Boot value=UEFI pwstdin"},
+        {{"/set", "c.txt", "/pw", "x", "/pwstdin"}, "10004 in=c.txt pwstdin"},
+        {{"/set", "c.txt", "/pwstdin", "/pw", "x"}, "10004 in=c.txt pw=x"},
+        {{"/ChangeUserPassword", "n", "/pwstdin"}, "10008 new=n pwstdin"},
+        {{"/ChangeSupervisorPassword", "/pwstdin", "/pw", "c"}, "10010 pw=c new=/pwstdin"},
+        {{"/pwstdin"}, "10000 pwstdin"},
+        {{"/get", "/pwstdin"}, "fail"},
+        {{"/set", "c.txt", "/pwstdin", "x"}, "fail"},
+    });
 }
 
 TEST(AppCommandLine, UsageTextKeepsItsExactLengthAndLines) {

@@ -18,11 +18,23 @@ TEST(AppConsole, CommandFailReportIsTwoLinesWithTheStoredMessage) {
         {1, "Return Code : 1 Error Message : Invalid command or option\n"},
         {11, "Return Code : 11 Error Message : invalid password length to set\n"},
         {12, "Return Code : 12 Error Message : Internal error\n"},
+        {13, "Return Code : 13 Error Message : Settings differ from the input file\n"},
+        {14, "Return Code : 14 Error Message : Unknown result code\n"},
+        {-1, "Return Code : -1 Error Message : Unknown result code\n"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CaptureOutput([&] { ReportCommandFail(c.code); }),
                   std::string("*******COMMAND FAIL******\n") + c.secondLine);
     }
+}
+
+// 13 is an outcome of /check, not a failure: nothing may hand it back as one.
+TEST(AppConsole, OnlyCodesOneToTwelveAreFailures) {
+    EXPECT_FALSE(IsFailureCode(RC_SUCCESS));
+    EXPECT_TRUE(IsFailureCode(RC_INVALID_COMMAND));
+    EXPECT_TRUE(IsFailureCode(RC_INTERNAL_ERROR));
+    EXPECT_FALSE(IsFailureCode(RC_SETTINGS_DIFFER));
+    EXPECT_FALSE(IsFailureCode(-1));
 }
 
 TEST(AppConsole, VersionLineSpacesNumbersAndMarksTheRevisionWithALetter) {

@@ -70,6 +70,7 @@ TEST(AppPassword, ChangeFailsOnRefusedCurrentPasswordAndOnRefusedSet) {
         {kAdmin + user3001, "admin", 11, "", false, "x"},
         {kAdmin + user3001, "admin", 0, "", true, "x"},
         {kAdmin + "answer Set retcode=99\n", "admin", 12, "", true, "x"},
+        {kAdmin + "answer Set retcode=13\n", "admin", 12, "", true, "x"},
         {"supervisor-password \"\"\n", "", 10, "", false, "user"},
         {kAdmin + "fault ExecMethod \"Set\" hr=0x80041001\n", "admin", 12, "Set call failed\n",
          true, "x"},

@@ -29,6 +29,7 @@ const std::array<std::string, RESULT_CODE_COUNT> ResultMessages = {
     "There is no supervisor password set",
     "invalid password length to set",
     "Internal error",
+    "Settings differ from the input file",
 };
 
 void ConsolePrint(const char* format, ...) {

@@ -21,8 +21,14 @@ enum ResultCode : int {
     RC_NO_SUPERVISOR_PASSWORD = 10,
     RC_INVALID_PASSWORD_LENGTH = 11,
     RC_INTERNAL_ERROR = 12,
+    // Not a failure: /check ran and found settings that differ from its input. It has no
+    // COMMAND FAIL report, and no failing road may hand it back.
+    RC_SETTINGS_DIFFER = 13,
 };
-constexpr int RESULT_CODE_COUNT = 13;
+constexpr int RESULT_CODE_COUNT = 14;
+
+// The codes that end a command with a COMMAND FAIL report: 1 to 12.
+constexpr bool IsFailureCode(int code) { return code > RC_SUCCESS && code <= RC_INTERNAL_ERROR; }
 
 extern const std::array<std::string, RESULT_CODE_COUNT> ResultMessages;
 

@@ -1,0 +1,60 @@
+<#
+.SYNOPSIS
+ConfigMgr configuration item discovery script: prints Compliant or NonCompliant.
+
+.DESCRIPTION
+Compares the BIOS settings with the baseline pasted below (no password needed, nothing is
+changed) and prints exactly "Compliant" or "NonCompliant", for a compliance rule "equals
+Compliant". A machine that is not a Velorin PC, or whose BIOS interface is older than
+revision 6, has nothing to enforce and is Compliant. When the check fails, the script
+prints NonCompliant, writes the reason to the error stream and exits with 1, so that the
+configuration item reports an error rather than a mere difference.
+
+.PARAMETER BaselinePath
+A baseline file to use instead of the baseline pasted below.
+
+.PARAMETER InstallFolder
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
+
+.EXAMPLE
+powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Discover-VelorinBiosBaseline.ps1
+#>
+[CmdletBinding()]
+param(
+    [string] $BaselinePath,
+    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
+    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    [string] $ToolPath,
+    [string] $MachineFile
+)
+
+# The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
+# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+$Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
+'@
+
+$state = 'Failed'
+try {
+    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    $outcome = Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
+    $state = $outcome.State
+    $reason = $outcome.Summary
+}
+catch {
+    $reason = 'Check failed: ' + $_.Exception.Message
+}
+if ($state -eq 'Compliant' -or $state -eq 'NotApplicable') {
+    Write-Output 'Compliant'
+    exit 0
+}
+Write-Output 'NonCompliant'
+if ($state -eq 'NonCompliant') {
+    exit 0
+}
+[Console]::Error.WriteLine($reason)
+exit 1

@@ -1,0 +1,68 @@
+<#
+.SYNOPSIS
+ConfigMgr remediation script and task-sequence step: sets the BIOS baseline.
+
+.DESCRIPTION
+Sets the settings of the baseline pasted below (the same one as in
+Discover-VelorinBiosBaseline.ps1), or of BaselinePath, and saves them; they take effect at
+the next reboot. The supervisor password is read from PasswordFile and handed to the tool
+on its standard input, never on a command line. Exit 0: the baseline is set, or the machine
+is not one the tool applies to; RebootExitCode (for instance 3010) instead when something
+changed, so that a task sequence can restart the machine. Exit 1: it failed; the reason
+goes to the error stream.
+
+.PARAMETER PasswordFile
+A file whose first line is the supervisor password. Keep it where only SYSTEM and the
+administrators can read it (see the README's "Fleet use").
+
+.PARAMETER RebootExitCode
+The exit code when settings were changed; 0 unless given.
+
+.PARAMETER BaselinePath
+A baseline file to use instead of the baseline pasted below.
+
+.PARAMETER InstallFolder
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
+
+.EXAMPLE
+powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\deploy\configmgr\Remediate-VelorinBiosBaseline.ps1 -InstallFolder . -BaselinePath .\baseline.txt -PasswordFile C:\ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt -RebootExitCode 3010
+#>
+[CmdletBinding()]
+param(
+    [string] $PasswordFile = "$env:ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt",
+    [int] $RebootExitCode = 0,
+    [string] $BaselinePath,
+    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
+    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    [string] $ToolPath,
+    [string] $MachineFile
+)
+
+# The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
+# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+$Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
+'@
+
+try {
+    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    $outcome = Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
+        -ToolPath $ToolPath -MachineFile $MachineFile
+}
+catch {
+    [Console]::Error.WriteLine('Remediation failed: ' + $_.Exception.Message)
+    exit 1
+}
+if ($outcome.State -eq 'Failed') {
+    [Console]::Error.WriteLine($outcome.Summary)
+    exit 1
+}
+Write-Output $outcome.Summary
+if ($outcome.RebootRequired) {
+    exit $RebootExitCode
+}
+exit 0

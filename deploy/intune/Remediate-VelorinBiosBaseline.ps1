@@ -1,0 +1,63 @@
+<#
+.SYNOPSIS
+Intune Remediations remediation script: sets the BIOS baseline on this Velorin PC.
+
+.DESCRIPTION
+Sets the settings of the baseline pasted below (paste the same one as in
+Detect-VelorinBiosBaseline.ps1) and saves them; they take effect at the next reboot. The
+supervisor password is read from PasswordFile and handed to the tool on its standard
+input, never on a command line. Prints one summary of at most 2,048 characters. Exit 0:
+the baseline is set, or the machine is not one the tool applies to. Exit 1: it failed.
+
+.PARAMETER PasswordFile
+A file whose first line is the supervisor password. Keep it where only SYSTEM and the
+administrators can read it (see the README's "Fleet use").
+
+.PARAMETER BaselinePath
+A baseline file to use instead of the baseline pasted below.
+
+.PARAMETER InstallFolder
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
+
+.EXAMPLE
+powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Remediate-VelorinBiosBaseline.ps1
+#>
+[CmdletBinding()]
+param(
+    [string] $PasswordFile = "$env:ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt",
+    [string] $BaselinePath,
+    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
+    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    [string] $ToolPath,
+    [string] $MachineFile
+)
+
+# The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
+# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+$Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
++++Wake On LAN
+Disabled
+*LAN Only
+
+'@
+
+$exitCode = 1
+try {
+    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    $outcome = Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
+        -ToolPath $ToolPath -MachineFile $MachineFile
+    $summary = $outcome.Summary
+    if ($outcome.State -ne 'Failed') {
+        $exitCode = 0
+    }
+}
+catch {
+    $summary = 'Remediation failed: ' + $_.Exception.Message
+}
+Write-Output $summary
+exit $exitCode

@@ -1,0 +1,91 @@
+# The /check and /set runs behind the Test- and Set- commands. A file is copied into a private
+# folder first: the tool reads only from its working folder.
+
+# Runs Command on a file (with /f under -Force) or on one item and option, with the tool
+# arguments After behind them, and returns the run.
+function Invoke-VelorinOnTarget {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [Parameter(Mandatory)] [string] $Command,
+        [string] $Path,
+        [switch] $Force,
+        [string] $Name,
+        [string] $Value,
+        [string[]] $After = @(),
+        [byte[]] $StandardInput,
+        [int[]] $AcceptedExitCode = @(0),
+        [string] $ToolPath,
+        [string] $MachineFile
+    )
+
+    $folder = New-VelorinWorkFolder
+    try {
+        if ($Path) {
+            $arguments = @($Command, (Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder))
+            if ($Force) {
+                $arguments += '/f'
+            }
+        }
+        else {
+            $arguments = @($Command, '/i', $Name, $Value)
+        }
+        return Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
+            -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode
+    }
+    finally {
+        Remove-VelorinWorkFolder -Folder $folder
+    }
+}
+
+function Invoke-VelorinCheck {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [string] $Path,
+        [switch] $Force,
+        [string] $Name,
+        [string] $Value,
+        [string] $ToolPath,
+        [string] $MachineFile
+    )
+
+    $run = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @PSBoundParameters
+    return ConvertFrom-VelorinCheckReport -ExitCode $run.ExitCode -Output $run.Output
+}
+
+# -WhatIf: what /set would change, from /check, one "What if" line per differing setting.
+function Show-VelorinPendingChange {
+    param([System.Management.Automation.PSCmdlet] $Cmdlet, [object] $Compliance)
+
+    foreach ($difference in $Compliance.Differences) {
+        [void]$Cmdlet.ShouldProcess("BIOS setting '$($difference.Name)'",
+            "Change from '$($difference.Current)' to '$($difference.Wanted)'")
+    }
+    if ($Compliance.Differences.Count -eq 0) {
+        [void]$Cmdlet.ShouldProcess('BIOS settings', 'Set the settings (every one already has the wanted value)')
+    }
+}
+
+function Invoke-VelorinSet {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [string] $Path,
+        [switch] $Force,
+        [string] $Name,
+        [string] $Value,
+        [System.Security.SecureString] $Password,
+        [string] $ToolPath,
+        [string] $MachineFile,
+        [string] $Action
+    )
+
+    $target = @{ Cmdlet = $Cmdlet; Path = $Path; Force = $Force; Name = $Name; Value = $Value; ToolPath = $ToolPath; MachineFile = $MachineFile }
+    if ($WhatIfPreference) {
+        Show-VelorinPendingChange -Cmdlet $Cmdlet -Compliance (Invoke-VelorinCheck @target)
+        return
+    }
+    if (-not $Cmdlet.ShouldProcess('BIOS settings', $Action)) {
+        return
+    }
+    $run = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password) @target
+    return ConvertFrom-VelorinSetReport -Output $run.Output
+}

@@ -1,0 +1,63 @@
+function Get-VelorinBiosSetting {
+    <#
+    .SYNOPSIS
+    Gets the BIOS setup settings of this machine.
+
+    .DESCRIPTION
+    Runs VelorinBiosConfigTool /get /o in a private temporary folder and returns one
+    Velorin.BiosSetting object per setup item: its name, its current value and its options
+    in the order the firmware lists them. An item without an option list (an asset tag, for
+    instance) has no options and no current value.
+
+    .PARAMETER Name
+    Names of the settings to return. Wildcards are allowed and letter case does not matter.
+    A name without wildcards that matches no setting is reported as an error.
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .PARAMETER MachineFile
+    A simulated machine file for a rehearsal: it is handed to the tool's process only, as
+    VELORIN_MACHINE. The Windows release build ignores it.
+
+    .EXAMPLE
+    Get-VelorinBiosSetting
+
+    Lists every setting with its current value.
+
+    .EXAMPLE
+    Get-VelorinBiosSetting -Name '*Boot*' | Format-Table Name, CurrentValue
+
+    Shows the boot settings.
+
+    .EXAMPLE
+    (Get-VelorinBiosSetting -Name 'Wake On LAN').Options
+
+    Lists the options that Wake On LAN offers.
+
+    .OUTPUTS
+    Velorin.BiosSetting
+    #>
+    [CmdletBinding()]
+    [OutputType('Velorin.BiosSetting')]
+    param(
+        [Parameter(Position = 0)]
+        [SupportsWildcards()]
+        [string[]] $Name,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL,
+
+        [string] $MachineFile
+    )
+
+    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    foreach ($block in (Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name)) {
+        [pscustomobject]@{
+            PSTypeName   = 'Velorin.BiosSetting'
+            Name         = $block.Name
+            CurrentValue = $block.CurrentValue
+            Options      = $block.Options
+        }
+    }
+}

@@ -1,0 +1,67 @@
+function Set-VelorinBiosConfiguration {
+    <#
+    .SYNOPSIS
+    Applies a configuration file to the BIOS settings of this machine.
+
+    .DESCRIPTION
+    Runs VelorinBiosConfigTool /set with the file and /pwstdin: the supervisor password is
+    written to the tool's standard input and never appears on a command line. Every setting
+    of the file is set to its option marked "*" and the changes are saved; they take effect
+    after a reboot. Returns a Velorin.BiosSetResult: the Changed and Skipped (read-only)
+    settings, each with Name and Value, the numbers of Unchanged and Failed settings, and
+    RebootRequired. When the firmware refuses to set a setting, the command ends with an error
+    of exit code 12 whose Output holds the tool's report; the other settings are saved all the
+    same.
+
+    With -WhatIf it runs /check instead, shows each setting that would change and changes
+    nothing; no password is used.
+
+    .PARAMETER Path
+    A configuration file, as Export-VelorinBiosConfiguration writes it, with the wanted
+    options marked "*".
+
+    .PARAMETER Password
+    The current supervisor password.
+
+    .PARAMETER Force
+    Goes on past entries that match no setting (counted as Failed) instead of refusing the file.
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .PARAMETER MachineFile
+    A simulated machine file for a rehearsal, handed to the tool's process only.
+
+    .EXAMPLE
+    Set-VelorinBiosConfiguration -Path .\baseline.txt -Password (Read-Host -AsSecureString 'Supervisor password')
+
+    Applies a baseline.
+
+    .EXAMPLE
+    Set-VelorinBiosConfiguration -Path .\baseline.txt -Password $password -WhatIf
+
+    Shows what the baseline would change.
+
+    .OUTPUTS
+    Velorin.BiosSetResult
+    #>
+    [CmdletBinding(SupportsShouldProcess = $true)]
+    [OutputType('Velorin.BiosSetResult')]
+    param(
+        [Parameter(Mandatory = $true, Position = 0)]
+        [string] $Path,
+
+        [Parameter(Mandatory = $true)]
+        [System.Security.SecureString] $Password,
+
+        [switch] $Force,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL,
+
+        [string] $MachineFile
+    )
+
+    Invoke-VelorinSet -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Password $Password `
+        -ToolPath $ToolPath -MachineFile $MachineFile -Action "Apply the configuration file '$Path'"
+}

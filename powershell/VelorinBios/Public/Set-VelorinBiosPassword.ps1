@@ -1,0 +1,85 @@
+function Set-VelorinBiosPassword {
+    <#
+    .SYNOPSIS
+    Sets a new supervisor or user password of the BIOS.
+
+    .DESCRIPTION
+    Runs VelorinBiosConfigTool /ChangeSupervisorPassword or /ChangeUserPassword. The current
+    supervisor password goes to the tool's standard input (/pwstdin). The NEW password has
+    to be given on the tool's command line, which every user of the machine can read while
+    the tool runs and which process-monitoring tools may record: change passwords where
+    nobody else is logged on, and never from a logged task sequence. The module hides the
+    new password from its own output, errors and verbose lines.
+
+    A new password has at most 20 characters; an empty one removes the password. The change
+    is saved and takes effect after a reboot.
+
+    .PARAMETER Supervisor
+    Changes the supervisor password.
+
+    .PARAMETER User
+    Changes the user password (a supervisor password must be set).
+
+    .PARAMETER NewPassword
+    The new password.
+
+    .PARAMETER Password
+    The current supervisor password (an empty one while none is set).
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .PARAMETER MachineFile
+    A simulated machine file for a rehearsal, handed to the tool's process only.
+
+    .EXAMPLE
+    Set-VelorinBiosPassword -Supervisor -NewPassword (Read-Host -AsSecureString 'New') -Password (Read-Host -AsSecureString 'Current')
+
+    Changes the supervisor password.
+
+    .EXAMPLE
+    Set-VelorinBiosPassword -User -NewPassword $new -Password $supervisor -WhatIf
+
+    Shows what would be done.
+    #>
+    [CmdletBinding(SupportsShouldProcess = $true, DefaultParameterSetName = 'Supervisor')]
+    param(
+        [Parameter(Mandatory = $true, ParameterSetName = 'Supervisor')]
+        [switch] $Supervisor,
+
+        [Parameter(Mandatory = $true, ParameterSetName = 'User')]
+        [switch] $User,
+
+        [Parameter(Mandatory = $true)]
+        [System.Security.SecureString] $NewPassword,
+
+        [Parameter(Mandatory = $true)]
+        [System.Security.SecureString] $Password,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL,
+
+        [string] $MachineFile
+    )
+
+    $command = '/ChangeSupervisorPassword'
+    $which = 'supervisor'
+    if ($User) {
+        $command = '/ChangeUserPassword'
+        $which = 'user'
+    }
+    if (-not $PSCmdlet.ShouldProcess('BIOS', "Set a new $which password")) {
+        return
+    }
+    $folder = New-VelorinWorkFolder
+    try {
+        $new = ConvertFrom-VelorinSecureString -SecureString $NewPassword
+        [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
+                -WorkingDirectory $folder -Arguments @($command, $new, '/pwstdin') -Secret @($new) `
+                -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password))
+    }
+    finally {
+        $new = $null
+        Remove-VelorinWorkFolder -Folder $folder
+    }
+}

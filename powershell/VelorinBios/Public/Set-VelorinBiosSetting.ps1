@@ -1,0 +1,66 @@
+function Set-VelorinBiosSetting {
+    <#
+    .SYNOPSIS
+    Sets one BIOS setting of this machine to one of its options.
+
+    .DESCRIPTION
+    Runs VelorinBiosConfigTool /set /i with the name and the option and /pwstdin: the
+    supervisor password is written to the tool's standard input and never appears on a
+    command line. Name and option are matched without regard to letter case. The change is
+    saved and takes effect after a reboot. Returns a Velorin.BiosSetResult.
+
+    With -WhatIf it runs /check instead, shows the change and changes nothing.
+
+    Names and options are passed on the tool's command line; for texts beyond ASCII use a
+    configuration file and Set-VelorinBiosConfiguration.
+
+    .PARAMETER Name
+    The setting, as Get-VelorinBiosSetting names it.
+
+    .PARAMETER Value
+    The option to choose.
+
+    .PARAMETER Password
+    The current supervisor password.
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .PARAMETER MachineFile
+    A simulated machine file for a rehearsal, handed to the tool's process only.
+
+    .EXAMPLE
+    Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'LAN Only' -Password $password
+
+    Chooses "LAN Only" for Wake On LAN.
+
+    .EXAMPLE
+    Set-VelorinBiosSetting -Name 'Secure Boot' -Value 'Enabled' -Password $password -WhatIf
+
+    Shows whether the setting would change.
+
+    .OUTPUTS
+    Velorin.BiosSetResult
+    #>
+    [CmdletBinding(SupportsShouldProcess = $true)]
+    [OutputType('Velorin.BiosSetResult')]
+    param(
+        [Parameter(Mandatory = $true)]
+        [string] $Name,
+
+        [Parameter(Mandatory = $true)]
+        [AllowEmptyString()]
+        [string] $Value,
+
+        [Parameter(Mandatory = $true)]
+        [System.Security.SecureString] $Password,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL,
+
+        [string] $MachineFile
+    )
+
+    Invoke-VelorinSet -Cmdlet $PSCmdlet -Name $Name -Value $Value -Password $Password `
+        -ToolPath $ToolPath -MachineFile $MachineFile -Action "Set '$Name' to '$Value'"
+}

@@ -1,0 +1,27 @@
+@{
+    RootModule           = 'VelorinBios.psm1'
+    ModuleVersion        = '1.1.1'
+    GUID                 = 'de8032a6-8beb-416c-aa86-210fcd1617cd'
+    Author               = 'Velorin'
+    CompanyName          = 'Velorin'
+    Copyright            = '(c) Velorin. All rights reserved.'
+    Description          = 'Reads, checks and changes the BIOS setup settings of Velorin PCs through VelorinBiosConfigTool.'
+    PowerShellVersion    = '5.1'
+    CompatiblePSEditions = @('Desktop', 'Core')
+    FunctionsToExport    = @(
+        'Get-VelorinBiosSetting'
+        'Export-VelorinBiosConfiguration'
+        'Test-VelorinBiosConfiguration'
+        'Set-VelorinBiosConfiguration'
+        'Set-VelorinBiosSetting'
+        'Set-VelorinBiosPassword'
+    )
+    CmdletsToExport      = @()
+    VariablesToExport    = @()
+    AliasesToExport      = @()
+    PrivateData          = @{
+        PSData = @{
+            Tags = @('BIOS', 'Velorin', 'Intune', 'ConfigMgr')
+        }
+    }
+}

@@ -1,0 +1,170 @@
+#include "app/password_input.h"
+
+#include "app/report/console.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+std::string ReadFirstLine(const std::function<int()>& nextByte) {
+    std::string line;
+    const auto keep = [&line](char kept) {
+        if (line.size() < MAX_STDIN_PASSWORD_BYTES) line.push_back(kept);
+    };
+    bool heldCr = false;  // a CR is kept only once the byte after it is known not to be LF
+    int ch = -1;
+    for (size_t count = 0; count < MAX_STDIN_PASSWORD_LINE; ++count) {
+        ch = nextByte();
+        if (ch < 0 || ch == '\n') break;
+        if (heldCr) keep('\r');
+        heldCr = ch == '\r';
+        if (!heldCr) keep(static_cast<char>(ch));
+    }
+    if (heldCr && ch != '\n') keep('\r');
+    return line;
+}
+
+namespace {
+
+#ifdef _WIN32
+
+HANDLE StandardInput() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    return input == INVALID_HANDLE_VALUE ? nullptr : input;
+}
+
+int ReadStdinByte(HANDLE input) {
+    unsigned char ch = 0;
+    DWORD count = 0;
+    if (input == nullptr || !ReadFile(input, &ch, 1, &count, nullptr) || count != 1) return -1;
+    return ch;
+}
+
+// Echo off on the console for the life of the object. A Ctrl+C or a closed window ends the
+// process from the control handler, which puts the saved mode back first.
+class HiddenInput {
+  public:
+    explicit HiddenInput(HANDLE input) : input_(input) {
+        DWORD mode = 0;
+        if (input_ == nullptr || !GetConsoleMode(input_, &mode)) return;
+        savedInput_ = input_;
+        savedMode_ = mode;
+        SetConsoleCtrlHandler(RestoreOnControl, TRUE);
+        active_ = SetConsoleMode(input_, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT)) != 0;
+    }
+    ~HiddenInput() {
+        if (savedInput_ == nullptr) return;
+        if (active_) SetConsoleMode(input_, savedMode_);
+        SetConsoleCtrlHandler(RestoreOnControl, FALSE);
+        savedInput_ = nullptr;
+    }
+    HiddenInput(const HiddenInput&) = delete;
+    HiddenInput& operator=(const HiddenInput&) = delete;
+
+  private:
+    static BOOL WINAPI RestoreOnControl(DWORD) {
+        if (savedInput_ != nullptr) SetConsoleMode(savedInput_, savedMode_);
+        return FALSE;  // the default handler still ends the process
+    }
+
+    static inline HANDLE savedInput_ = nullptr;
+    static inline DWORD savedMode_ = 0;
+    HANDLE input_;
+    bool active_ = false;
+};
+
+bool IsTerminal(HANDLE input) {
+    DWORD mode = 0;
+    return input != nullptr && GetConsoleMode(input, &mode) != 0;
+}
+
+#else
+
+using Handle = int;
+
+Handle StandardInput() { return STDIN_FILENO; }
+
+int ReadStdinByte(Handle input) {
+    unsigned char ch = 0;
+    for (;;) {
+        const ssize_t count = read(input, &ch, 1);
+        if (count == 1) return ch;
+        if (count < 0 && errno == EINTR) continue;
+        return -1;
+    }
+}
+
+// Echo off on the terminal for the life of the object. The signals that end a process at a
+// terminal put the saved mode back first, so an interrupted prompt leaves a usable terminal.
+class HiddenInput {
+  public:
+    explicit HiddenInput(Handle input) : input_(input) {
+        if (tcgetattr(input_, &saved_) != 0) return;
+        termios hidden = saved_;
+        hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
+        savedInput_ = input_;
+        for (size_t i = 0; i < kSignals.size(); ++i) {
+            struct sigaction restore = {};
+            restore.sa_handler = RestoreOnSignal;
+            sigemptyset(&restore.sa_mask);
+            sigaction(kSignals[i], &restore, &previous_[i]);
+        }
+        active_ = tcsetattr(input_, TCSANOW, &hidden) == 0;
+    }
+    ~HiddenInput() {
+        if (savedInput_ < 0) return;
+        if (active_) tcsetattr(input_, TCSANOW, &saved_);
+        for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+        savedInput_ = -1;
+    }
+    HiddenInput(const HiddenInput&) = delete;
+    HiddenInput& operator=(const HiddenInput&) = delete;
+
+  private:
+    static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+    // Only async-signal-safe calls: put the mode back, then die of the signal as before.
+    static void RestoreOnSignal(int signal) {
+        if (savedInput_ >= 0) tcsetattr(savedInput_, TCSANOW, &saved_);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+
+    static inline Handle savedInput_ = -1;
+    static inline termios saved_ = {};
+    Handle input_;
+    std::array<struct sigaction, kSignals.size()> previous_ = {};
+    bool active_ = false;
+};
+
+bool IsTerminal(Handle input) { return isatty(input) != 0; }
+
+#endif
+
+std::string ReadLineFrom(decltype(StandardInput()) input) {
+    return ReadFirstLine([input] { return ReadStdinByte(input); });
+}
+
+}  // namespace
+
+std::string ReadPasswordFromStdin() {
+    const auto input = StandardInput();
+    if (!IsTerminal(input)) return ReadLineFrom(input);
+    ConsolePrint("Supervisor password: ");
+    std::fflush(stdout);
+    std::string password;
+    {
+        const HiddenInput hidden(input);
+        password = ReadLineFrom(input);
+    }
+    ConsolePrint("\n");
+    return password;
+}

@@ -1,0 +1,183 @@
+# The fleet scripts in deploy/, run as Intune and ConfigMgr run them: a PowerShell of their
+# own, its output and its exit code.
+
+BeforeAll {
+    . (Join-Path $PSScriptRoot 'TestSupport.ps1')
+    $deploy = Join-Path $RepoRoot 'deploy'
+
+    # Runs one script in this session, as a script file, with the module, the tool and the
+    # machine given; returns its output and exit code.
+    function Invoke-FleetScript([string] $Script, [string] $Machine, [hashtable] $Parameters = @{}) {
+        $all = @{ ModulePath = $ModulePath; ToolPath = $Tool; MachineFile = $Machine }
+        foreach ($name in $Parameters.Keys) { $all[$name] = $Parameters[$name] }
+        $output = & (Join-Path $deploy $Script) @all
+        return @{ Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
+    }
+
+    # The same in a PowerShell of its own, as Intune and ConfigMgr start it; adds the error output.
+    function Invoke-FleetProcess([string] $Script, [string] $Machine, [hashtable] $Parameters = @{}, [string] $ToolPath = $Tool) {
+        $all = @{ ModulePath = $ModulePath; ToolPath = $ToolPath; MachineFile = $Machine }
+        foreach ($name in $Parameters.Keys) { $all[$name] = $Parameters[$name] }
+        $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $deploy $Script))
+        foreach ($name in $all.Keys) {
+            $arguments += @("-$name", $all[$name])
+        }
+        $errorFile = Join-Path $TestDrive 'stderr.txt'
+        $output = & pwsh @arguments 2> $errorFile
+        return @{
+            Output   = ($output -join "`n")
+            Error    = [System.IO.File]::ReadAllText($errorFile)
+            ExitCode = $LASTEXITCODE
+        }
+    }
+
+    $baseline = New-TestConfiguration -Name 'baseline.txt' -Line @(
+        '+++Wake On LAN', 'Enabled', 'Disabled', '*LAN Only', ''
+        '+++Boot Mode', '*UEFI', ''
+        '+++Not On This Model', '*On', '')
+    $matching = New-TestConfiguration -Name 'matching.txt' -Line @('+++Wake On LAN', '*Disabled', '', '+++Boot Mode', '*UEFI', '')
+    $passwordFile = Join-Path $TestDrive 'password.txt'
+    [System.IO.File]::WriteAllText($passwordFile, "$Password`r`n")
+    $machines = @{
+        Other    = New-TestMachine -Name 'other.txt' -Text "manufacturer ""Other Corp""`nitem 0x100 ""A"" current 1`n  option ""x""`n"
+        Missing  = New-TestMachine -Name 'missing.txt' -Text "fault ConnectServer ""ROOT\velorin"" hr=0x8004100E`n"
+        Old      = New-TestMachine -Name 'old.txt' -Text "revision 5`nmanufacturer ""VELORIN""`n"
+        Failing  = New-TestMachine -Name 'failing.txt' -Text "manufacturer ""VELORIN""`nfault ExecMethod ""EnumSetting"" hr=0x80041001`n"
+    }
+}
+
+Describe 'Intune detection' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'exits 0 with a compliant summary when the machine matches, run as Intune runs it' {
+        $run = Invoke-FleetProcess 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $matching }
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -BeExactly 'Compliant: 2 settings match the baseline'
+    }
+
+    It 'exits 1 and names each difference when the machine differs, run as Intune runs it' {
+        $run = Invoke-FleetProcess 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline }
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly 'NonCompliant: 1 of 2 settings differ: Wake On LAN: Disabled -> LAN Only'
+    }
+
+    It 'compares with the baseline pasted into the script when given none' {
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -Match '^NonCompliant: .*Wake On LAN: Disabled -> LAN Only'
+    }
+
+    It 'exits 1 and tells the tool''s error when the check fails' {
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machines.Failing @{ BaselinePath = $baseline }
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly 'Check failed (exit code 12): Internal error'
+    }
+
+    It 'exits 1 when the module is not there' {
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ ModulePath = (Join-Path $TestDrive 'nowhere') }
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -Match '^Check failed: '
+    }
+
+    It 'exits 0 with "Not applicable" on a machine the tool does not apply to: <_>' -ForEach 'Other', 'Missing', 'Old' {
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machines[$_] @{ BaselinePath = $baseline }
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -Match '^Not applicable: '
+    }
+
+    It 'keeps its summary within 2,048 characters' {
+        $items = foreach ($i in 0..299) {
+            'item 0x{0:X4} "Setting number {1:D4}" current 1' -f (0x4000 + $i), $i
+            '  option "Off"'
+            '  option "On"'
+        }
+        $large = New-TestMachine -Name 'large.txt' -Text ("manufacturer ""VELORIN""`n" + ($items -join "`n") + "`n")
+        $wanted = New-TestConfiguration -Name 'large-baseline.txt' -Line (0..299 | ForEach-Object { '+++Setting number {0:D4}' -f $_; 'Off'; '*On'; '' })
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $large @{ BaselinePath = $wanted }
+        $run.ExitCode | Should -Be 1
+        $run.Output.Length | Should -Be 2048
+        $run.Output | Should -Match '^NonCompliant: 300 of 300 settings differ: Setting number 0000: Off -> On; .*\.\.\.$'
+    }
+}
+
+Describe 'ConfigMgr discovery' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'prints exactly <Output> for a <Case> machine' -ForEach @(
+        @{ Case = 'matching'; Output = 'Compliant'; Baseline = 'matching.txt'; Kind = $null; Code = 0 }
+        @{ Case = 'differing'; Output = 'NonCompliant'; Baseline = 'baseline.txt'; Kind = $null; Code = 0 }
+        @{ Case = 'non-Velorin'; Output = 'Compliant'; Baseline = 'baseline.txt'; Kind = 'Other'; Code = 0 }
+        @{ Case = 'old revision'; Output = 'Compliant'; Baseline = 'baseline.txt'; Kind = 'Old'; Code = 0 }
+        @{ Case = 'failing'; Output = 'NonCompliant'; Baseline = 'baseline.txt'; Kind = 'Failing'; Code = 1 }
+    ) {
+        $target = $machine
+        if ($Kind) { $target = $machines[$Kind] }
+        $run = Invoke-FleetScript 'configmgr/Discover-VelorinBiosBaseline.ps1' $target @{ BaselinePath = (Join-Path $TestDrive $Baseline) }
+        $run.Output | Should -BeExactly $Output
+        $run.ExitCode | Should -Be $Code
+    }
+
+    It 'tells why on the error stream when the check fails' {
+        $run = Invoke-FleetProcess 'configmgr/Discover-VelorinBiosBaseline.ps1' $machines.Failing @{ BaselinePath = $baseline }
+        $run.Output | Should -BeExactly 'NonCompliant'
+        $run.ExitCode | Should -Be 1
+        $run.Error | Should -Match 'Internal error'
+    }
+}
+
+Describe 'Remediation' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It '<_> sets the baseline with the password from the file, and detection then finds it compliant' -ForEach 'intune', 'configmgr' {
+        $run = Invoke-FleetScript "$_/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile }
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -Match '1 changed, 1 unchanged, 0 read only'
+        (Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline }).ExitCode | Should -Be 0
+    }
+
+    It '<_> exits 1 on a wrong password and changes nothing' -ForEach 'intune', 'configmgr' {
+        $wrong = Join-Path $TestDrive 'wrong.txt'
+        [System.IO.File]::WriteAllText($wrong, 'not-it')
+        $run = Invoke-FleetProcess "$_/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $baseline; PasswordFile = $wrong }
+        $run.ExitCode | Should -Be 1
+        ($run.Output + $run.Error) | Should -Match 'Wrong password'
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+    }
+
+    It 'ConfigMgr ends with the reboot exit code when something changed' {
+        $run = Invoke-FleetScript 'configmgr/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile; RebootExitCode = 3010 }
+        $run.ExitCode | Should -Be 3010
+        $run = Invoke-FleetScript 'configmgr/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile; RebootExitCode = 3010 }
+        $run.ExitCode | Should -Be 0
+    }
+
+    It 'Intune exits 0 with "Not applicable" on a machine without the Velorin interface' {
+        $run = Invoke-FleetScript 'intune/Remediate-VelorinBiosBaseline.ps1' $machines.Missing @{ BaselinePath = $baseline; PasswordFile = $passwordFile }
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -Match '^Not applicable: '
+    }
+
+    It 'puts the password on no command line' {
+        $records = Join-Path $TestDrive 'fleet-records'
+        [void](New-Item -ItemType Directory -Path $records -Force)
+        $env:VELORIN_RECORD_DIR = $records
+        $env:VELORIN_REAL_TOOL = $Tool
+        try {
+            $run = Invoke-FleetProcess 'intune/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile } `
+                -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh')
+            $run.ExitCode | Should -Be 0
+        }
+        finally {
+            Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
+        }
+        $run = Get-ChildItem -LiteralPath $records -Filter '*.args' | Select-Object -First 1
+        [System.IO.File]::ReadAllText($run.FullName) | Should -Not -Match ([regex]::Escape($Password))
+        [System.IO.File]::ReadAllText(($run.FullName -replace '\.args$', '.stdin')) | Should -BeExactly "$Password`n"
+    }
+}

@@ -1,0 +1,195 @@
+# Set-VelorinBiosConfiguration, Set-VelorinBiosSetting and Set-VelorinBiosPassword: results,
+# -WhatIf, errors, and where the passwords go.
+
+BeforeAll {
+    . (Join-Path $PSScriptRoot 'TestSupport.ps1')
+    $secret = ConvertTo-TestSecureString $Password
+
+    function Get-Current([string] $Name) {
+        (Get-VelorinBiosSetting -Name $Name -MachineFile $machine).CurrentValue
+    }
+
+    # -WhatIf lines go to the host, so they are read from a PowerShell of their own.
+    function Invoke-WhatIf([string] $Command) {
+        $script = "Import-Module '$ModulePath'; `$env:VELORIN_BIOS_TOOL = '$Tool'; " +
+        "`$p = ConvertTo-SecureString 'unused' -AsPlainText -Force; $Command -WhatIf"
+        return (& pwsh -NoProfile -NonInteractive -Command $script) -join "`n"
+    }
+}
+
+Describe 'Set-VelorinBiosConfiguration' {
+    BeforeEach {
+        $machine = New-TestMachine
+        $file = New-TestConfiguration -Line @(
+            '+++Wake On LAN', 'Enabled', 'Disabled', '*LAN Only', ''
+            '+++Boot Mode', '*UEFI', ''
+            '+++Lock Mode', '*Locked', 'Open', '')
+    }
+
+    It 'sets the file, saves, and tells what changed, what stayed and what was read only' {
+        $result = Set-VelorinBiosConfiguration -Path $file -Password $secret -MachineFile $machine
+        $result.PSObject.TypeNames[0] | Should -Be 'Velorin.BiosSetResult'
+        $result.Changed | ForEach-Object { "$($_.Name)=$($_.Value)" } | Should -Be 'Wake On LAN=LAN Only'
+        $result.Unchanged | Should -Be 1
+        $result.Skipped | ForEach-Object { "$($_.Name)=$($_.Value)" } | Should -Be 'Lock Mode=Locked'
+        $result.Failed | Should -Be 0
+        $result.RebootRequired | Should -BeTrue
+        Get-Current 'Wake On LAN' | Should -Be 'LAN Only'
+    }
+
+    It 'counts entries that match nothing as failed with -Force' {
+        $file = New-TestConfiguration -Line @('+++Gone', '*x', '', '+++Wake On LAN', '*Enabled', '')
+        $result = Set-VelorinBiosConfiguration -Path $file -Password $secret -Force -MachineFile $machine -WarningAction SilentlyContinue
+        $result.Failed | Should -Be 1
+        $result.Changed.Name | Should -Be 'Wake On LAN'
+    }
+
+    It 'with -WhatIf shows what would change and leaves the saved state as it was' {
+        Set-VelorinBiosConfiguration -Path $file -Password $secret -MachineFile $machine -WhatIf | Should -BeNullOrEmpty
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+        Get-Current 'Wake On LAN' | Should -Be 'Disabled'
+        $shown = Invoke-WhatIf "Set-VelorinBiosConfiguration -Path '$file' -Password `$p -MachineFile '$machine'"
+        $shown | Should -Match "What if: .*Change from 'Disabled' to 'LAN Only'.*BIOS setting 'Wake On LAN'"
+        $shown | Should -Not -Match 'Boot Mode'
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+    }
+
+    It 'fails on a wrong password with the exit code and the message, and sets nothing' {
+        $failure = Get-TerminatingError { Set-VelorinBiosConfiguration -Path $file -Password (ConvertTo-TestSecureString 'wrong') -MachineFile $machine }
+        $failure.Exception.ExitCode | Should -Be 2
+        $failure.Exception.Message | Should -BeExactly 'Wrong password'
+        $failure.FullyQualifiedErrorId | Should -Be 'VelorinBiosTool2,Set-VelorinBiosConfiguration'
+        $failure.Exception.Output | Should -Match 'Incorrect Password'
+        Get-Current 'Wake On LAN' | Should -Be 'Disabled'
+    }
+
+    It 'ends on a machine without a supervisor password with exit code 10' {
+        $open = New-TestMachine -Text ($SmallMachine -replace 'supervisor-password ".*"', 'supervisor-password ""') -Name 'open.txt'
+        $failure = Get-TerminatingError { Set-VelorinBiosConfiguration -Path $file -Password (New-Object System.Security.SecureString) -MachineFile $open }
+        $failure.Exception.ExitCode | Should -Be 10
+    }
+}
+
+Describe 'Set-VelorinBiosSetting' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'reports <Name> = <Value>: a change, no change or a read-only option' -ForEach @(
+        @{ Name = 'wake on lan'; Value = 'lan only'; Changed = 'Wake On LAN=LAN Only'; Unchanged = 0; Skipped = $null }
+        @{ Name = 'Wake On LAN'; Value = 'Disabled'; Changed = $null; Unchanged = 1; Skipped = $null }
+        @{ Name = 'lock mode'; Value = 'locked'; Changed = $null; Unchanged = 0; Skipped = 'Lock Mode=Locked' }
+    ) {
+        $result = Set-VelorinBiosSetting -Name $Name -Value $Value -Password $secret -MachineFile $machine -ErrorAction SilentlyContinue
+        $result.Changed | ForEach-Object { "$($_.Name)=$($_.Value)" } | Should -Be $Changed
+        $result.Skipped | ForEach-Object { "$($_.Name)=$($_.Value)" } | Should -Be $Skipped
+        $result.Unchanged | Should -Be $Unchanged
+        $result.Failed | Should -Be 0
+    }
+
+    It 'with -WhatIf changes nothing' {
+        Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $secret -MachineFile $machine -WhatIf
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+        Invoke-WhatIf "Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password `$p -MachineFile '$machine'" |
+            Should -Match "Change from 'Disabled' to 'Enabled'"
+    }
+
+    It 'fails on an item the machine lacks with exit code 7' {
+        $failure = Get-TerminatingError { Set-VelorinBiosSetting -Name 'Turbo' -Value 'On' -Password $secret -MachineFile $machine }
+        $failure.Exception.ExitCode | Should -Be 7
+        $failure.Exception.Message | Should -BeExactly 'Target item not found'
+    }
+}
+
+Describe 'Set-VelorinBiosPassword' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'sets a new supervisor password that the next command needs' {
+        $new = ConvertTo-TestSecureString 'N3w-one'
+        Set-VelorinBiosPassword -Supervisor -NewPassword $new -Password $secret -MachineFile $machine | Should -BeNullOrEmpty
+        (Get-TerminatingError { Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $secret -MachineFile $machine }).Exception.ExitCode |
+            Should -Be 2
+        (Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $new -MachineFile $machine).Changed.Count | Should -Be 1
+    }
+
+    It 'sets a user password, refuses one over 20 characters, and hides the new one in the error' {
+        Set-VelorinBiosPassword -User -NewPassword (ConvertTo-TestSecureString 'user1') -Password $secret -MachineFile $machine
+        $long = 'L' * 21
+        $failure = Get-TerminatingError { Set-VelorinBiosPassword -User -NewPassword (ConvertTo-TestSecureString $long) -Password $secret -MachineFile $machine }
+        $failure.Exception.ExitCode | Should -Be 11
+        ($failure | Out-String) + $failure.Exception.Output | Should -Not -Match $long
+    }
+
+    It 'with -WhatIf runs nothing' {
+        Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString 'x') -Password $secret -MachineFile $machine -WhatIf
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+    }
+}
+
+Describe 'Passwords' {
+    BeforeAll {
+        $records = Join-Path $TestDrive 'records'
+        [void](New-Item -ItemType Directory -Path $records)
+        $env:VELORIN_RECORD_DIR = $records
+        $env:VELORIN_REAL_TOOL = $Tool
+        $recorder = Join-Path $PSScriptRoot 'record-tool.sh'
+        $machine = New-TestMachine
+        $file = New-TestConfiguration -Line @('+++Wake On LAN', '*Enabled', '')
+        $new = 'Fresh-Pass9'
+        $log = & {
+            $VerbosePreference = 'Continue'
+            Get-VelorinBiosSetting -ToolPath $recorder -MachineFile $machine
+            Test-VelorinBiosConfiguration -Path $file -ToolPath $recorder -MachineFile $machine
+            Set-VelorinBiosConfiguration -Path $file -Password $secret -ToolPath $recorder -MachineFile $machine
+            Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Disabled' -Password $secret -ToolPath $recorder -MachineFile $machine
+            Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString $new) -Password $secret -ToolPath $recorder -MachineFile $machine
+            try {
+                Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $secret -ToolPath $recorder -MachineFile $machine
+            }
+            catch {
+                $_ | Out-String
+                $_.Exception.Output
+            }
+        } *>&1 | Out-String
+        $runs = Get-ChildItem -LiteralPath $records -Filter '*.args' | Sort-Object Name | ForEach-Object {
+            @{
+                Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
+                Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
+            }
+        }
+    }
+
+    AfterAll {
+        Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL -ErrorAction SilentlyContinue
+    }
+
+    It 'never stand in a command line' {
+        $runs.Count | Should -Be 6
+        foreach ($run in $runs) {
+            $run.Arguments | Should -Not -Contain $Password
+            ($run.Arguments -join ' ') | Should -Not -Match ([regex]::Escape($Password))
+        }
+    }
+
+    It 'go to the standard input of the commands that need one, and nowhere else' {
+        $runs[0].Input | Should -BeExactly ''
+        $runs[1].Input | Should -BeExactly ''
+        foreach ($run in $runs[2..4]) {
+            $run.Arguments | Should -Contain '/pwstdin'
+            $run.Input | Should -BeExactly "$Password`n"
+        }
+    }
+
+    It 'give the new password on the command line of the password command only, as its help says' {
+        $runs[4].Arguments | Should -Be @('/ChangeSupervisorPassword', $new, '/pwstdin')
+        (Get-Help Set-VelorinBiosPassword -Full | Out-String) | Should -Match 'command line'
+    }
+
+    It 'appear in no output, error or verbose line' {
+        $log | Should -Not -Match ([regex]::Escape($Password))
+        $log | Should -Not -Match ([regex]::Escape($new))
+        $log | Should -Match 'Wrong password'
+    }
+}

@@ -1,0 +1,94 @@
+# Shared by the test files: the module under test, the tool, and machine files written into
+# TestDrive. Dot-sourced from each file's BeforeAll.
+
+$RepoRoot = (Resolve-Path (Join-Path $PSScriptRoot '../..')).Path
+$ModulePath = Join-Path $RepoRoot 'powershell/VelorinBios'
+$Tool = $env:VELORIN_TEST_TOOL
+if (-not $Tool) {
+    $Tool = Join-Path $RepoRoot 'build/VelorinBiosConfigTool'
+}
+$Latin1 = [System.Text.Encoding]::GetEncoding(28591)
+$Password = 'S3cret!'
+
+Import-Module $ModulePath -Force
+# Only -MachineFile or the sample machine decides what the tool sees; the sample machine
+# keeps its saved state in TestDrive.
+Remove-Item Env:VELORIN_MACHINE -ErrorAction SilentlyContinue
+$env:VELORIN_BIOS_TOOL = $Tool
+$env:XDG_STATE_HOME = Join-Path $TestDrive 'state'
+
+# A small Velorin machine: read-only options, an item without options, an accented option,
+# the supervisor password set.
+$SmallMachine = @"
+revision 6
+manufacturer "Velorin Corporation"
+supervisor-password "$Password"
+item 0x0100 "Boot Mode" current 1
+  option "UEFI"
+  option "Legacy" readonly
+item 0x0101 "Wake On LAN" current 2
+  option "Enabled"
+  option "Disabled"
+  option "LAN Only"
+item 0x0102 "Langue" current 1
+  option "English"
+  option "Fran\xE7ais"
+item 0x0103 "Lock Mode" current 1
+  option "Locked" readonly
+  option "Open"
+item 0x0200 "Asset Tag" current 0
+  value "A-1042"
+item 0x3000 "Supervisor Password" current 0
+"@
+
+function New-TestMachine {
+    param([string] $Text = $SmallMachine, [string] $Name = 'machine.txt')
+    $path = Join-Path $TestDrive $Name
+    Remove-Item -LiteralPath "$path.nvram" -ErrorAction SilentlyContinue
+    [System.IO.File]::WriteAllText($path, $Text)
+    return $path
+}
+
+# A configuration file as bytes: the lines given, each ended with CR LF.
+function New-TestConfiguration {
+    param([string[]] $Line, [string] $Name = 'config.txt')
+    $path = Join-Path $TestDrive $Name
+    [System.IO.File]::WriteAllBytes($path, $Latin1.GetBytes((($Line | ForEach-Object { "$_`r`n" }) -join '')))
+    return $path
+}
+
+function ConvertTo-TestSecureString([string] $Text) {
+    $secure = New-Object System.Security.SecureString
+    foreach ($character in $Text.ToCharArray()) {
+        $secure.AppendChar($character)
+    }
+    return $secure
+}
+
+# Runs the tool itself in a folder of TestDrive and returns the bytes of the file /get /o wrote.
+function Get-ToolExport {
+    param([string] $MachineFile)
+    $folder = Join-Path $TestDrive ('tool-' + [guid]::NewGuid().ToString('N'))
+    [void](New-Item -ItemType Directory -Path $folder)
+    Push-Location $folder
+    try {
+        if ($MachineFile) { $env:VELORIN_MACHINE = $MachineFile }
+        & $Tool /get /o export.txt | Out-Null
+    }
+    finally {
+        Remove-Item Env:VELORIN_MACHINE -ErrorAction SilentlyContinue
+        Pop-Location
+    }
+    return [System.IO.File]::ReadAllBytes((Join-Path $folder 'export.txt'))
+}
+
+# The error record of a terminating error of the script block.
+function Get-TerminatingError([scriptblock] $Script) {
+    try {
+        & $Script | Out-Null
+    }
+    catch {
+        return $_
+    }
+    throw 'The command did not fail.'
+}
