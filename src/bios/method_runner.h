@@ -77,6 +77,7 @@ using AttemptFailed = std::function<void(HRESULT)>;
 
 // 1 when every step succeeded, else 0 after the step's line was printed (none when there is no
 // connection or the class lacks the method). Out-values read before a failure stay written.
-// `attemptFailed` replaces the spec's ExecMethod line where that needs more than the HRESULT.
+// `attemptFailed` prints a method's own line for a failed attempt where that line needs more
+// than the HRESULT.
 int RunProviderMethod(const WTolqCore& core, const MethodSpec& methodSpec, const InValue* in,
                       const OutSlot* out, const AttemptFailed& attemptFailed = {});

@@ -3,6 +3,9 @@
 
 BeforeDiscovery {
     $root = (Resolve-Path (Join-Path $PSScriptRoot '../..')).Path
+    $newerSamples = Get-Content -LiteralPath (Join-Path $PSScriptRoot 'newer-syntax-samples.txt') |
+        Where-Object { $_ -and -not $_.StartsWith('#') } |
+        ForEach-Object { $finding, $text = $_ -split "`t", 2; @{ Expected = $finding; Text = $text } }
     $scripts = @('powershell', 'deploy', 'bench') | ForEach-Object { Join-Path $root $_ } | Where-Object { Test-Path $_ } |
         ForEach-Object { Get-ChildItem -LiteralPath $_ -Recurse -Include '*.ps1', '*.psm1', '*.psd1' } |
         ForEach-Object { @{ Path = $_.FullName; Name = $_.FullName.Substring($root.Length + 1) } }
@@ -38,16 +41,16 @@ BeforeAll {
                 'TernaryExpressionAst' { 'ternary operator' }
                 'PipelineChainAst' { '&& or || pipeline chain' }
                 'BinaryExpressionAst' {
-                    if ($node.Operator -eq 'QuestionQuestion') { '?? operator' }
+                    if ($node.Operator -eq 'QuestionQuestion') { 'null-coalescing operator' }
                     if ($node.Operator -match 'replace$' -and $node.Right -is [System.Management.Automation.Language.ArrayLiteralAst] -and
                         @($node.Right.Elements | Where-Object { $_ -is [System.Management.Automation.Language.ScriptBlockExpressionAst] }).Count) {
                         '-replace with a script block'
                     }
                 }
-                'AssignmentStatementAst' { if ($node.Operator -eq 'QuestionQuestionEquals') { '??= operator' } }
-                'MemberExpressionAst' { if ($node.NullConditional) { '?. operator' } }
-                'InvokeMemberExpressionAst' { if ($node.NullConditional) { '?. operator' } }
-                'IndexExpressionAst' { if ($node.NullConditional) { '?[] operator' } }
+                'AssignmentStatementAst' { if ($node.Operator -eq 'QuestionQuestionEquals') { 'null-coalescing assignment' } }
+                'MemberExpressionAst' { if ($node.NullConditional) { 'null-conditional member access' } }
+                'InvokeMemberExpressionAst' { if ($node.NullConditional) { 'null-conditional member access' } }
+                'IndexExpressionAst' { if ($node.NullConditional) { 'null-conditional index' } }
                 'PipelineAst' { if ($node.Background) { '& background operator' } }
                 'ScriptBlockAst' { if ($node.CleanBlock) { 'clean block' } }
                 'VariableExpressionAst' { if ($newerVariables -contains $node.VariablePath.UserPath) { "`$$($node.VariablePath.UserPath)" } }
@@ -83,26 +86,7 @@ BeforeAll {
 }
 
 Describe 'The check for Windows PowerShell 5.1' {
-    It 'finds <Expected> in <Text>' -ForEach @(
-        @{ Text = '$a ? 1 : 2'; Expected = 'ternary operator' }
-        @{ Text = '$a ?? 1'; Expected = '?? operator' }
-        @{ Text = '$a ??= 1'; Expected = '??= operator' }
-        @{ Text = '${a}?.b'; Expected = '?. operator' }
-        @{ Text = '${a}?.b()'; Expected = '?. operator' }
-        @{ Text = '${a}?[0]'; Expected = '?[] operator' }
-        @{ Text = 'a && b'; Expected = '&& or || pipeline chain' }
-        @{ Text = 'a || b'; Expected = '&& or || pipeline chain' }
-        @{ Text = '1..3 | ForEach-Object -Parallel { $_ }'; Expected = 'ForEach-Object -Parallel' }
-        @{ Text = '1..3 | % -Par { $_ }'; Expected = 'ForEach-Object -Parallel' }
-        @{ Text = 'function f { process { } clean { } }'; Expected = 'clean block' }
-        @{ Text = 'Get-Content x -AsByteStream'; Expected = 'Get-Content -AsByteStream' }
-        @{ Text = 'Join-Path a b c'; Expected = 'Join-Path with more than two paths' }
-        @{ Text = 'if ($IsLinux) { }'; Expected = '$IsLinux' }
-        @{ Text = '[System.Text.Encoding]::Latin1'; Expected = '[Encoding]::Latin1' }
-        @{ Text = '"a" -replace "a", { "b" }'; Expected = '-replace with a script block' }
-        @{ Text = 'Start-Sleep 1 &'; Expected = '& background operator' }
-        @{ Text = 'Get-Error'; Expected = 'Get-Error' }
-    ) {
+    It 'finds <Expected> in <Text>' -ForEach $newerSamples {
         Find-NewerSyntaxInText $Text | Should -Contain $Expected
     }
 
