@@ -61,17 +61,37 @@ function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [sc
     }
 }
 
-# The first line of the file, each byte one character, as the tool reads a password.
+# The first line of the file as the tool reads a password: each byte one character. Windows
+# PowerShell 5.1 writes text files with a byte-order mark ('pw' > file is UTF-16), so a file that
+# starts with one is decoded by it instead; handing the mark to the tool as bytes would make every
+# run present a wrong password to the firmware.
 function Read-VelorinPasswordFile([string] $Path) {
     $bytes = [System.IO.File]::ReadAllBytes($Path)
-    $password = New-Object System.Security.SecureString
-    foreach ($byte in $bytes) {
-        if ($byte -eq 10 -or $byte -eq 13) {
+    $marks = @(
+        @{ Bytes = [byte[]](0xEF, 0xBB, 0xBF); Encoding = [System.Text.Encoding]::UTF8 }
+        @{ Bytes = [byte[]](0xFF, 0xFE); Encoding = [System.Text.Encoding]::Unicode }
+        @{ Bytes = [byte[]](0xFE, 0xFF); Encoding = [System.Text.Encoding]::BigEndianUnicode }
+    )
+    $encoding = [System.Text.Encoding]::GetEncoding(28591)
+    $offset = 0
+    foreach ($mark in $marks) {
+        $length = $mark.Bytes.Length
+        if ($bytes.Length -ge $length -and [System.BitConverter]::ToString($bytes, 0, $length) -eq [System.BitConverter]::ToString($mark.Bytes)) {
+            $encoding = $mark.Encoding
+            $offset = $length
             break
         }
-        $password.AppendChar([char]$byte)
+    }
+    $chars = $encoding.GetChars($bytes, $offset, $bytes.Length - $offset)
+    $password = New-Object System.Security.SecureString
+    foreach ($char in $chars) {
+        if ($char -eq "`n" -or $char -eq "`r") {
+            break
+        }
+        $password.AppendChar($char)
     }
     [System.Array]::Clear($bytes, 0, $bytes.Length)
+    [System.Array]::Clear($chars, 0, $chars.Length)
     return $password
 }
 

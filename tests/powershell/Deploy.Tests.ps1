@@ -141,6 +141,18 @@ Describe 'Remediation' {
         (Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline }).ExitCode | Should -Be 0
     }
 
+    It 'reads a password file that Windows PowerShell wrote as <Name> with a byte-order mark' -ForEach @(
+        @{ Name = 'UTF-16'; Encoding = [System.Text.Encoding]::Unicode }
+        @{ Name = 'UTF-16 big-endian'; Encoding = [System.Text.Encoding]::BigEndianUnicode }
+        @{ Name = 'UTF-8'; Encoding = (New-Object System.Text.UTF8Encoding $true) }
+    ) {
+        $marked = Join-Path $TestDrive 'marked-password.txt'
+        [System.IO.File]::WriteAllText($marked, "$Password`r`n", $Encoding)
+        $run = Invoke-FleetScript 'intune/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $marked }
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -Match '1 changed, 1 unchanged, 0 read only'
+    }
+
     It '<_> exits 1 on a wrong password and changes nothing' -ForEach 'intune', 'configmgr' {
         $wrong = Join-Path $TestDrive 'wrong.txt'
         [System.IO.File]::WriteAllText($wrong, 'not-it')
