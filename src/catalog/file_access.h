@@ -13,9 +13,9 @@ enum class FileReadOutcome {
     TooLarge,    // more than the limit; `bytes` holds no usable text
 };
 
-// Reads the whole regular file `path` (a link to one is followed) into `bytes`. Devices, pipes,
-// sockets and directories are never opened for reading, so the call can neither block nor
-// read without end.
+// Reads the whole regular file `path` (a link to one is followed) into `bytes`. The file is opened
+// without blocking and its type checked on the open handle, so a device, pipe, socket or directory
+// is refused before a byte is read: the call can neither block nor read without end.
 FileReadOutcome ReadRegularFile(const std::string& path, size_t maxBytes, std::string& bytes);
 
 // Replaces the contents of `path` with `bytes` at once: the bytes go to a new file beside it
