@@ -126,6 +126,61 @@ Describe 'Set-VelorinBiosPassword' {
         Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString 'x') -Password $secret -MachineFile $machine -WhatIf
         Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
     }
+
+    It 'removes the password when the new one is empty, as its help says' {
+        $empty = New-Object System.Security.SecureString
+        Set-VelorinBiosPassword -Supervisor -NewPassword $empty -Password $secret -MachineFile $machine
+        $failure = Get-TerminatingError { Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $empty -MachineFile $machine }
+        $failure.Exception.ExitCode | Should -Be 10
+    }
+
+    It 'refuses a new password holding <Case> before anything runs, and does not quote it' -ForEach @(
+        @{ Case = 'an accented letter'; Text = 'p' + [char]0xE4 + 'ssword' }
+        @{ Case = 'a euro sign'; Text = 'pass' + [char]0x20AC }
+        @{ Case = 'a tab'; Text = "tab`tbed" }
+        @{ Case = 'a line feed at the end'; Text = "zqfeed`n" }
+        @{ Case = 'a DEL'; Text = 'del' + [char]0x7F }
+    ) {
+        $records = Join-Path $TestDrive ('refused-' + [guid]::NewGuid().ToString('N'))
+        [void](New-Item -ItemType Directory -Path $records)
+        $env:VELORIN_RECORD_DIR = $records
+        $env:VELORIN_REAL_TOOL = $Tool
+        try {
+            $failure = Get-TerminatingError {
+                Set-VelorinBiosPassword -User -NewPassword (ConvertTo-TestSecureString $Text) -Password $secret `
+                    -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh') -MachineFile $machine
+            }
+        }
+        finally {
+            Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
+        }
+        $failure.FullyQualifiedErrorId | Should -Be 'VelorinBiosPasswordNotAscii,Set-VelorinBiosPassword'
+        $failure.Exception.Message | Should -Match 'printable ASCII'
+        ($failure | Out-String) + $failure.Exception.Message | Should -Not -Match ([regex]::Escape($Text.TrimEnd()))
+        @(Get-ChildItem -LiteralPath $records).Count | Should -Be 0
+    }
+
+    It 'sets a new password of every printable ASCII character that the next command then presents' {
+        $all = -join ([char[]](0x20..0x7E))[0..19]
+        $new = ConvertTo-TestSecureString $all
+        Set-VelorinBiosPassword -Supervisor -NewPassword $new -Password $secret -MachineFile $machine
+        (Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $new -MachineFile $machine).Changed.Count | Should -Be 1
+    }
+}
+
+Describe 'Empty texts' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'reach the tool as an empty option, which it does not find: <Command>' -ForEach @(
+        @{ Command = 'Set-VelorinBiosSetting'; Script = { Set-VelorinBiosSetting -Name 'Boot Mode' -Value '' -Password $secret -MachineFile $machine } }
+        @{ Command = 'Test-VelorinBiosConfiguration'; Script = { Test-VelorinBiosConfiguration -Name 'Boot Mode' -Value '' -MachineFile $machine } }
+    ) {
+        $failure = Get-TerminatingError $Script
+        $failure.Exception.ExitCode | Should -Be 8
+        $failure.Exception.Message | Should -BeExactly 'Target option not found'
+    }
 }
 
 Describe 'Passwords' {
@@ -191,5 +246,66 @@ Describe 'Passwords' {
         $log | Should -Not -Match ([regex]::Escape($Password))
         $log | Should -Not -Match ([regex]::Escape($new))
         $log | Should -Match 'Wrong password'
+    }
+}
+
+Describe 'A new password that needs quoting' {
+    BeforeAll {
+        $records = Join-Path $TestDrive 'quoted-records'
+        [void](New-Item -ItemType Directory -Path $records)
+        $env:VELORIN_RECORD_DIR = $records
+        $env:VELORIN_REAL_TOOL = $Tool
+        $recorder = Join-Path $PSScriptRoot 'record-tool.sh'
+        # The save fails, so the tool's output (which echoes the new password) travels in the error.
+        $machine = New-TestMachine -Name 'failing-save.txt' -Text ($SmallMachine + "`nanswer Save retcode=12`n")
+        $new = 'se"cr et\'
+        $transcript = Join-Path $TestDrive 'transcript.txt'
+        $change = {
+            try {
+                Set-VelorinBiosPassword -User -NewPassword (ConvertTo-TestSecureString $new) -Password $secret `
+                    -ToolPath $recorder -MachineFile $machine -Verbose
+            }
+            catch {
+                $_
+            }
+        }
+        try {
+            # Once for the transcript, with the verbose lines on the host; once into a variable.
+            [void](Start-Transcript -LiteralPath $transcript)
+            try {
+                & $change | Out-Host
+            }
+            finally {
+                [void](Stop-Transcript)
+            }
+            $stream = & $change *>&1
+        }
+        finally {
+            Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
+        }
+        $failure = $stream | Where-Object { $_ -is [System.Management.Automation.ErrorRecord] } | Select-Object -First 1
+        $run = Get-ChildItem -LiteralPath $records -Filter '*.args' | Select-Object -First 1
+        $arguments = @([System.IO.File]::ReadAllText($run.FullName).TrimEnd([char]0).Split([char]0))
+    }
+
+    It 'reaches the tool whole' {
+        $arguments | Should -Be @('/ChangeUserPassword', $new, '/pwstdin')
+    }
+
+    It 'appears in no verbose line, transcript, error record or exception property' {
+        $failure.Exception.ExitCode | Should -Be 12
+        $failure.Exception.Output | Should -Match 'user password is successfully set to \*{8}'
+        $texts = @(
+            ($stream | Out-String)
+            [System.IO.File]::ReadAllText($transcript)
+            ($failure | Out-String)
+            ($failure | Format-List * -Force | Out-String)
+            $failure.TargetObject
+        ) + @($failure.Exception.PSObject.Properties | ForEach-Object { [string]$_.Value })
+        $stream | Where-Object { $_ -is [System.Management.Automation.VerboseRecord] } | Should -Not -BeNullOrEmpty
+        [System.IO.File]::ReadAllText($transcript) | Should -Match '/ChangeUserPassword \*{8} /pwstdin'
+        foreach ($text in $texts) {
+            $text | Should -Not -Match 'cr et'
+        }
     }
 }

@@ -100,15 +100,71 @@ function ConvertFrom-VelorinSecureString {
     }
 }
 
+# A firmware setup screen reads the scancodes of a US keyboard, so a password holding any other
+# character could be set through the provider but never typed at the machine itself; and the
+# command line carries it in the ANSI code page (UTF-8 elsewhere) while standard input carries
+# bytes, so the same text would reach the firmware as two different passwords. Refused before
+# anything runs, without quoting it.
+function Assert-VelorinNewPassword {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [AllowEmptyString()] [string] $Password
+    )
+
+    if ($Password -cmatch '^[\x20-\x7E]*\z') {
+        return
+    }
+    $exception = New-Object System.ArgumentException (
+        'The new password may hold only printable ASCII characters (letters, digits, blanks and the punctuation of a US keyboard): the BIOS setup screen can take no others.')
+    $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
+                $exception, 'VelorinBiosPasswordNotAscii', 'InvalidArgument', $null)))
+}
+
+$script:SecretMask = '********'
+
+# Every form in which a secret can reach a text the module hands on: as given, as quoted on the
+# command line, and as the tool echoes its bytes (ANSI code page on Windows, UTF-8 elsewhere)
+# read back one byte per character.
+function Get-VelorinSecretForm {
+    param([string] $Secret)
+
+    $forms = New-Object System.Collections.Generic.List[string]
+    foreach ($encoding in @([System.Text.Encoding]::UTF8, [System.Text.Encoding]::Default)) {
+        $forms.Add($script:Latin1.GetString($encoding.GetBytes($Secret)))
+    }
+    $forms.Add((ConvertTo-VelorinCommandLineArgument $Secret))
+    $forms.Add($Secret)
+    # The longest first, so that no part of a longer form is left beside the mask.
+    return @($forms | Sort-Object Length -Descending -Unique)
+}
+
 # Every text that must not leave the module (a new password the tool echoes) becomes asterisks.
 function Hide-VelorinSecret {
     param([string] $Text, [string[]] $Secret)
     foreach ($value in $Secret) {
-        if ($value) {
-            $Text = $Text.Replace($value, '********')
+        if (-not $value) {
+            continue
+        }
+        foreach ($form in (Get-VelorinSecretForm $value)) {
+            $Text = $Text.Replace($form, $script:SecretMask)
         }
     }
     return $Text
+}
+
+# The command line as a verbose line shows it: a secret argument is masked before it is quoted.
+function Format-VelorinShownCommandLine {
+    param([string[]] $Arguments, [string[]] $Secret)
+
+    $shown = foreach ($argument in $Arguments) {
+        if ([System.Array]::IndexOf([string[]]$Secret, $argument) -ge 0) {
+            $script:SecretMask
+        }
+        else {
+            ConvertTo-VelorinCommandLineArgument (Hide-VelorinSecret -Text $argument -Secret $Secret)
+        }
+    }
+    return $shown -join ' '
 }
 
 function Get-VelorinFailureReason {
@@ -165,7 +221,8 @@ function Invoke-VelorinTool {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
         [string] $ToolPath,
-        [Parameter(Mandatory)] [string[]] $Arguments,
+        # An empty argument is a text of its own: an empty option or new password.
+        [Parameter(Mandatory)] [AllowEmptyString()] [string[]] $Arguments,
         [Parameter(Mandatory)] [string] $WorkingDirectory,
         [string] $MachineFile,
         [byte[]] $StandardInput,
@@ -175,7 +232,7 @@ function Invoke-VelorinTool {
 
     $tool = Resolve-VelorinToolPath -ToolPath $ToolPath -Cmdlet $Cmdlet
     $commandLine = ($Arguments | ForEach-Object { ConvertTo-VelorinCommandLineArgument $_ }) -join ' '
-    Write-Verbose ('{0} {1}' -f $tool, (Hide-VelorinSecret -Text $commandLine -Secret $Secret))
+    Write-Verbose ('{0} {1}' -f $tool, (Format-VelorinShownCommandLine -Arguments $Arguments -Secret $Secret))
 
     $start = New-Object System.Diagnostics.ProcessStartInfo
     $start.FileName = $tool

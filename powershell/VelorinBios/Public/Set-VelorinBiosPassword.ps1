@@ -11,8 +11,10 @@ function Set-VelorinBiosPassword {
     nobody else is logged on, and never from a logged task sequence. The module hides the
     new password from its own output, errors and verbose lines.
 
-    A new password has at most 20 characters; an empty one removes the password. The change
-    is saved and takes effect after a reboot.
+    A new password has at most 20 characters, each a printable ASCII character (a letter,
+    digit, blank or punctuation mark of a US keyboard: the BIOS setup screen takes no others);
+    any other character is refused before the tool runs. An empty one removes the password.
+    The change is saved and takes effect after a reboot.
 
     .PARAMETER Supervisor
     Changes the supervisor password.
@@ -68,12 +70,13 @@ function Set-VelorinBiosPassword {
         $command = '/ChangeUserPassword'
         $which = 'user'
     }
+    $new = ConvertFrom-VelorinSecureString -SecureString $NewPassword
+    Assert-VelorinNewPassword -Cmdlet $PSCmdlet -Password $new
     if (-not $PSCmdlet.ShouldProcess('BIOS', "Set a new $which password")) {
         return
     }
     $folder = New-VelorinWorkFolder
     try {
-        $new = ConvertFrom-VelorinSecureString -SecureString $NewPassword
         [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
                 -WorkingDirectory $folder -Arguments @($command, $new, '/pwstdin') -Secret @($new) `
                 -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password))
