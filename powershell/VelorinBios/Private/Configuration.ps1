@@ -126,8 +126,84 @@ function Write-VelorinTextFile {
     }
 }
 
+# The tool's own bound on an input file.
+$script:InputFileLimit = 16MB
+
+# The tool's own answers to an input file it cannot use, given before the file is copied: a
+# pipe would hang the copy and a device would fill the temporary folder.
+$script:InputFileRefusals = @{
+    4 = "input file not exist or input file is empty`n*******COMMAND FAIL******`nReturn Code : 4 Error Message : Input file not found`n"
+    6 = "input file is too large`n*******COMMAND FAIL******`nReturn Code : 6 Error Message : Invalid input file format`n"
+}
+
+function Stop-VelorinInputFile {
+    param([System.Management.Automation.PSCmdlet] $Cmdlet, [int] $ExitCode, [string] $Path)
+    $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $ExitCode -Output $script:InputFileRefusals[$ExitCode] -Target $Path))
+}
+
+# True unless the path (a link followed) is known to be something other than a regular file.
+# Windows' FileStream refuses devices and pipes itself; elsewhere opening a FIFO blocks until a
+# writer comes, so its type is read first, through the runtime's own stat.
+function Test-VelorinRegularFile {
+    param([string] $Path)
+
+    if ([System.Environment]::OSVersion.Platform -eq 'Win32NT') {
+        return -not [System.IO.Directory]::Exists($Path)
+    }
+    $flags = [System.Reflection.BindingFlags]'NonPublic, Public, Static, Instance'
+    $interop = [System.Object].Assembly.GetType('Interop+Sys')
+    $status = $null
+    $stat = $null
+    if ($interop) {
+        $status = $interop.GetNestedType('FileStatus', $flags)
+    }
+    if ($status) {
+        $stat = $interop.GetMethod('Stat', $flags, $null, [type[]]@([string], $status.MakeByRefType()), $null)
+    }
+    if (-not $stat) {
+        return -not [System.IO.Directory]::Exists($Path)
+    }
+    $arguments = [object[]]@($Path, $null)
+    if ($stat.Invoke($null, $arguments) -ne 0) {
+        return $false
+    }
+    $fileType = $status.GetField('Mode', $flags).GetValue($arguments[1]) -band 0xF000
+    return $fileType -eq 0x8000
+}
+
+# Copies at most the tool's bound and one byte more, so that a file that grows while it is
+# read cannot fill the temporary folder either; false when the source holds more.
+function Copy-VelorinBoundedFile {
+    param([string] $Source, [string] $Target)
+
+    $reader = New-Object System.IO.FileStream ($Source, 'Open', 'Read', 'ReadWrite')
+    try {
+        $writer = New-Object System.IO.FileStream ($Target, 'CreateNew', 'Write', 'None')
+        try {
+            $buffer = New-Object byte[] 1MB
+            $total = 0
+            while ($total -le $script:InputFileLimit) {
+                $read = $reader.Read($buffer, 0, $buffer.Length)
+                if ($read -le 0) {
+                    return $true
+                }
+                $writer.Write($buffer, 0, $read)
+                $total += $read
+            }
+            return $false
+        }
+        finally {
+            $writer.Dispose()
+        }
+    }
+    finally {
+        $reader.Dispose()
+    }
+}
+
 # A configuration file given by the caller, copied into the tool's working folder under a
-# name the tool accepts.
+# name the tool accepts: only a regular file of at most the tool's bound, the tool's own error
+# otherwise.
 function Copy-VelorinInputFile {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
@@ -136,11 +212,23 @@ function Copy-VelorinInputFile {
     )
 
     $source = Resolve-VelorinFilePath -Path $Path -Cmdlet $Cmdlet
-    if (-not (Test-Path -LiteralPath $source -PathType Leaf)) {
+    if (-not (Test-Path -LiteralPath $source)) {
         $exception = New-Object System.IO.FileNotFoundException ("Configuration file '$Path' was not found.")
         $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
                     $exception, 'VelorinBiosConfigurationNotFound', 'ObjectNotFound', $Path)))
     }
-    [System.IO.File]::Copy($source, (Join-Path $Folder $script:ConfigurationFileName))
+    if (-not (Test-VelorinRegularFile -Path $source)) {
+        Stop-VelorinInputFile -Cmdlet $Cmdlet -ExitCode 4 -Path $Path
+    }
+    try {
+        $complete = Copy-VelorinBoundedFile -Source $source -Target (Join-Path $Folder $script:ConfigurationFileName)
+    }
+    catch [System.UnauthorizedAccessException], [System.NotSupportedException], [System.ArgumentException], [System.IO.IOException] {
+        # Unreadable, or a device that Windows' FileStream refuses.
+        Stop-VelorinInputFile -Cmdlet $Cmdlet -ExitCode 4 -Path $Path
+    }
+    if (-not $complete) {
+        Stop-VelorinInputFile -Cmdlet $Cmdlet -ExitCode 6 -Path $Path
+    }
     return $script:ConfigurationFileName
 }

@@ -5,6 +5,19 @@
 # maps every byte to the character of the same value and back.
 $script:Latin1 = [System.Text.Encoding]::GetEncoding(28591)
 $script:ToolTimeoutMilliseconds = 600000
+# How often a wait for the tool looks up, so that a stopped pipeline (Ctrl+C, an engine's
+# time-out, PowerShell.Stop) is noticed at once rather than after the tool's time-out.
+$script:ToolPollMilliseconds = 100
+
+# The line each command prints when it succeeded. Exit 0 alone proves nothing: any program at
+# -ToolPath that exits 0 would otherwise pass for a compliant machine.
+$script:ToolSuccessPatterns = @{
+    '/get'                      = '(?m)^get config command success\r?$'
+    '/set'                      = '(?m)^Please Reboot computer to apply changes\r?$'
+    '/check'                    = '(?m)^check command success, '
+    '/ChangeSupervisorPassword' = '(?m)^supervisor password is successfully set to '
+    '/ChangeUserPassword'       = '(?m)^user password is successfully set to '
+}
 $script:ToolNames = @('VelorinBiosConfigTool.exe', 'VelorinBiosConfigTool')
 
 function Resolve-VelorinToolPath {
@@ -192,9 +205,12 @@ function Get-VelorinToolErrorMessage {
 }
 
 function New-VelorinToolError {
-    param([int] $ExitCode, [string] $Output, [string] $Target)
+    param([int] $ExitCode, [string] $Output, [string] $Target, [string] $Message)
 
-    $message = Get-VelorinToolErrorMessage -ExitCode $ExitCode -Output $Output
+    $message = $Message
+    if (-not $message) {
+        $message = Get-VelorinToolErrorMessage -ExitCode $ExitCode -Output $Output
+    }
     $reason = Get-VelorinFailureReason -ExitCode $ExitCode -Output $Output
     $exception = New-Object VelorinBiosToolException ($message, $ExitCode, $Output, $reason)
     $category = 'InvalidOperation'
@@ -262,18 +278,19 @@ function Invoke-VelorinTool {
         $outputTask = $process.StandardOutput.ReadToEndAsync()
         $errorTask = $process.StandardError.ReadToEndAsync()
         Write-VelorinToolInput -Process $process -Bytes $StandardInput
-        if (-not $process.WaitForExit($script:ToolTimeoutMilliseconds)) {
-            $process.Kill()
+        if (-not (Wait-VelorinToolExit -Process $process)) {
             $timeout = New-Object System.TimeoutException 'VelorinBiosConfigTool did not finish within 10 minutes.'
             $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
                         $timeout, 'VelorinBiosToolTimeout', 'OperationTimeout', $tool)))
         }
-        $process.WaitForExit()
         $output = Hide-VelorinSecret -Text $outputTask.Result -Secret $Secret
         $errorOutput = $errorTask.Result
         $exitCode = $process.ExitCode
     }
     finally {
+        # Also the road of a stopped pipeline: the tool must not outlive the command, nor keep
+        # its working folder open.
+        Stop-VelorinToolProcess -Process $process
         $process.Dispose()
     }
     if ($errorOutput) {
@@ -282,7 +299,48 @@ function Invoke-VelorinTool {
     if ($AcceptedExitCode -notcontains $exitCode) {
         $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Arguments[0]))
     }
+    $success = $script:ToolSuccessPatterns[$Arguments[0]]
+    if ($success -and $output -notmatch $success) {
+        $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Arguments[0] `
+                    -Message "VelorinBiosConfigTool ended with exit code $exitCode without reporting success; is '$tool' the tool?"))
+    }
     return New-Object PSObject -Property @{ ExitCode = $exitCode; Output = $output }
+}
+
+# Waits in short steps, so that a stop of the calling pipeline ends the wait; false when the
+# tool did not end in time.
+function Wait-VelorinToolExit {
+    param([System.Diagnostics.Process] $Process)
+
+    $clock = [System.Diagnostics.Stopwatch]::StartNew()
+    while (-not $Process.WaitForExit($script:ToolPollMilliseconds)) {
+        if ($clock.ElapsedMilliseconds -ge $script:ToolTimeoutMilliseconds) {
+            return $false
+        }
+    }
+    # Lets the asynchronous reads of the output reach its end.
+    $Process.WaitForExit()
+    return $true
+}
+
+function Stop-VelorinToolProcess {
+    param([System.Diagnostics.Process] $Process)
+
+    if ($Process.HasExited) {
+        return
+    }
+    try {
+        if ($PSVersionTable.PSVersion.Major -ge 6) {
+            $Process.Kill($true)
+        }
+        else {
+            $Process.Kill()
+        }
+    }
+    catch [System.InvalidOperationException] {
+        # It ended in the meantime.
+    }
+    [void]$Process.WaitForExit(5000)
 }
 
 function Write-VelorinToolInput {
