@@ -41,6 +41,26 @@ Describe 'Get-VelorinBiosSetting' {
         $problems[0].Exception.Message | Should -Match 'No Such Item'
     }
 
+    It 'finds a name that holds wildcard or escape characters as typed: <_>' -ForEach 'Slot [1]', 'slot [1]', 'Cost $5', 'Back`tick', 'Open [' {
+        $odd = New-TestMachine -Name 'odd-names.txt' -Text (@(
+                'manufacturer "VELORIN"'
+                'item 0x0100 "Slot [1]" current 1', '  option "On"'
+                'item 0x0101 "Cost $5" current 1', '  option "On"'
+                'item 0x0102 "Back`tick" current 1', '  option "On"'
+                'item 0x0103 "Open [" current 1', '  option "On"'
+                'item 0x0104 "Slot 2" current 1', '  option "On"') -join "`n")
+        $found = @(Get-VelorinBiosSetting -Name $_ -MachineFile $odd)
+        $found.Count | Should -Be 1
+        $found[0].Name | Should -Be $_
+        $path = Join-Path $TestDrive 'odd-export.txt'
+        Export-VelorinBiosConfiguration -Path $path -Name $_ -MachineFile $odd
+        [System.IO.File]::ReadAllText($path) | Should -BeLike "+++$([System.Management.Automation.WildcardPattern]::Escape($_))*"
+    }
+
+    It 'takes a wildcard pattern that matches as a pattern, not as a name' {
+        (Get-VelorinBiosSetting -Name 'Wake On [LM]AN' -MachineFile $machine).Name | Should -Be 'Wake On LAN'
+    }
+
     It 'hands the machine file to the tool''s process only' {
         Get-VelorinBiosSetting -MachineFile $machine | Out-Null
         $env:VELORIN_MACHINE | Should -BeNullOrEmpty

@@ -43,9 +43,39 @@ function ConvertTo-VelorinConfigurationText {
     return $text.ToString()
 }
 
-# The blocks whose names match any of the patterns (wildcards, any letter case), as one array
-# (not unrolled into the pipeline). A pattern without wildcards that matches nothing is
-# reported, as Get-Item reports a missing path.
+# The positions of the blocks that one -Name selects: those whose names match it as a
+# wildcard pattern (any letter case), else the one it names literally, so that names holding
+# "[", "]" or a backtick ("Slot [1]") are found as typed. A pattern that is no valid wildcard
+# pattern is a literal name.
+function Find-VelorinBlockIndex {
+    param([object[]] $Block, [string] $Pattern)
+
+    $found = New-Object System.Collections.Generic.List[int]
+    try {
+        $wildcard = New-Object System.Management.Automation.WildcardPattern ($Pattern, 'IgnoreCase')
+        for ($index = 0; $index -lt $Block.Count; $index++) {
+            if ($wildcard.IsMatch($Block[$index].Name)) {
+                $found.Add($index)
+            }
+        }
+    }
+    catch [System.Management.Automation.WildcardPatternException] {
+        Write-Verbose "'$Pattern' is no wildcard pattern; it is taken as a name."
+    }
+    if ($found.Count -gt 0) {
+        return , $found
+    }
+    for ($index = 0; $index -lt $Block.Count; $index++) {
+        if ([string]::Equals($Block[$index].Name, $Pattern, [System.StringComparison]::OrdinalIgnoreCase)) {
+            $found.Add($index)
+        }
+    }
+    return , $found
+}
+
+# The blocks that any of the names select (see Find-VelorinBlockIndex), in the file's order,
+# as one array (not unrolled into the pipeline). A name without wildcards that selects nothing
+# is reported, as Get-Item reports a missing path.
 function Select-VelorinBlock {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
@@ -56,28 +86,23 @@ function Select-VelorinBlock {
     if (-not $Name) {
         return , $Block
     }
-    $patterns = foreach ($pattern in $Name) {
-        New-Object System.Management.Automation.WildcardPattern ($pattern, 'IgnoreCase')
-    }
-    $selected = New-Object System.Collections.Generic.List[object]
-    foreach ($item in $Block) {
-        foreach ($wildcard in $patterns) {
-            if ($wildcard.IsMatch($item.Name)) {
-                $selected.Add($item)
-                break
-            }
-        }
-    }
+    $chosen = New-Object bool[] $Block.Count
     foreach ($pattern in $Name) {
-        if ([System.Management.Automation.WildcardPattern]::ContainsWildcardCharacters($pattern)) {
-            continue
+        $found = Find-VelorinBlockIndex -Block $Block -Pattern $pattern
+        foreach ($index in $found) {
+            $chosen[$index] = $true
         }
-        $literal = New-Object System.Management.Automation.WildcardPattern ($pattern, 'IgnoreCase')
-        if (-not @($selected | Where-Object { $literal.IsMatch($_.Name) }).Count) {
+        if ($found.Count -eq 0 -and -not [System.Management.Automation.WildcardPattern]::ContainsWildcardCharacters($pattern)) {
             $exception = New-Object System.Management.Automation.ItemNotFoundException (
                 "The machine has no BIOS setting named '$pattern'.")
             $Cmdlet.WriteError((New-Object System.Management.Automation.ErrorRecord (
                         $exception, 'VelorinBiosSettingNotFound', 'ObjectNotFound', $pattern)))
+        }
+    }
+    $selected = New-Object System.Collections.Generic.List[object]
+    for ($index = 0; $index -lt $Block.Count; $index++) {
+        if ($chosen[$index]) {
+            $selected.Add($Block[$index])
         }
     }
     return , $selected.ToArray()

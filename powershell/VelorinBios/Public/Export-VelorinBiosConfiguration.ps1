@@ -14,7 +14,9 @@ function Export-VelorinBiosConfiguration {
     The file to write. An existing file is replaced.
 
     .PARAMETER Name
-    Names of the settings to write (wildcards, any letter case); all settings without it.
+    Names of the settings to write (wildcards, any letter case); all settings without it. A
+    name that matches no setting as a wildcard pattern is taken literally ('Slot [1]'), as
+    Get-VelorinBiosSetting takes it.
 
     .PARAMETER ToolPath
     The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment

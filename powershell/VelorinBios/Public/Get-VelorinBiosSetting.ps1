@@ -11,7 +11,10 @@ function Get-VelorinBiosSetting {
 
     .PARAMETER Name
     Names of the settings to return. Wildcards are allowed and letter case does not matter.
-    A name without wildcards that matches no setting is reported as an error.
+    A name that matches no setting as a wildcard pattern is taken literally, so 'Slot [1]'
+    or a name with a backtick finds that setting (where a setting "Slot 1" exists as well,
+    the pattern finds it instead; escape the brackets then: 'Slot `[1`]'). A name without
+    wildcards that matches no setting is reported as an error.
 
     .PARAMETER ToolPath
     The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
