@@ -44,6 +44,27 @@ function ConvertTo-VelorinFailureOutcome([System.Management.Automation.ErrorReco
     return New-VelorinFleetOutcome 'Failed' ('{0} failed: {1}' -f $What, $exception.Message)
 }
 
+# The entries of a baseline that cannot be met on this machine, named for a summary: an item
+# whose wanted option the machine does not offer or does not let be selected, or a line where
+# an item line belongs.
+function Format-VelorinUnmatched([object[]] $Unmatched) {
+    $named = foreach ($entry in $Unmatched) {
+        if ($entry.Problem -eq 'NotAnItemLine') {
+            'line {0} is no item line: "{1}"' -f $entry.Line, $entry.Name
+        }
+        else {
+            '{0}: the wanted option is not offered or is read only' -f $entry.Name
+        }
+    }
+    return '{0} baseline entries cannot be met: {1}' -f @($Unmatched).Count, ($named -join '; ')
+}
+
+# A baseline of which no entry applies to this machine proves nothing: a failure, never a pass.
+function New-VelorinNothingApplies([string] $What, [string[]] $NotOnModel) {
+    return New-VelorinFleetOutcome 'Failed' ('{0} failed: no entry of the baseline applies to this machine ({1} not on this model)' -f
+        $What, @($NotOnModel).Count)
+}
+
 # Runs Script with the path of the baseline: BaselinePath, or the pasted text written into a
 # temporary file as the tool reads it (ISO-8859-1, CR LF, no byte-order mark).
 function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [scriptblock] $Script) {
@@ -132,14 +153,24 @@ function Get-VelorinBaselineState {
     catch {
         return ConvertTo-VelorinFailureOutcome $_ 'Check'
     }
+    $checked = $compliance.Matching + $compliance.Differences.Count
+    if ($compliance.Unmatched.Count -eq 0 -and $checked -eq 0) {
+        return New-VelorinNothingApplies 'Check' $compliance.NotOnModel
+    }
     if ($compliance.Compliant) {
         return New-VelorinFleetOutcome 'Compliant' ('Compliant: {0} settings match the baseline' -f $compliance.Matching)
     }
-    $differences = foreach ($difference in $compliance.Differences) {
-        '{0}: {1} -> {2}' -f $difference.Name, $difference.Current, $difference.Wanted
+    $parts = @()
+    if ($compliance.Unmatched.Count -gt 0) {
+        $parts += Format-VelorinUnmatched $compliance.Unmatched
     }
-    return New-VelorinFleetOutcome 'NonCompliant' ('NonCompliant: {0} of {1} settings differ: {2}' -f
-        $compliance.Differences.Count, ($compliance.Matching + $compliance.Differences.Count), ($differences -join '; '))
+    if ($compliance.Differences.Count -gt 0) {
+        $differences = foreach ($difference in $compliance.Differences) {
+            '{0}: {1} -> {2}' -f $difference.Name, $difference.Current, $difference.Wanted
+        }
+        $parts += '{0} of {1} settings differ: {2}' -f $compliance.Differences.Count, $checked, ($differences -join '; ')
+    }
+    return New-VelorinFleetOutcome 'NonCompliant' ('NonCompliant: ' + ($parts -join '; '))
 }
 
 function Invoke-VelorinBaselineRemediation {
@@ -184,15 +215,22 @@ function Invoke-VelorinBaselineRemediation {
     catch {
         return ConvertTo-VelorinFailureOutcome $_ 'Remediation'
     }
+    if ($result.Unmatched.Count -eq 0 -and $result.Changed.Count + $result.Unchanged + $result.Skipped.Count -eq 0) {
+        return New-VelorinNothingApplies 'Remediation' $result.NotOnModel
+    }
     $changes = foreach ($change in $result.Changed) {
         '{0} -> {1}' -f $change.Name, $change.Value
     }
-    $summary = 'Remediated: {0} changed, {1} unchanged, {2} read only, {3} not on this model' -f
-    $result.Changed.Count, $result.Unchanged, $result.Skipped.Count, $result.Failed
+    $summary = '{0} changed, {1} unchanged, {2} read only, {3} not on this model' -f
+    $result.Changed.Count, $result.Unchanged, $result.Skipped.Count, $result.NotOnModel.Count
     if ($result.RebootRequired) {
         $summary += '; reboot to apply: ' + ($changes -join '; ')
     }
-    return New-VelorinFleetOutcome 'Remediated' $summary $result.RebootRequired
+    # The rest of the baseline is set and saved all the same; the failure names what is not.
+    if ($result.Unmatched.Count -gt 0) {
+        return New-VelorinFleetOutcome 'Failed' ('Remediation failed: {0}; {1}' -f (Format-VelorinUnmatched $result.Unmatched), $summary) $result.RebootRequired
+    }
+    return New-VelorinFleetOutcome 'Remediated' ('Remediated: ' + $summary) $result.RebootRequired
 }
 
 Export-ModuleMember -Function 'Get-VelorinBaselineState', 'Invoke-VelorinBaselineRemediation'

@@ -76,3 +76,81 @@ Describe 'Test-VelorinBiosConfiguration' {
         $failure.Exception.ExitCode | Should -BeIn @(6, 9)
     }
 }
+
+Describe 'Entries that the tool leaves out' {
+    It 'are named and keep the machine from being compliant: <Case>' -ForEach @(
+        @{ Case = 'an option in the wrong letter case'; Line = @('+++Wake On LAN', '*enabled', ''); Name = 'Wake On LAN'; Problem = 'OptionNotSelectable' }
+        @{ Case = 'an option with a trailing blank'; Line = @('+++Boot Mode', '*UEFI ', ''); Name = 'Boot Mode'; Problem = 'OptionNotSelectable' }
+        @{ Case = 'a read-only option'; Line = @('+++Boot Mode', '*Legacy', ''); Name = 'Boot Mode'; Problem = 'OptionNotSelectable' }
+        @{ Case = 'an indented item line'; Line = @('    +++Wake On LAN', '*Disabled', ''); Name = '    +++Wake On LAN'; Problem = 'NotAnItemLine' }
+    ) {
+        $path = New-TestConfiguration -Line (@('+++Langue', '*English', '') + $Line)
+        $compliance = Test-VelorinBiosConfiguration -Path $path -Force -MachineFile $machine
+        $compliance.Compliant | Should -BeFalse
+        $compliance.Matching | Should -Be 1
+        $compliance.Unmatched.Count | Should -Be 1
+        $compliance.Unmatched[0].PSObject.TypeNames[0] | Should -Be 'Velorin.BiosUnmatchedEntry'
+        $compliance.Unmatched[0].Name | Should -BeExactly $Name
+        $compliance.Unmatched[0].Problem | Should -Be $Problem
+        $compliance.NotOnModel.Count | Should -Be 0
+        Test-VelorinBiosConfiguration -Path $path -Force -Quiet -MachineFile $machine | Should -BeExactly $false
+    }
+
+    It 'count an item the machine lacks as not on this model, and an item without options as nothing wanted' {
+        $path = New-TestConfiguration -Line @('+++Langue', '*English', '', '+++Turbo', '*On', '', '+++Asset Tag', '', '+++Asset Tag', '')
+        $compliance = Test-VelorinBiosConfiguration -Path $path -Force -MachineFile $machine
+        $compliance.Compliant | Should -BeTrue
+        $compliance.NotOnModel | Should -Be @('Turbo')
+        $compliance.Unmatched.Count | Should -Be 0
+    }
+
+    It 'leave a check that compares nothing not compliant: <Case>' -ForEach @(
+        @{ Case = 'an empty baseline'; Line = @(''); Force = $false }
+        @{ Case = 'every entry not on this model'; Line = @('+++Turbo', '*On', ''); Force = $true }
+    ) {
+        $path = New-TestConfiguration -Line $Line
+        $compliance = Test-VelorinBiosConfiguration -Path $path -Force:$Force -MachineFile $machine
+        $compliance.ExitCode | Should -Be 0
+        $compliance.Matching | Should -Be 0
+        $compliance.Compliant | Should -BeFalse
+    }
+}
+
+Describe 'Texts holding the report''s separators' {
+    BeforeAll {
+        $separated = New-TestMachine -Name 'separators.txt' -Text ($SmallMachine + @'
+
+item 0x0104 "Boot : Order" current 1
+  option "A -> B"
+  option "C : D"
+item 0x0105 "Boot" current 1
+  option "Order : A"
+'@)
+    }
+
+    It 'come out whole from a file: <Wanted>' -ForEach @(
+        @{ Wanted = 'C : D'; Current = 'A -> B' }
+    ) {
+        $path = New-TestConfiguration -Line @('+++Boot : Order', 'A -> B', "*$Wanted", '', '+++Boot', '*Order : A', '')
+        $compliance = Test-VelorinBiosConfiguration -Path $path -MachineFile $separated
+        $compliance.Differences.Count | Should -Be 1
+        $compliance.Differences[0] | ForEach-Object { '{0}|{1}|{2}' -f $_.Name, $_.Current, $_.Wanted } |
+            Should -BeExactly "Boot : Order|$Current|$Wanted"
+    }
+
+    It 'come out whole from -Name and -Value typed in another letter case' {
+        $compliance = Test-VelorinBiosConfiguration -Name 'boot : order' -Value 'c : d' -MachineFile $separated
+        $compliance.Differences[0] | ForEach-Object { '{0}|{1}|{2}' -f $_.Name, $_.Current, $_.Wanted } |
+            Should -BeExactly 'Boot : Order|A -> B|C : D'
+    }
+
+    It 'come out whole from the set report' {
+        $secret = ConvertTo-TestSecureString $Password
+        $path = New-TestConfiguration -Line @('+++Boot : Order', '*C : D', '')
+        (Set-VelorinBiosConfiguration -Path $path -Password $secret -MachineFile $separated).Changed |
+            ForEach-Object { "$($_.Name)|$($_.Value)" } | Should -BeExactly 'Boot : Order|C : D'
+        $path = New-TestConfiguration -Line @('+++Boot : Order', '*A -> B', '')
+        (Set-VelorinBiosConfiguration -Path $path -Password $secret -MachineFile $separated).Changed |
+            ForEach-Object { "$($_.Name)|$($_.Value)" } | Should -BeExactly 'Boot : Order|A -> B'
+    }
+}

@@ -193,3 +193,69 @@ Describe 'Remediation' {
         [System.IO.File]::ReadAllText(($run.FullName -replace '\.args$', '.stdin')) | Should -BeExactly "$Password`n"
     }
 }
+
+Describe 'A baseline that cannot be met or checks nothing' {
+    BeforeAll {
+        $typos = @{
+            'an option in the wrong letter case' = @('+++Wake On LAN', '*enabled', '')
+            'an option with a trailing blank'    = @('+++Boot Mode', '*UEFI ', '')
+            'an indented item line'              = @('    +++Wake On LAN', 'Enabled', '*LAN Only', '')
+            'a read-only option'                 = @('+++Boot Mode', '*Legacy', '')
+        }
+        $named = @{
+            'an option in the wrong letter case' = 'Wake On LAN: the wanted option is not offered or is read only'
+            'an option with a trailing blank'    = 'Boot Mode: the wanted option is not offered or is read only'
+            'an indented item line'              = 'line 4 is no item line: "    +++Wake On LAN"'
+            'a read-only option'                 = 'Boot Mode: the wanted option is not offered or is read only'
+        }
+    }
+
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'makes detection NonCompliant and names the entry: <_>' -ForEach 'an option in the wrong letter case', 'an option with a trailing blank', 'an indented item line', 'a read-only option' {
+        $path = New-TestConfiguration -Name 'typo.txt' -Line (@('+++Langue', '*English', '') + $typos[$_])
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly ('NonCompliant: 1 baseline entries cannot be met: ' + $named[$_])
+        $run = Invoke-FleetScript 'configmgr/Discover-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.Output | Should -BeExactly 'NonCompliant'
+        $run.ExitCode | Should -Be 0
+    }
+
+    It 'names the entries that cannot be met before the settings that differ' {
+        $path = New-TestConfiguration -Name 'typo-and-difference.txt' -Line @('+++Wake On LAN', '*Enabled', '', '+++Boot Mode', '*uefi', '')
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.Output | Should -BeExactly ('NonCompliant: 1 baseline entries cannot be met: Boot Mode: the wanted option is not offered or is read only; ' +
+            '1 of 1 settings differ: Wake On LAN: Disabled -> Enabled')
+    }
+
+    It 'makes the <_> remediation fail, naming the entry, and sets the rest' -ForEach 'intune', 'configmgr' {
+        $path = New-TestConfiguration -Name 'typo.txt' -Line @('+++Wake On LAN', '*Enabled', '', '+++Boot Mode', '*UEFI ', '')
+        $run = Invoke-FleetProcess "$_/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $path; PasswordFile = $passwordFile }
+        $run.ExitCode | Should -Be 1
+        ($run.Output + $run.Error) | Should -Match ([regex]::Escape('Remediation failed: 1 baseline entries cannot be met: Boot Mode: the wanted option is not offered or is read only; 1 changed, 0 unchanged, 0 read only, 0 not on this model; reboot to apply: Wake On LAN -> Enabled'))
+        (Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $machine).CurrentValue | Should -Be 'Enabled'
+    }
+
+    It 'fails every script when no entry applies: <Case>' -ForEach @(
+        @{ Case = 'an empty baseline'; Line = @(''); NotOnModel = 0 }
+        @{ Case = 'every entry not on this model'; Line = @('+++Turbo', '*On', '', '+++Wake On LAN (old name)', '*On', ''); NotOnModel = 2 }
+    ) {
+        $path = New-TestConfiguration -Name 'nothing.txt' -Line $Line
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly "Check failed: no entry of the baseline applies to this machine ($NotOnModel not on this model)"
+        $run = Invoke-FleetProcess 'configmgr/Discover-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.Output | Should -BeExactly 'NonCompliant'
+        $run.ExitCode | Should -Be 1
+        $run.Error | Should -Match 'no entry of the baseline applies'
+        foreach ($engine in 'intune', 'configmgr') {
+            $run = Invoke-FleetProcess "$engine/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $path; PasswordFile = $passwordFile }
+            $run.ExitCode | Should -Be 1
+            ($run.Output + $run.Error) | Should -Match ([regex]::Escape("Remediation failed: no entry of the baseline applies to this machine ($NotOnModel not on this model)"))
+        }
+    }
+}
+

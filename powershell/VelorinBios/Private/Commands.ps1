@@ -2,7 +2,8 @@
 # folder first: the tool reads only from its working folder.
 
 # Runs Command on a file (with /f under -Force) or on one item and option, with the tool
-# arguments After behind them, and returns the run.
+# arguments After behind them, and returns the run with what its report is read by (Index): the
+# file's text as the tool read it, or the typed texts.
 function Invoke-VelorinOnTarget {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
@@ -21,16 +22,22 @@ function Invoke-VelorinOnTarget {
     $folder = New-VelorinWorkFolder
     try {
         if ($Path) {
-            $arguments = @($Command, (Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder))
+            $file = Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder
+            $arguments = @($Command, $file)
             if ($Force) {
                 $arguments += '/f'
             }
+            $baseline = $script:Latin1.GetString([System.IO.File]::ReadAllBytes((Join-Path $folder $file)))
+            $index = New-VelorinBaselineIndex -Text $baseline
         }
         else {
             $arguments = @($Command, '/i', $Name, $Value)
+            $index = New-VelorinBaselineIndex -Typed -Name $Name -Value $Value
         }
-        return Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
+        $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
             -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode
+        $run | Add-Member -NotePropertyName Index -NotePropertyValue $index
+        return $run
     }
     finally {
         Remove-VelorinWorkFolder -Folder $folder
@@ -49,7 +56,7 @@ function Invoke-VelorinCheck {
     )
 
     $run = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @PSBoundParameters
-    return ConvertFrom-VelorinCheckReport -ExitCode $run.ExitCode -Output $run.Output
+    return ConvertFrom-VelorinCheckReport -ExitCode $run.ExitCode -Output $run.Output -Index $run.Index
 }
 
 # -WhatIf: what /set would change, from /check, one "What if" line per differing setting.
@@ -87,5 +94,5 @@ function Invoke-VelorinSet {
         return
     }
     $run = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password) @target
-    return ConvertFrom-VelorinSetReport -Output $run.Output
+    return ConvertFrom-VelorinSetReport -Output $run.Output -Index $run.Index
 }

@@ -39,12 +39,14 @@ function New-VelorinSettingChange {
 }
 
 # One pattern over the report finds the differing items: a loop over the lines of a report
-# of 10,000 items costs a second.
+# of 10,000 items costs a second. It splits at the first " : " and " -> "; a line that holds
+# more of them is split by the baseline (Split-VelorinDifference).
 $script:DifferencePattern = New-Object System.Text.RegularExpressions.Regex (
-    '^\t(.*?) : (.*?) -> ([^\r\n]*)\r?$', [System.Text.RegularExpressions.RegexOptions]'Multiline')
+    '^\t((.*?) : (.*?) -> ([^\r\n]*?))\r?$', [System.Text.RegularExpressions.RegexOptions]'Multiline')
 
+# Index: what the report is read by (New-VelorinBaselineIndex).
 function ConvertFrom-VelorinCheckReport {
-    param([int] $ExitCode, [string] $Output)
+    param([int] $ExitCode, [string] $Output, [hashtable] $Index)
 
     $differences = New-Object System.Collections.Generic.List[object]
     $start = $Output.IndexOf("`nDiffering Item")
@@ -54,26 +56,32 @@ function ConvertFrom-VelorinCheckReport {
             $end = $Output.Length
         }
         foreach ($match in $script:DifferencePattern.Matches($Output.Substring($start, $end - $start))) {
-            $differences.Add([pscustomobject]@{
-                    PSTypeName = 'Velorin.BiosDifference'
-                    Name       = $match.Groups[1].Value
-                    Current    = $match.Groups[2].Value
-                    Wanted     = $match.Groups[3].Value
-                })
+            $groups = $match.Groups
+            # Only a line that holds more than one of either separator can be split otherwise.
+            if ($groups[3].Value.Contains(' : ') -or $groups[4].Value.Contains(' : ') -or $groups[4].Value.Contains(' -> ')) {
+                $differences.Add((Split-VelorinDifference -Entry $groups[1].Value -Index $Index))
+                continue
+            }
+            $differences.Add((New-VelorinDifferenceObject $groups[2].Value $groups[3].Value $groups[4].Value))
         }
     }
+    $matching = Get-VelorinReportCount -Output $Output -Label 'Items matching'
+    $leftOut = Get-VelorinUnmatchedEntry -Output $Output -Baseline $Index.Text
     return [pscustomobject]@{
         PSTypeName  = 'Velorin.BiosCompliance'
-        Compliant   = ($ExitCode -eq 0)
+        # A check that compared nothing, or left out an entry that cannot be met, proves nothing.
+        Compliant   = ($ExitCode -eq 0 -and $matching -gt 0 -and $leftOut.Unmatched.Count -eq 0)
         Differences = $differences.ToArray()
-        Matching    = Get-VelorinReportCount -Output $Output -Label 'Items matching'
+        Matching    = $matching
         NotChecked  = Get-VelorinReportCount -Output $Output -Label 'Items not checked'
         ExitCode    = $ExitCode
+        Unmatched   = $leftOut.Unmatched
+        NotOnModel  = $leftOut.NotOnModel
     }
 }
 
 function ConvertFrom-VelorinSetReport {
-    param([string] $Output)
+    param([string] $Output, [hashtable] $Index)
 
     $changed = New-Object System.Collections.Generic.List[object]
     $skipped = New-Object System.Collections.Generic.List[object]
@@ -105,13 +113,13 @@ function ConvertFrom-VelorinSetReport {
                 $list = $skipped
             }
             foreach ($entry in (Get-VelorinReportList -Output $Output -Heading $heading)) {
-                $arrow = $entry.LastIndexOf(' -> ')
-                $list.Add((New-VelorinSettingChange $entry.Substring(0, $arrow) $entry.Substring($arrow + 4)))
+                $list.Add((Split-VelorinSettingChange -Entry $entry -Index $Index))
             }
         }
         $unchanged = Get-VelorinReportCount -Output $Output -Label 'Items not changed'
         $failed = Get-VelorinReportCount -Output $Output -Label 'Items failed to set'
     }
+    $leftOut = Get-VelorinUnmatchedEntry -Output $Output -Baseline $Index.Text
     return [pscustomobject]@{
         PSTypeName     = 'Velorin.BiosSetResult'
         Changed        = $changed.ToArray()
@@ -120,5 +128,7 @@ function ConvertFrom-VelorinSetReport {
         Failed         = $failed
         # The tool asks for a reboot after every save; it matters only when something changed.
         RebootRequired = ($changed.Count -gt 0 -and $Output.Contains('Please Reboot computer to apply changes'))
+        Unmatched      = $leftOut.Unmatched
+        NotOnModel     = $leftOut.NotOnModel
     }
 }
