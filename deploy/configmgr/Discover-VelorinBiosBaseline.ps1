@@ -6,8 +6,10 @@ ConfigMgr configuration item discovery script: prints Compliant or NonCompliant.
 Compares the BIOS settings with the baseline pasted below (no password needed, nothing is
 changed) and prints exactly "Compliant" or "NonCompliant", for a compliance rule "equals
 Compliant". A machine that is not a Velorin PC, or whose BIOS interface is older than
-revision 6, has nothing to enforce and is Compliant. When the check fails, the script
-prints NonCompliant, writes the reason to the error stream and exits with 1, so that the
+revision 6, has nothing to enforce and is Compliant. An entry of the baseline that cannot
+be met (its wanted option is not offered or is read only) makes it NonCompliant. When the
+check fails, also when no entry of the baseline applies to this machine, the script prints
+NonCompliant, writes the reason to the error stream and exits with 1, so that the
 configuration item reports an error rather than a mere difference.
 
 .PARAMETER BaselinePath
@@ -30,7 +32,8 @@ param(
 )
 
 # The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+# writes them, the wanted option marked "*". Entries that this model lacks are left out; an
+# entry whose wanted option this model lacks or cannot select is not met.
 $Baseline = @'
 +++Secure Boot
 *Enabled

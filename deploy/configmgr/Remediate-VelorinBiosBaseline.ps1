@@ -8,8 +8,9 @@ Discover-VelorinBiosBaseline.ps1), or of BaselinePath, and saves them; they take
 the next reboot. The supervisor password is read from PasswordFile and handed to the tool
 on its standard input, never on a command line. Exit 0: the baseline is set, or the machine
 is not one the tool applies to; RebootExitCode (for instance 3010) instead when something
-changed, so that a task sequence can restart the machine. Exit 1: it failed; the reason
-goes to the error stream.
+changed, so that a task sequence can restart the machine. Exit 1: it failed, also when an
+entry of the baseline cannot be met (the rest is set) or no entry applies; the reason goes
+to the error stream.
 
 .PARAMETER PasswordFile
 A file whose first line is the supervisor password. Keep it where only SYSTEM and the
@@ -40,7 +41,8 @@ param(
 )
 
 # The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+# writes them, the wanted option marked "*". Entries that this model lacks are left out; an
+# entry whose wanted option this model lacks or cannot select is not met.
 $Baseline = @'
 +++Secure Boot
 *Enabled

@@ -6,8 +6,9 @@ Intune Remediations detection script: does this Velorin PC match the BIOS baseli
 Compares the BIOS settings with the baseline pasted below (no password needed, nothing is
 changed) and prints one summary of at most 2,048 characters, all that Intune keeps.
 Exit 0: the settings match, or the machine is not a Velorin PC or its BIOS interface is
-older than revision 6 ("Not applicable: ..."). Exit 1: some settings differ (Intune then
-runs Remediate-VelorinBiosBaseline.ps1) or the check failed.
+older than revision 6 ("Not applicable: ..."). Exit 1: some settings differ or an entry of
+the baseline cannot be met, naming it (Intune then runs Remediate-VelorinBiosBaseline.ps1),
+or the check failed, also when no entry of the baseline applies to this machine.
 
 .PARAMETER BaselinePath
 A baseline file to use instead of the baseline pasted below.
@@ -29,7 +30,8 @@ param(
 )
 
 # The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+# writes them, the wanted option marked "*". Entries that this model lacks are left out; an
+# entry whose wanted option this model lacks or cannot select is not met.
 $Baseline = @'
 +++Secure Boot
 *Enabled

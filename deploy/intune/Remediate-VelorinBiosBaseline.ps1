@@ -7,7 +7,8 @@ Sets the settings of the baseline pasted below (paste the same one as in
 Detect-VelorinBiosBaseline.ps1) and saves them; they take effect at the next reboot. The
 supervisor password is read from PasswordFile and handed to the tool on its standard
 input, never on a command line. Prints one summary of at most 2,048 characters. Exit 0:
-the baseline is set, or the machine is not one the tool applies to. Exit 1: it failed.
+the baseline is set, or the machine is not one the tool applies to. Exit 1: it failed,
+also when an entry of the baseline cannot be met (the rest is set) or no entry applies.
 
 .PARAMETER PasswordFile
 A file whose first line is the supervisor password. Keep it where only SYSTEM and the
@@ -34,7 +35,8 @@ param(
 )
 
 # The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are left out.
+# writes them, the wanted option marked "*". Entries that this model lacks are left out; an
+# entry whose wanted option this model lacks or cannot select is not met.
 $Baseline = @'
 +++Secure Boot
 *Enabled

@@ -125,6 +125,9 @@ function Get-VelorinBaselineState {
     Runs Test-VelorinBiosConfiguration -Force on the baseline and returns a
     Velorin.FleetOutcome: State Compliant, NonCompliant, NotApplicable (not a Velorin PC, or
     an interface older than revision 6) or Failed, and a Summary of at most 2,048 characters.
+    Items this model lacks are left out; an entry that cannot be met (its item is here but
+    not its wanted option, or it is read only, or the line is no item line) makes the machine
+    NonCompliant and is named; a baseline of which no entry applies is Failed.
 
     .PARAMETER Baseline
     The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.
@@ -182,7 +185,8 @@ function Invoke-VelorinBaselineRemediation {
     Reads the supervisor password from the first line of PasswordFile and runs
     Set-VelorinBiosConfiguration -Force on the baseline. Returns a Velorin.FleetOutcome:
     State Remediated, NotApplicable or Failed, a Summary of at most 2,048 characters and
-    RebootRequired.
+    RebootRequired. An entry that cannot be met makes it Failed, naming the entry (the rest is
+    set and saved all the same); so does a baseline of which no entry applies.
 
     .PARAMETER Baseline
     The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.

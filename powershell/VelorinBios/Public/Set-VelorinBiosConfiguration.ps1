@@ -8,8 +8,11 @@ function Set-VelorinBiosConfiguration {
     written to the tool's standard input and never appears on a command line. Every setting
     of the file is set to its option marked "*" and the changes are saved; they take effect
     after a reboot. Returns a Velorin.BiosSetResult: the Changed and Skipped (read-only)
-    settings, each with Name and Value, the numbers of Unchanged and Failed settings, and
-    RebootRequired. When the firmware refuses to set a setting, the command ends with an error
+    settings, each with Name and Value, the numbers of Unchanged and Failed settings,
+    RebootRequired, and with -Force the entries left out: Unmatched (an item of this machine
+    whose wanted option it does not offer or does not let be selected, or a line where an item
+    line belongs; as Test-VelorinBiosConfiguration names them) and NotOnModel (items this
+    machine lacks). When the firmware refuses to set a setting, the command ends with an error
     of exit code 12 whose Output holds the tool's report; the other settings are saved all the
     same.
 
@@ -18,13 +21,14 @@ function Set-VelorinBiosConfiguration {
 
     .PARAMETER Path
     A configuration file, as Export-VelorinBiosConfiguration writes it, with the wanted
-    options marked "*".
+    options marked "*": a regular file of at most 16 MiB.
 
     .PARAMETER Password
     The current supervisor password.
 
     .PARAMETER Force
-    Goes on past entries that match no setting (counted as Failed) instead of refusing the file.
+    Goes on past entries that match no setting (counted as Failed, and named in Unmatched or
+    NotOnModel) instead of refusing the file.
 
     .PARAMETER ToolPath
     The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment

@@ -6,17 +6,30 @@ function Test-VelorinBiosConfiguration {
     .DESCRIPTION
     Runs VelorinBiosConfigTool /check, which changes nothing and needs no password, and
     returns a Velorin.BiosCompliance object: Compliant, the Differences (each with Name,
-    Current and Wanted), the numbers of Matching and NotChecked entries, and the tool's
-    ExitCode (0 when the settings match, 13 when some differ). Any other outcome of the tool
-    (a wrong file, an unknown item, no Velorin interface) is a terminating error that carries
-    the exit code and the tool's output.
+    Current and Wanted, read by the file's own names and options, so texts holding " : " or
+    " -> " come out whole), the numbers of Matching and NotChecked entries, the tool's
+    ExitCode (0 when the settings match, 13 when some differ), and with -Force the entries
+    the tool left out: Unmatched (Velorin.BiosUnmatchedEntry: Name, Problem, Line), entries
+    that cannot be met - an item of this machine whose wanted option it does not offer or
+    does not let be selected (Problem OptionNotSelectable; a wrong letter case or a trailing
+    blank, or a read-only option), or a line where an item line belongs (NotAnItemLine, with
+    its Line number) - and NotOnModel, the names of items this machine lacks.
+
+    Compliant is $true only when at least one entry was compared, none differs and none is
+    Unmatched: a file that compares nothing (empty, or every entry left out) never is. A block
+    without a "*" (an item without options in an unedited export) wants nothing and is
+    neither. Any other outcome of the tool (a wrong file, an unknown item, no Velorin
+    interface, no success line) is a terminating error that carries the exit code and the
+    tool's output.
 
     .PARAMETER Path
     A configuration file, as Export-VelorinBiosConfiguration writes it, with the wanted
-    options marked "*".
+    options marked "*". Only a regular file of at most 16 MiB is handed to the tool, the tool's
+    own error (exit code 4 or 6) otherwise.
 
     .PARAMETER Force
-    Leaves out entries that match no setting (counted as NotChecked) instead of failing.
+    Leaves out entries that match no setting (counted as NotChecked, and named in Unmatched or
+    NotOnModel) instead of failing.
 
     .PARAMETER Name
     The setting to compare, matched as Set-VelorinBiosSetting matches it.
