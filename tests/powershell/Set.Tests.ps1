@@ -141,23 +141,19 @@ Describe 'Set-VelorinBiosPassword' {
         @{ Case = 'a line feed at the end'; Text = "zqfeed`n" }
         @{ Case = 'a DEL'; Text = 'del' + [char]0x7F }
     ) {
-        $records = Join-Path $TestDrive ('refused-' + [guid]::NewGuid().ToString('N'))
-        [void](New-Item -ItemType Directory -Path $records)
-        $env:VELORIN_RECORD_DIR = $records
-        $env:VELORIN_REAL_TOOL = $Tool
+        $recorder = Start-ToolRecording 'refused'
         try {
             $failure = Get-TerminatingError {
-                Set-VelorinBiosPassword -User -NewPassword (ConvertTo-TestSecureString $Text) -Password $secret `
-                    -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh') -MachineFile $machine
+                Set-VelorinBiosPassword -User -NewPassword (ConvertTo-TestSecureString $Text) -Password $secret -ToolPath $recorder -MachineFile $machine
             }
         }
         finally {
-            Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
+            $runs = Stop-ToolRecording
         }
         $failure.FullyQualifiedErrorId | Should -Be 'VelorinBiosPasswordNotAscii,Set-VelorinBiosPassword'
         $failure.Exception.Message | Should -Match 'printable ASCII'
         ($failure | Out-String) + $failure.Exception.Message | Should -Not -Match ([regex]::Escape($Text.TrimEnd()))
-        @(Get-ChildItem -LiteralPath $records).Count | Should -Be 0
+        $runs.Count | Should -Be 0
     }
 
     It 'sets a new password of every printable ASCII character that the next command then presents' {
@@ -185,11 +181,7 @@ Describe 'Empty texts' {
 
 Describe 'Passwords' {
     BeforeAll {
-        $records = Join-Path $TestDrive 'records'
-        [void](New-Item -ItemType Directory -Path $records)
-        $env:VELORIN_RECORD_DIR = $records
-        $env:VELORIN_REAL_TOOL = $Tool
-        $recorder = Join-Path $PSScriptRoot 'record-tool.sh'
+        $recorder = Start-ToolRecording 'records'
         $machine = New-TestMachine
         $file = New-TestConfiguration -Line @('+++Wake On LAN', '*Enabled', '')
         $new = 'Fresh-Pass9'
@@ -208,16 +200,7 @@ Describe 'Passwords' {
                 $_.Exception.Output
             }
         } *>&1 | Out-String
-        $runs = Get-ChildItem -LiteralPath $records -Filter '*.args' | Sort-Object Name | ForEach-Object {
-            @{
-                Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
-                Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
-            }
-        }
-    }
-
-    AfterAll {
-        Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL -ErrorAction SilentlyContinue
+        $runs = Stop-ToolRecording
     }
 
     It 'never stand in a command line' {
@@ -251,11 +234,7 @@ Describe 'Passwords' {
 
 Describe 'A new password that needs quoting' {
     BeforeAll {
-        $records = Join-Path $TestDrive 'quoted-records'
-        [void](New-Item -ItemType Directory -Path $records)
-        $env:VELORIN_RECORD_DIR = $records
-        $env:VELORIN_REAL_TOOL = $Tool
-        $recorder = Join-Path $PSScriptRoot 'record-tool.sh'
+        $recorder = Start-ToolRecording 'quoted'
         # The save fails, so the tool's output (which echoes the new password) travels in the error.
         $machine = New-TestMachine -Name 'failing-save.txt' -Text ($SmallMachine + "`nanswer Save retcode=12`n")
         $new = 'se"cr et\'
@@ -281,15 +260,13 @@ Describe 'A new password that needs quoting' {
             $stream = & $change *>&1
         }
         finally {
-            Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
+            $runs = Stop-ToolRecording
         }
         $failure = $stream | Where-Object { $_ -is [System.Management.Automation.ErrorRecord] } | Select-Object -First 1
-        $run = Get-ChildItem -LiteralPath $records -Filter '*.args' | Select-Object -First 1
-        $arguments = @([System.IO.File]::ReadAllText($run.FullName).TrimEnd([char]0).Split([char]0))
     }
 
     It 'reaches the tool whole' {
-        $arguments | Should -Be @('/ChangeUserPassword', $new, '/pwstdin')
+        $runs[0].Arguments | Should -Be @('/ChangeUserPassword', $new, '/pwstdin')
     }
 
     It 'appears in no verbose line, transcript, error record or exception property' {

@@ -92,3 +92,26 @@ function Get-TerminatingError([scriptblock] $Script) {
     }
     throw 'The command did not fail.'
 }
+
+# Puts the recording stand-in (record-tool.sh) in front of the tool: returns its path, to give as
+# -ToolPath; the runs are kept in a new folder of TestDrive until Stop-ToolRecording.
+function Start-ToolRecording([string] $Name) {
+    $script:RecordFolder = Join-Path $TestDrive ($Name + '-' + [guid]::NewGuid().ToString('N'))
+    [void](New-Item -ItemType Directory -Path $script:RecordFolder)
+    $env:VELORIN_RECORD_DIR = $script:RecordFolder
+    $env:VELORIN_REAL_TOOL = $Tool
+    return Join-Path $PSScriptRoot 'record-tool.sh'
+}
+
+# Ends the recording and returns its runs in order, each with its Arguments and its Input.
+function Stop-ToolRecording {
+    Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL -ErrorAction SilentlyContinue
+    $runs = Get-ChildItem -LiteralPath $script:RecordFolder -Filter '*.args' | Sort-Object Name | ForEach-Object {
+        @{
+            Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
+            Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
+        }
+    }
+    return , @($runs)
+}
+

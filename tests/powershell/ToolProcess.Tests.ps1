@@ -75,32 +75,27 @@ Describe 'Input files' {
     }
 
     It 'refuses a file larger than 16 MiB with the tool''s exit code 6 before the tool runs, and takes one of exactly 16 MiB' {
-        $records = Join-Path $TestDrive 'large-records'
-        [void](New-Item -ItemType Directory -Path $records)
-        $env:VELORIN_RECORD_DIR = $records
-        $env:VELORIN_REAL_TOOL = $Tool
         $large = Join-Path $TestDrive 'large.txt'
         $stream = [System.IO.File]::Create($large)
         $stream.SetLength(16MB + 1)
         $stream.Dispose()
+        $recorder = Start-ToolRecording 'large'
         try {
-            $failure = Get-TerminatingError {
-                Set-VelorinBiosConfiguration -Path $large -Password $secret -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh') -MachineFile $machine
-            }
-            $failure.Exception.ExitCode | Should -Be 6
-            $failure.Exception.Output | Should -Match '^input file is too large'
-            @(Get-ChildItem -LiteralPath $records).Count | Should -Be 0
+            $failure = Get-TerminatingError { Set-VelorinBiosConfiguration -Path $large -Password $secret -ToolPath $recorder -MachineFile $machine }
             $stream = [System.IO.File]::OpenWrite($large)
             $stream.SetLength(16MB)
             $stream.Dispose()
             # A NUL byte ends a line's text: the tool reads empty lines and finds nothing to check.
-            $compliance = Test-VelorinBiosConfiguration -Path $large -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh') -MachineFile $machine
-            $compliance.ExitCode | Should -Be 0
-            @(Get-ChildItem -LiteralPath $records -Filter '*.args').Count | Should -Be 1
+            $compliance = Test-VelorinBiosConfiguration -Path $large -ToolPath $recorder -MachineFile $machine
         }
         finally {
-            Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL
+            $runs = Stop-ToolRecording
         }
+        $failure.Exception.ExitCode | Should -Be 6
+        $failure.Exception.Output | Should -Match '^input file is too large'
+        $compliance.ExitCode | Should -Be 0
+        $runs.Count | Should -Be 1
+        $runs[0].Arguments[0] | Should -Be '/check'
         Get-WorkFolder | Should -BeNullOrEmpty
     }
 }

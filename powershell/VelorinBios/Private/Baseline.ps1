@@ -78,12 +78,12 @@ function Split-VelorinDifference {
 }
 
 function New-VelorinDifference([string] $Entry, [int] $NameEnd, [int] $WantedStart) {
-    return New-VelorinDifferenceObject $Entry.Substring(0, $NameEnd) $Entry.Substring($NameEnd + 3, $WantedStart - $NameEnd - 3) `
-        $Entry.Substring($WantedStart + 4)
-}
-
-function New-VelorinDifferenceObject([string] $Name, [string] $Current, [string] $Wanted) {
-    return [pscustomobject]@{ PSTypeName = 'Velorin.BiosDifference'; Name = $Name; Current = $Current; Wanted = $Wanted }
+    return [pscustomobject]@{
+        PSTypeName = 'Velorin.BiosDifference'
+        Name       = $Entry.Substring(0, $NameEnd)
+        Current    = $Entry.Substring($NameEnd + 3, $WantedStart - $NameEnd - 3)
+        Wanted     = $Entry.Substring($WantedStart + 4)
+    }
 }
 
 # "Name -> Option" of the set report: split where the baseline wants that option for that

@@ -62,7 +62,11 @@ function ConvertFrom-VelorinCheckReport {
                 $differences.Add((Split-VelorinDifference -Entry $groups[1].Value -Index $Index))
                 continue
             }
-            $differences.Add((New-VelorinDifferenceObject $groups[2].Value $groups[3].Value $groups[4].Value))
+            # Built here rather than through New-VelorinDifference: a call per line costs a
+            # quarter of a second at 10,000 items.
+            $differences.Add([pscustomobject]@{
+                    PSTypeName = 'Velorin.BiosDifference'; Name = $groups[2].Value; Current = $groups[3].Value; Wanted = $groups[4].Value
+                })
         }
     }
     $matching = Get-VelorinReportCount -Output $Output -Label 'Items matching'
