@@ -156,6 +156,13 @@ Describe 'Set-VelorinBiosPassword' {
         $runs.Count | Should -Be 0
     }
 
+    It 'takes a current password beyond ASCII as it is' {
+        $accented = New-TestMachine -Name 'accented.txt' -Text ($SmallMachine -replace 'supervisor-password ".*"', 'supervisor-password "p\xE4ss"')
+        $current = ConvertTo-TestSecureString ('p' + [char]0xE4 + 'ss')
+        Set-VelorinBiosPassword -Supervisor -NewPassword $secret -Password $current -MachineFile $accented
+        (Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $secret -MachineFile $accented).Changed.Count | Should -Be 1
+    }
+
     It 'sets a new password of every printable ASCII character that the next command then presents' {
         $all = -join ([char[]](0x20..0x7E))[0..19]
         $new = ConvertTo-TestSecureString $all
