@@ -48,6 +48,21 @@ TEST(CatalogFileAccess, ReplacesContentsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
 }
 
+// A later target that cannot be replaced stops the whole write before the first target is
+// touched, and leaves no temporary file behind.
+TEST(CatalogFileAccess, SeveralFilesAreReplacedAllOrNone) {
+    const fs::path folder = FreshFolder("file_access_several");
+    const std::string first = (folder / "first.txt").string();
+    const std::string second = (folder / "second.txt").string();
+    ASSERT_TRUE(ReplaceFilesContents({{first, "one"}, {second, "two"}}));
+    EXPECT_EQ(ReadFile(first), "one");
+    EXPECT_EQ(ReadFile(second), "two");
+    fs::create_directory(folder / "taken");
+    EXPECT_FALSE(ReplaceFilesContents({{first, "new"}, {(folder / "taken").string(), "x"}}));
+    EXPECT_EQ(ReadFile(first), "one");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
+
 #ifndef _WIN32
 // Links planted at the names this process would pick first are passed over, never followed.
 TEST(CatalogFileAccess, PlantedLinksAreNeverFollowed) {
