@@ -10,7 +10,11 @@ older than revision 6 ("Not applicable: ..."). Exit 1: some settings differ (Int
 runs Remediate-VelorinBiosBaseline.ps1) or the check failed.
 
 .PARAMETER BaselinePath
-A baseline file to use instead of the baseline pasted below.
+A baseline file to use instead of the baselines pasted below, for every model.
+
+.PARAMETER Model
+The SMBIOS product name to pick the baseline by instead of this PC's, for rehearsals and
+tests.
 
 .PARAMETER InstallFolder
 The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
@@ -22,15 +26,22 @@ powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Detect-VelorinBiosBase
 [CmdletBinding()]
 param(
     [string] $BaselinePath,
+    [string] $Model,
     [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
     [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
     [string] $ToolPath,
     [string] $MachineFile
 )
 
-# The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are left out.
-$Baseline = @'
+# The baselines, one per model, in the order they are tried: Model is a wildcard pattern over
+# the SMBIOS product name, Baseline the blocks of the settings to enforce as
+# Export-VelorinBiosConfiguration writes them, the wanted option marked "*". The first entry
+# whose pattern matches this PC is used; a PC that none serves is not applicable. Rehearse each
+# one on the captured models with Test-VelorinBiosBaseline before pasting it here.
+$Baselines = @(
+    @{
+        Model    = 'Velorin ProBook 14*'
+        Baseline = @'
 +++Secure Boot
 *Enabled
 Disabled
@@ -40,11 +51,40 @@ Disabled
 *LAN Only
 
 '@
+    }
+    @{
+        # No Wake On LAN on this model.
+        Model    = 'Velorin ProBook 16*'
+        Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
+'@
+    }
+    @{
+        # This model spells the option "LAN-Only".
+        Model    = 'Velorin EliteDesk 8*'
+        Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
++++Wake On LAN
+Disabled
+*LAN-Only
+
+'@
+    }
+)
 
 $exitCode = 1
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
-    $outcome = Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
+    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
+        param($Baseline)
+        Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
+    }
     $summary = $outcome.Summary
     if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {
         $exitCode = 0

@@ -1,9 +1,11 @@
 # Rehearsals before a rollout: Export-VelorinBiosMachine captures a machine, Test-VelorinBiosBaseline
-# tries a baseline on every captured model. Three models: a ProBook 14 with everything, a ProBook 16 that lacks Wake On LAN,
+# tries a baseline on every captured model, and the fleet scripts pick the baseline of the model
+# they run on. Three models: a ProBook 14 with everything, a ProBook 16 that lacks Wake On LAN,
 # an EliteDesk that spells an option differently.
 
 BeforeAll {
     . (Join-Path $PSScriptRoot 'TestSupport.ps1')
+    $deploy = Join-Path $RepoRoot 'deploy'
 
     function New-ModelMachine([string] $Name, [string] $Product, [string[]] $Items) {
         $text = "manufacturer ""Velorin Corporation""`nproduct ""$Product""`n" + ($Items -join "`n") + "`n"
@@ -33,6 +35,23 @@ BeforeAll {
 
     function Get-FileHashText([string] $Path) {
         return [System.BitConverter]::ToString([System.IO.File]::ReadAllBytes($Path))
+    }
+
+    # The baselines pasted into a fleet script, as the script itself defines them.
+    function Get-ScriptBaselines([string] $Script) {
+        $ast = [System.Management.Automation.Language.Parser]::ParseFile((Join-Path $deploy $Script), [ref]$null, [ref]$null)
+        $assignment = $ast.Find({
+                param($node)
+                $node -is [System.Management.Automation.Language.AssignmentStatementAst] -and $node.Left.Extent.Text -eq '$Baselines'
+            }, $false)
+        return @(& ([scriptblock]::Create($assignment.Right.Extent.Text)))
+    }
+
+    function Invoke-ModelScript([string] $Script, [string] $Machine, [hashtable] $Parameters) {
+        $all = @{ ModulePath = $ModulePath; ToolPath = $Tool; MachineFile = $Machine }
+        foreach ($name in $Parameters.Keys) { $all[$name] = $Parameters[$name] }
+        $output = & (Join-Path $deploy $Script) @all
+        return @{ Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
     }
 }
 
@@ -156,5 +175,83 @@ Describe 'Test-VelorinBiosBaseline' {
         @($set).Count | Should -Be 1
         [System.IO.File]::ReadAllText($set.FullName).TrimEnd([char]0).Split([char]0) | Select-Object -Skip 2 | Should -Be @('/f', '/pwstdin')
         [System.IO.File]::ReadAllText(($set.FullName -replace '\.args$', '.stdin')) | Should -Match '^[0-9a-f]{16}\n$'
+    }
+}
+
+Describe 'A baseline per model in the fleet scripts' {
+    It '<_> pastes baselines that each fit the captured model they serve' -ForEach @(
+        'intune/Detect-VelorinBiosBaseline.ps1', 'intune/Remediate-VelorinBiosBaseline.ps1'
+        'configmgr/Discover-VelorinBiosBaseline.ps1', 'configmgr/Remediate-VelorinBiosBaseline.ps1') {
+        $entries = Get-ScriptBaselines $_
+        $entries.Count | Should -Be 3
+        foreach ($rehearsal in (Test-VelorinBiosBaseline -Path $baseline -MachineFile $captures)) {
+            $served = @($entries | Where-Object { $rehearsal.Model -like $_.Model })
+            $served.Count | Should -BeGreaterThan 0
+            $file = Join-Path $TestDrive 'served.txt'
+            [System.IO.File]::WriteAllText($file, ($served[0].Baseline -replace "`r?`n", "`r`n"))
+            (Test-VelorinBiosBaseline -Path $file -MachineFile $rehearsal.MachineFile).Applicable | Should -BeTrue
+        }
+    }
+
+    It 'Intune detection compares <Model> with its own baseline' -ForEach @(
+        @{ Model = 'ProBook14'; Output = 'NonCompliant: 2 of 2 settings differ: Secure Boot: Disabled -> Enabled; Wake On LAN: Disabled -> LAN Only' }
+        @{ Model = 'ProBook16'; Output = 'NonCompliant: 1 of 1 settings differ: Secure Boot: Disabled -> Enabled' }
+        @{ Model = 'EliteDesk'; Output = 'NonCompliant: 2 of 2 settings differ: Secure Boot: Disabled -> Enabled; Wake On LAN: Disabled -> LAN-Only' }
+    ) {
+        $capture = Join-Path $captures "$Model.txt"
+        $name = (Test-VelorinBiosBaseline -Path $baseline -MachineFile $capture).Model
+        $run = Invoke-ModelScript 'intune/Detect-VelorinBiosBaseline.ps1' $capture @{ Model = $name }
+        $run.Output | Should -BeExactly $Output
+        $run.ExitCode | Should -Be 1
+    }
+
+    It '<_> remediates each model with its own baseline, and detection then finds it compliant' -ForEach 'intune', 'configmgr' {
+        foreach ($model in $models.Keys) {
+            # A rehearsal copy of the capture with the supervisor password the password file holds.
+            $copy = Join-Path $TestDrive "$_-$model.txt"
+            Copy-Item -LiteralPath (Join-Path $captures "$model.txt.smbios") -Destination "$copy.smbios"
+            $text = [System.IO.File]::ReadAllText((Join-Path $captures "$model.txt")).Replace("""$model.txt.smbios""", """$_-$model.txt.smbios""")
+            [System.IO.File]::WriteAllText($copy, $text + "supervisor-password ""$Password""`n")
+            $name = (Test-VelorinBiosBaseline -Path $baseline -MachineFile $copy).Model
+            $passwordFile = Join-Path $TestDrive 'model-password.txt'
+            [System.IO.File]::WriteAllText($passwordFile, "$Password`r`n")
+            $run = Invoke-ModelScript "$_/Remediate-VelorinBiosBaseline.ps1" $copy @{ Model = $name; PasswordFile = $passwordFile }
+            $run.ExitCode | Should -Be 0
+            $run.Output | Should -Match '^Remediated: \d changed, 0 unchanged, 0 read only, 0 not on this model'
+            $run = Invoke-ModelScript 'intune/Detect-VelorinBiosBaseline.ps1' $copy @{ Model = $name }
+            $run.Output | Should -Match '^Compliant: '
+            $run.ExitCode | Should -Be 0
+        }
+    }
+
+    It '<Script> leaves a PC that no baseline serves alone: <Output>' -ForEach @(
+        @{ Script = 'intune/Detect-VelorinBiosBaseline.ps1'; Output = "Not applicable: no baseline serves the model 'Velorin Tower 5'"; Code = 0 }
+        @{ Script = 'intune/Remediate-VelorinBiosBaseline.ps1'; Output = "Not applicable: no baseline serves the model 'Velorin Tower 5'"; Code = 0 }
+        @{ Script = 'configmgr/Discover-VelorinBiosBaseline.ps1'; Output = 'Compliant'; Code = 0 }
+        @{ Script = 'configmgr/Remediate-VelorinBiosBaseline.ps1'; Output = "Not applicable: no baseline serves the model 'Velorin Tower 5'"; Code = 0 }
+    ) {
+        $machine = New-TestMachine -Name 'tower.txt'
+        $parameters = @{ Model = 'Velorin Tower 5' }
+        if ($Script -like '*Remediate*') { $parameters.PasswordFile = Join-Path $TestDrive 'model-password.txt' }
+        $run = Invoke-ModelScript $Script $machine $parameters
+        $run.Output | Should -BeExactly $Output
+        $run.ExitCode | Should -Be $Code
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+    }
+
+    It 'takes the first baseline whose pattern matches, in any letter case; a catch-all last serves the rest' {
+        Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -Force
+        $list = @(
+            @{ Model = 'Velorin ProBook*'; Baseline = 'any ProBook' }
+            @{ Model = 'Velorin ProBook 14*'; Baseline = 'never reached' }
+            @{ Model = '*'; Baseline = 'every other model' })
+        $pick = { param($Baseline) $Baseline }
+        Invoke-VelorinModelBaseline -Baselines $list -Model 'VELORIN probook 14 G3' -Action $pick | Should -BeExactly 'any ProBook'
+        Invoke-VelorinModelBaseline -Baselines $list -Model 'Velorin Tower 5' -Action $pick | Should -BeExactly 'every other model'
+    }
+
+    It 'uses -BaselinePath for every model' {
+        $run = Invoke-ModelScript 'intune/Detect-VelorinBiosBaseline.ps1' (Join-Path $captures 'ProBook16.txt') @{ Model = 'Velorin Tower 5'; BaselinePath = $baseline }
+        $run.Output | Should -BeExactly 'NonCompliant: 1 of 1 settings differ: Secure Boot: Disabled -> Enabled'
     }
 }
