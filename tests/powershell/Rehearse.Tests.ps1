@@ -133,6 +133,13 @@ Describe 'Test-VelorinBiosBaseline' {
         $rehearsal.Applicable | Should -BeFalse
     }
 
+    It 'counts every option the tool refused, also in a block that the next item line ends' {
+        $packed = New-TestConfiguration -Name 'packed.txt' -Line @('+++Secure Boot', '*Enabled', '+++Wake On LAN', '*LAN Only (S5)', '')
+        $rehearsal = Get-Rehearsal 'ProBook14' $packed
+        $rehearsal.UnknownOptions.Name | Should -Be @('Wake On LAN')
+        $rehearsal.Applicable | Should -BeFalse
+    }
+
     It 'never touches the capture' {
         $before = Get-ChildItem -LiteralPath $captures | ForEach-Object { $_.Name + ':' + (Get-FileHashText $_.FullName) }
         [void](Test-VelorinBiosBaseline -Path $baseline -MachineFile $captures)

@@ -11,15 +11,16 @@ function Get-VelorinWrongInput {
     param([string] $Output)
 
     $wrong = @{ Items = New-Object System.Collections.Generic.List[string]; Options = New-Object System.Collections.Generic.List[string] }
-    $start = $Output.IndexOf("`nWrong Input")
+    $text = $Output.Replace("`r`n", "`n")
+    $start = $text.IndexOf("`nWrong Input")
     if ($start -lt 0) {
         return $wrong
     }
-    $end = $Output.IndexOf("`n`n", $start + 1)
+    $end = $text.IndexOf("`n`n", $start + 1)
     if ($end -lt 0) {
-        $end = $Output.Length
+        $end = $text.Length
     }
-    foreach ($match in $script:WrongInputPattern.Matches($Output.Substring($start, $end - $start).Replace("`r`n", "`n"))) {
+    foreach ($match in $script:WrongInputPattern.Matches($text.Substring($start, $end - $start))) {
         if ($match.Groups[2].Value -eq 'wrong description') {
             $wrong.Items.Add($match.Groups[1].Value)
         }
@@ -53,16 +54,24 @@ function Split-VelorinWrongOption {
     param([object] $Machine, [object[]] $Choice, [object] $Wrong)
 
     $split = @{ Unknown = New-Object System.Collections.Generic.List[object]; ReadOnly = New-Object System.Collections.Generic.List[object] }
+    $classified = New-Object 'System.Collections.Generic.HashSet[string]'
     foreach ($entry in $Choice) {
         if ($Wrong.Options -notcontains $entry.Name) {
             continue
         }
+        [void]$classified.Add($entry.Name)
         $item = @($Machine.Items | Where-Object { $_.Name -eq $entry.Name }) | Select-Object -First 1
         if ($item -and $item.ReadOnly -contains $entry.Option) {
             $split.ReadOnly.Add((New-VelorinOptionEntry $entry.Name $entry.Option))
         }
         else {
             $split.Unknown.Add((New-VelorinOptionEntry $entry.Name $entry.Option))
+        }
+    }
+    # An entry the tool refused that this reading of the baseline did not find still counts.
+    foreach ($name in $Wrong.Options) {
+        if (-not $classified.Contains($name)) {
+            $split.Unknown.Add((New-VelorinOptionEntry $name $null))
         }
     }
     return $split

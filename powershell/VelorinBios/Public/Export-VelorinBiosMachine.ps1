@@ -49,7 +49,7 @@ function Export-VelorinBiosMachine {
         # The tool takes a file name without a folder and writes beside it in its working folder.
         $run = Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
             -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target)
-        if (-not $run.Output.Contains("capture command success`n")) {
+        if ($run.Output -notmatch '(?m)^capture command success\r?$') {
             $PSCmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target '/capture'))
         }
         return Get-Item -LiteralPath $target
