@@ -133,7 +133,8 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // ReplaceFileW keeps the target's security descriptor and attributes; a target that does not
-// exist (or vanished meanwhile) is simply taken over by the rename.
+// exist (or vanished meanwhile) is simply taken over by the rename. A link at the target's name
+// is replaced itself by the rename: ReplaceFileW would work through it on the file it names.
 bool MoveOverTarget(const std::wstring& relativeTemporary, const std::wstring& relativeTarget) {
     const std::wstring temporary = FullPath(relativeTemporary);
     const std::wstring target = FullPath(relativeTarget);
@@ -143,13 +144,13 @@ bool MoveOverTarget(const std::wstring& relativeTemporary, const std::wstring& r
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             return false;
         }
-        if (attributes != INVALID_FILE_ATTRIBUTES &&
-            ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        const bool regular = attributes != INVALID_FILE_ATTRIBUTES &&
+                             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        if (regular && ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return true;
         }
-        if (attributes == INVALID_FILE_ATTRIBUTES &&
-            MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (!regular && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             return true;
         }
         Sleep(10);

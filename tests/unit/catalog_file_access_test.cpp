@@ -81,6 +81,17 @@ TEST(CatalogFileAccess, PlantedLinksAreNeverFollowed) {
               kPlanted + 1);
 }
 
+// A link at the target's name is replaced itself; the file it names keeps its contents.
+TEST(CatalogFileAccess, LinkAtTheTargetIsReplacedNotWrittenThrough) {
+    const fs::path folder = FreshFolder("file_access_target_link");
+    std::ofstream(folder / "planted") << "keep";
+    fs::create_symlink(folder / "planted", folder / "out.txt");
+    ASSERT_TRUE(ReplaceFilesContents({{(folder / "out.txt").string(), "new"}}));
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder / "out.txt")));
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "new");
+    EXPECT_EQ(ReadFile(folder / "planted"), "keep");
+}
+
 TEST(CatalogFileAccess, ReplacedFileKeepsItsPermissions) {
     const fs::path folder = FreshFolder("file_access_mode");
     const fs::path target = folder / "out.txt";
