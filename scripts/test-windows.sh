@@ -41,13 +41,15 @@ start_prefix "$plain_prefix"
 start_prefix "$provider_prefix"
 export WINEPREFIX=$plain_prefix
 
-# Runs the black-box suite from the Linux build in $1 against the Windows executable $2.
+# Runs the black-box suite and the capture round trip from the Linux build in $1 against the
+# Windows executable $2.
 blackbox_suite() {
   local dir=$1 tool=$2; shift 2
   cmake -S . -B "$dir" -DVELORIN_BLACKBOX_TOOL="$tool" -DVELORIN_BLACKBOX_LAUNCHER=wine \
     -DVELORIN_BLACKBOX_FOLD_CRLF=ON "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs" --target velorin_blackbox_tests
-  ctest --test-dir "$dir" -R '^BlackBox\.' --no-tests=error -j "$jobs" --output-on-failure
+  cmake --build "$dir" -j "$jobs" --target velorin_blackbox_tests velorin_round_trip_tests
+  ctest --test-dir "$dir" -R '^(BlackBox|RoundTrip)\.' --no-tests=error -j "$jobs" \
+    --output-on-failure
 }
 
 echo "== Windows unit tests under Wine"

@@ -15,7 +15,11 @@ A file whose first line is the supervisor password. Keep it where only SYSTEM an
 administrators can read it (see the README's "Fleet use").
 
 .PARAMETER BaselinePath
-A baseline file to use instead of the baseline pasted below.
+A baseline file to use instead of the baselines pasted below, for every model.
+
+.PARAMETER Model
+The SMBIOS product name to pick the baseline by instead of this PC's, for rehearsals and
+tests.
 
 .PARAMETER InstallFolder
 The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
@@ -28,16 +32,24 @@ powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Remediate-VelorinBiosB
 param(
     [string] $PasswordFile = "$env:ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt",
     [string] $BaselinePath,
+    [string] $Model,
     [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
     [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
     [string] $ToolPath,
     [string] $MachineFile
 )
 
-# The baseline: the blocks of the settings to enforce as Export-VelorinBiosConfiguration
-# writes them, the wanted option marked "*". Entries that this model lacks are left out; an
-# entry whose wanted option this model lacks or cannot select is not met.
-$Baseline = @'
+# The baselines, one per model, in the order they are tried: Model is a wildcard pattern over
+# the SMBIOS product name, Baseline the blocks of the settings to enforce as
+# Export-VelorinBiosConfiguration writes them, the wanted option marked "*". The first entry
+# whose pattern matches this PC is used; a PC that none serves is not applicable. Rehearse each
+# one on the captured models with Test-VelorinBiosBaseline before pasting it here. Entries
+# that a model lacks are left out; an entry whose wanted option it lacks or cannot select is
+# not met.
+$Baselines = @(
+    @{
+        Model    = 'Velorin ProBook 14*'
+        Baseline = @'
 +++Secure Boot
 *Enabled
 Disabled
@@ -47,12 +59,41 @@ Disabled
 *LAN Only
 
 '@
+    }
+    @{
+        # No Wake On LAN on this model.
+        Model    = 'Velorin ProBook 16*'
+        Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
+'@
+    }
+    @{
+        # This model spells the option "LAN-Only".
+        Model    = 'Velorin EliteDesk 8*'
+        Baseline = @'
++++Secure Boot
+*Enabled
+Disabled
+
++++Wake On LAN
+Disabled
+*LAN-Only
+
+'@
+    }
+)
 
 $exitCode = 1
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
-    $outcome = Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
-        -ToolPath $ToolPath -MachineFile $MachineFile
+    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
+        param($Baseline)
+        Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
+            -ToolPath $ToolPath -MachineFile $MachineFile
+    }
     $summary = $outcome.Summary
     if ($outcome.State -ne 'Failed') {
         $exitCode = 0

@@ -15,7 +15,10 @@
         'Set-VelorinBiosConfiguration'
         'Set-VelorinBiosSetting'
         'Set-VelorinBiosPassword'
+        'Export-VelorinBiosMachine'
+        'Test-VelorinBiosBaseline'
     )
+    FormatsToProcess     = @('VelorinBios.Format.ps1xml')
     CmdletsToExport      = @()
     VariablesToExport    = @()
     AliasesToExport      = @()

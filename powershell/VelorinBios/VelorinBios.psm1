@@ -37,4 +37,6 @@ Export-ModuleMember -Function @(
     'Set-VelorinBiosConfiguration'
     'Set-VelorinBiosSetting'
     'Set-VelorinBiosPassword'
+    'Export-VelorinBiosMachine'
+    'Test-VelorinBiosBaseline'
 )

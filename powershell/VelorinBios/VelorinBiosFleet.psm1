@@ -5,6 +5,7 @@
 
 Set-StrictMode -Version 2.0
 Import-Module (Join-Path $PSScriptRoot 'VelorinBios.psd1') -ErrorAction Stop
+. (Join-Path $PSScriptRoot 'VelorinBiosModelBaseline.ps1')
 
 # Intune keeps no more of a script's output.
 $script:SummaryLimit = 2048

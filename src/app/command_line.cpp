@@ -54,6 +54,7 @@ constexpr OptionRule kOptionRules[] = {
     {"/ChangeUserPassword", FLAG_CHANGE_USER_PASSWORD, true, Takes::NewPassword},
     {"/ChangeSupervisorPassword", FLAG_CHANGE_SUPERVISOR_PASSWORD, true, Takes::NewPassword},
     {"/check", FLAG_CHECK, true, Takes::CheckFileName},
+    {"/capture", FLAG_CAPTURE, true, Takes::OutputFileName},
     {"/?", FLAG_HELP, true, Takes::Nothing},
     {"/h", FLAG_HELP, true, Takes::Nothing},
     {"/pw", FLAG_PASSWORD, false, Takes::CurrentPassword},
@@ -82,6 +83,8 @@ constexpr CommandRule kCommandRules[] = {
     {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true},
     // A read-only command takes no password.
     {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false},
+    // The capture names its file itself and reads only.
+    {FLAG_CAPTURE, FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, false},
 };
 
 constexpr int kMaxCommands = 1;

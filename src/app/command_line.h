@@ -13,6 +13,7 @@ enum CommandFlag : uint32_t {
     FLAG_CHANGE_USER_PASSWORD = 1u << 3,
     FLAG_CHANGE_SUPERVISOR_PASSWORD = 1u << 4,
     FLAG_CHECK = 1u << 5,
+    FLAG_CAPTURE = 1u << 6,
     FLAG_PASSWORD = 1u << 16,
     FLAG_OUTPUT = 1u << 17,
     FLAG_FORCE = 1u << 18,

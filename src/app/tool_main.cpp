@@ -6,6 +6,8 @@
 #include "app/report/text_conversion.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
+#include "catalog/machine_capture.h"
+#include "catalog/machine_file_writer.h"
 
 #include <cstdint>
 #include <string>
@@ -175,6 +177,22 @@ int RunCheck(ConfigTool& tool, const CommandOptions& options) {
     return Fail(AsFailureCode(checked));
 }
 
+// The provider's answers go to the files as they are; the catalogue is not loaded.
+int RunCapture(ConfigTool& tool, const CommandOptions& options) {
+    if (!IsValidFileName(options.outputFileName)) {
+        ConsolePrint("output file name contians invalid char for file name\n");
+        return Fail(RC_INVALID_FILE_NAME_CHAR);
+    }
+    CapturedMachine machine;
+    if (!CaptureMachine(*tool.core, machine)) return Fail(RC_INTERNAL_ERROR);
+    if (!WriteMachineFiles(machine, options.outputFileName)) {
+        ConsolePrint("can't write the output file %s\n", options.outputFileName.c_str());
+        return Fail(RC_INTERNAL_ERROR);
+    }
+    ConsolePrint("capture command success\n");
+    return RC_SUCCESS;
+}
+
 struct PasswordCommandText {
     const char* failed;
     const char* succeeded;
@@ -217,6 +235,7 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
         return RunChangePassword(tool, options, true);
     }
     if (options.flags & FLAG_CHECK) return RunCheck(tool, options);
+    if (options.flags & FLAG_CAPTURE) return RunCapture(tool, options);
     return RunHelp(argc, argv, options);
 }
 

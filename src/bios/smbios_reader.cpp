@@ -26,10 +26,19 @@ long long ByteArrayLength(const VARIANT& value) {
     return std::max(0LL, static_cast<long long>(upper) - lower + 1);
 }
 
-bool ReadTableProperties(IWbemClassObject& instance, UniqueVariant& data) {
+// WMI hands a uint8 property over as VT_UI1; a provider that widens it is read as well.
+bool ReadVersionByte(IWbemClassObject& instance, const wchar_t* name, uint8_t& value) {
     UniqueVariant version;
-    return SUCCEEDED(instance.Get(L"SmbiosMajorVersion", 0, version.put(), nullptr, nullptr)) &&
-           SUCCEEDED(instance.Get(L"SmbiosMinorVersion", 0, version.put(), nullptr, nullptr)) &&
+    if (FAILED(instance.Get(name, 0, version.put(), nullptr, nullptr))) return false;
+    const VARIANT& v = version.get();
+    if (v.vt == VT_UI1) value = v.bVal;
+    if (v.vt == VT_I4) value = static_cast<uint8_t>(v.lVal & 0xFF);
+    return true;
+}
+
+bool ReadTableProperties(IWbemClassObject& instance, RawSmbiosCache& cache, UniqueVariant& data) {
+    return ReadVersionByte(instance, L"SmbiosMajorVersion", cache.majorVersion) &&
+           ReadVersionByte(instance, L"SmbiosMinorVersion", cache.minorVersion) &&
            SUCCEEDED(instance.Get(L"SMBiosData", 0, data.put(), nullptr, nullptr));
 }
 
@@ -41,9 +50,11 @@ bool CopyFirstTable(IEnumWbemClassObject& tables, RawSmbiosCache& cache) {
     ULONG returned = 0;
     const HRESULT hr = tables.Next((long)WBEM_INFINITE, 1, instance.put(), &returned);
     UniqueVariant data;
-    if (SUCCEEDED(hr) && returned != 0 && instance && ReadTableProperties(*instance.get(), data)) {
+    if (SUCCEEDED(hr) && returned != 0 && instance &&
+        ReadTableProperties(*instance.get(), cache, data)) {
         const long long length = ByteArrayLength(data.get());
         if (length >= static_cast<long long>(SMBIOS_TABLE_CAPACITY)) return false;
+        cache.published = length >= 0;
         if (length > 0) {
             SafeArrayDataLock lock(data.get().parray);
             if (SUCCEEDED(lock.status())) {
@@ -119,6 +130,9 @@ bool LoadRawSmbios() {
     if (cache.loaded) return true;
     std::fill(std::begin(cache.table), std::end(cache.table), uint8_t{0});
     cache.tableLength = 0;
+    cache.published = false;
+    cache.majorVersion = 0;
+    cache.minorVersion = 0;
 
     const ComApartment com;
     if (!com.Initialized()) return false;

@@ -25,6 +25,9 @@ struct SystemInformationRecord {
 
 struct RawSmbiosCache {
     bool loaded = false;
+    bool published = false;  // SMBiosData held a byte array, not VT_NULL
+    uint8_t majorVersion = 0;
+    uint8_t minorVersion = 0;
     uint32_t tableLength = 0;
     uint8_t table[SMBIOS_TABLE_CAPACITY] = {};
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -132,7 +133,8 @@ std::wstring FullPath(const std::wstring& path) {
 }
 
 // ReplaceFileW keeps the target's security descriptor and attributes; a target that does not
-// exist (or vanished meanwhile) is simply taken over by the rename.
+// exist (or vanished meanwhile) is simply taken over by the rename. A link at the target's name
+// is replaced itself by the rename: ReplaceFileW would work through it on the file it names.
 bool MoveOverTarget(const std::wstring& relativeTemporary, const std::wstring& relativeTarget) {
     const std::wstring temporary = FullPath(relativeTemporary);
     const std::wstring target = FullPath(relativeTarget);
@@ -142,13 +144,13 @@ bool MoveOverTarget(const std::wstring& relativeTemporary, const std::wstring& r
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             return false;
         }
-        if (attributes != INVALID_FILE_ATTRIBUTES &&
-            ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+        const bool regular = attributes != INVALID_FILE_ATTRIBUTES &&
+                             (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        if (regular && ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
             return true;
         }
-        if (attributes == INVALID_FILE_ATTRIBUTES &&
-            MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (!regular && MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             return true;
         }
         Sleep(10);
@@ -239,21 +241,27 @@ FileReadOutcome ReadRegularFile(const std::string& path, size_t maxBytes, std::s
         });
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
-    const std::wstring target = Widened(path);
-    if (target.empty()) return false;
-    for (unsigned tries = 0; tries < MAX_TEMPORARY_ATTEMPTS; ++tries) {
-        const std::wstring temporary =
-            Widened(TemporaryFileName(path, CurrentProcessId(), NextAttempt()));
-        const CreateOutcome created = WriteNewFile(temporary, bytes);
-        if (created == CreateOutcome::NameTaken) continue;
-        if (created == CreateOutcome::Failed) return false;
-        if (MoveOverTarget(temporary, target)) return true;
-        DeleteFileW(temporary.c_str());
-        return false;
-    }
-    return false;
+namespace {
+
+CreateOutcome CreateTemporary(const std::string& temporary, const std::string& bytes,
+                              const std::string&) {
+    return WriteNewFile(Widened(temporary), bytes);
 }
+
+bool RemoveTemporary(const std::string& temporary) {
+    return DeleteFileW(Widened(temporary).c_str()) != 0;
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Widened(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool MoveTemporaryOver(const std::string& temporary, const std::string& path) {
+    return MoveOverTarget(Widened(temporary), Widened(path));
+}
+
+}  // namespace
 
 #else  // POSIX
 
@@ -276,18 +284,67 @@ FileReadOutcome ReadRegularFile(const std::string& path, size_t maxBytes, std::s
                      });
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
+namespace {
+
+CreateOutcome CreateTemporary(const std::string& temporary, const std::string& bytes,
+                              const std::string& target) {
+    return WriteNewFile(temporary, bytes, target);
+}
+
+bool RemoveTemporary(const std::string& temporary) { return ::unlink(temporary.c_str()) == 0; }
+
+bool IsFolder(const std::string& path) {
+    struct stat status = {};
+    return ::lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// rename replaces a link planted at the target instead of following it.
+bool MoveTemporaryOver(const std::string& temporary, const std::string& path) {
+    return ::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace
+
+#endif
+
+namespace {
+
+// Writes `bytes` to a new temporary file beside `path`; its name goes to `temporary`.
+bool CreateTemporaryBeside(const std::string& path, const std::string& bytes,
+                           std::string& temporary) {
     if (path.empty()) return false;
     for (unsigned tries = 0; tries < MAX_TEMPORARY_ATTEMPTS; ++tries) {
-        const std::string temporary = TemporaryFileName(path, CurrentProcessId(), NextAttempt());
-        const CreateOutcome created = WriteNewFile(temporary, bytes, path);
+        temporary = TemporaryFileName(path, CurrentProcessId(), NextAttempt());
+        const CreateOutcome created = CreateTemporary(temporary, bytes, path);
         if (created == CreateOutcome::NameTaken) continue;
-        if (created == CreateOutcome::Failed) return false;
-        if (::rename(temporary.c_str(), path.c_str()) == 0) return true;
-        ::unlink(temporary.c_str());
-        return false;
+        return created == CreateOutcome::Created;
     }
     return false;
 }
 
-#endif
+}  // namespace
+
+bool ReplaceFileContents(const std::string& path, const std::string& bytes) {
+    return ReplaceFilesContents({{path, bytes}});
+}
+
+// Every temporary file is complete before the first target is touched, and a target that is
+// a folder (which no rename can replace) is found before any; what remains is a rename in the
+// same folder.
+bool ReplaceFilesContents(const std::vector<FileContents>& files) {
+    std::vector<std::string> temporaries;
+    bool ready = true;
+    for (const FileContents& file : files) {
+        std::string temporary;
+        ready = !IsFolder(file.path) && CreateTemporaryBeside(file.path, file.bytes, temporary);
+        if (!ready) break;
+        temporaries.push_back(temporary);
+    }
+    size_t moved = 0;
+    while (ready && moved < temporaries.size() &&
+           MoveTemporaryOver(temporaries[moved], files[moved].path)) {
+        ++moved;
+    }
+    for (size_t left = moved; left < temporaries.size(); ++left) RemoveTemporary(temporaries[left]);
+    return moved == files.size();
+}

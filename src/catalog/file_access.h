@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 enum class FileReadOutcome {
     Read,        // `bytes` holds the whole file
@@ -22,6 +23,16 @@ FileReadOutcome ReadRegularFile(const std::string& path, size_t maxBytes, std::s
 // which then takes its name. An existing target keeps its permissions. On failure `path` is
 // left as it was and the temporary file is gone.
 bool ReplaceFileContents(const std::string& path, const std::string& bytes);
+
+struct FileContents {
+    std::string path;
+    std::string bytes;
+};
+
+// Replaces several files as ReplaceFileContents does one. Every new content is written before
+// the first target is replaced, so a failed write leaves all of them as they were; the targets
+// then take their new contents in the order given.
+bool ReplaceFilesContents(const std::vector<FileContents>& files);
 
 // The name of the `attempt`th temporary file that a process tries beside `target`. It does not
 // grow with the target's name, so a long target name cannot make it too long.

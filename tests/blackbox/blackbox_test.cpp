@@ -34,6 +34,8 @@
 // Lines starting with "#" before the first section are comments. Every section line of text
 // ends with LF unless the section says crlf (CR LF) or noeol (no line end after the last line).
 // "\xHH" in a text line stands for the byte HH, so cases can hold bytes that are not ASCII.
+#include "case_file.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -59,6 +61,10 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+using casefile::Section;
+using casefile::SplitSections;
+using casefile::Unescape;
 
 const char kBanner[] =
     "======================VelorinBiosConfigTool==================\n"
@@ -121,21 +127,6 @@ struct Case {
     std::vector<ToolRun> runs;
 };
 
-std::string Unescape(const std::string& line) {
-    std::string out;
-    for (size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 3 < line.size() && line[i + 1] == 'x' &&
-            std::isxdigit(static_cast<unsigned char>(line[i + 2])) &&
-            std::isxdigit(static_cast<unsigned char>(line[i + 3]))) {
-            out += static_cast<char>(std::stoi(line.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
-            out += line[i];
-        }
-    }
-    return out;
-}
-
 // Joins a section's lines with the line end it asks for.
 std::string JoinSection(const std::vector<std::string>& lines, const std::string& options,
                         bool expandBanner) {
@@ -154,30 +145,6 @@ std::string JoinSection(const std::vector<std::string>& lines, const std::string
         text.erase(text.size() - eol.size());
     }
     return text;
-}
-
-struct Section {
-    std::string kind;
-    std::string argument;  // the rest of the header line
-    std::vector<std::string> lines;
-};
-
-std::vector<Section> SplitSections(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<Section> sections;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("=== ", 0) == 0) {
-            std::istringstream header(line.substr(4));
-            Section section;
-            header >> section.kind;
-            std::getline(header >> std::ws, section.argument);
-            sections.push_back(section);
-        } else if (!sections.empty()) {
-            sections.back().lines.push_back(line);
-        }
-    }
-    return sections;
 }
 
 std::string FirstWord(const std::string& text) { return text.substr(0, text.find(' ')); }
@@ -568,11 +535,7 @@ TEST_P(BlackBox, Case) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, BlackBox, testing::ValuesIn(CaseNames()),
                          [](const testing::TestParamInfo<std::string>& param) {
-                             std::string id = param.param;
-                             for (char& ch : id) {
-                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             }
-                             return id;
+                             return casefile::TestIdOf(param.param);
                          });
 
 }  // namespace

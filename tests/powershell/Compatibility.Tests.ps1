@@ -10,7 +10,8 @@ BeforeDiscovery {
         ForEach-Object { Get-ChildItem -LiteralPath $_ -Recurse -Include '*.ps1', '*.psm1', '*.psd1' } |
         ForEach-Object { @{ Path = $_.FullName; Name = $_.FullName.Substring($root.Length + 1) } }
     $commands = @('Get-VelorinBiosSetting', 'Export-VelorinBiosConfiguration', 'Test-VelorinBiosConfiguration',
-        'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting', 'Set-VelorinBiosPassword') | ForEach-Object { @{ Command = $_ } }
+        'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting', 'Set-VelorinBiosPassword',
+        'Export-VelorinBiosMachine', 'Test-VelorinBiosBaseline') | ForEach-Object { @{ Command = $_ } }
 }
 
 BeforeAll {

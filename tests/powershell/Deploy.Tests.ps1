@@ -64,7 +64,7 @@ Describe 'Intune detection' {
     }
 
     It 'compares with the baseline pasted into the script when given none' {
-        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ Model = 'Velorin ProBook 14 G3' }
         $run.ExitCode | Should -Be 1
         $run.Output | Should -Match '^NonCompliant: .*Wake On LAN: Disabled -> LAN Only'
     }

@@ -48,6 +48,21 @@ TEST(CatalogFileAccess, ReplacesContentsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
 }
 
+// A later target that cannot be replaced stops the whole write before the first target is
+// touched, and leaves no temporary file behind.
+TEST(CatalogFileAccess, SeveralFilesAreReplacedAllOrNone) {
+    const fs::path folder = FreshFolder("file_access_several");
+    const std::string first = (folder / "first.txt").string();
+    const std::string second = (folder / "second.txt").string();
+    ASSERT_TRUE(ReplaceFilesContents({{first, "one"}, {second, "two"}}));
+    EXPECT_EQ(ReadFile(first), "one");
+    EXPECT_EQ(ReadFile(second), "two");
+    fs::create_directory(folder / "taken");
+    EXPECT_FALSE(ReplaceFilesContents({{first, "new"}, {(folder / "taken").string(), "x"}}));
+    EXPECT_EQ(ReadFile(first), "one");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
+
 #ifndef _WIN32
 // Links planted at the names this process would pick first are passed over, never followed.
 TEST(CatalogFileAccess, PlantedLinksAreNeverFollowed) {
@@ -64,6 +79,17 @@ TEST(CatalogFileAccess, PlantedLinksAreNeverFollowed) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "planted")));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
               kPlanted + 1);
+}
+
+// A link at the target's name is replaced itself; the file it names keeps its contents.
+TEST(CatalogFileAccess, LinkAtTheTargetIsReplacedNotWrittenThrough) {
+    const fs::path folder = FreshFolder("file_access_target_link");
+    std::ofstream(folder / "planted") << "keep";
+    fs::create_symlink(folder / "planted", folder / "out.txt");
+    ASSERT_TRUE(ReplaceFilesContents({{(folder / "out.txt").string(), "new"}}));
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder / "out.txt")));
+    EXPECT_EQ(ReadFile(folder / "out.txt"), "new");
+    EXPECT_EQ(ReadFile(folder / "planted"), "keep");
 }
 
 TEST(CatalogFileAccess, ReplacedFileKeepsItsPermissions) {

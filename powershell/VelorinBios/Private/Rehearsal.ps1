@@ -1,0 +1,141 @@
+# A baseline rehearsed on a captured machine: /check for what differs, then the whole /set on
+# a private copy of the capture, and the capture's read-only marks to tell an option the
+# interface cannot select from one the model lacks.
+
+$script:WrongInputPattern = New-Object System.Text.RegularExpressions.Regex (
+    '^(.*) -> (wrong description|wrong option, no options match input)\r?$', [System.Text.RegularExpressions.RegexOptions]'Multiline')
+
+# The entries of the tool's "Wrong Input" list: Items (names it does not know) and Options
+# (names of items whose wanted option matches none of theirs).
+function Get-VelorinWrongInput {
+    param([string] $Output)
+
+    $wrong = @{ Items = New-Object System.Collections.Generic.List[string]; Options = New-Object System.Collections.Generic.List[string] }
+    $text = $Output.Replace("`r`n", "`n")
+    $start = $text.IndexOf("`nWrong Input")
+    if ($start -lt 0) {
+        return $wrong
+    }
+    $end = $text.IndexOf("`n`n", $start + 1)
+    if ($end -lt 0) {
+        $end = $text.Length
+    }
+    foreach ($match in $script:WrongInputPattern.Matches($text.Substring($start, $end - $start))) {
+        if ($match.Groups[2].Value -eq 'wrong description') {
+            $wrong.Items.Add($match.Groups[1].Value)
+        }
+        else {
+            $wrong.Options.Add($match.Groups[1].Value)
+        }
+    }
+    return $wrong
+}
+
+# The baseline's chosen entries (Name and the wanted Option), as the tool reads the file.
+function Read-VelorinBaselineChoice {
+    param([string] $Path)
+
+    $text = $script:Latin1.GetString([System.IO.File]::ReadAllBytes($Path))
+    $text = ($text -replace "`r?`n", "`r`n") + "`r`n"
+    foreach ($block in (ConvertFrom-VelorinConfiguration -Text $text)) {
+        if ($null -ne $block.CurrentValue) {
+            [pscustomobject]@{ Name = $block.Name; Option = $block.CurrentValue }
+        }
+    }
+}
+
+function New-VelorinOptionEntry {
+    param([string] $Name, [string] $Option)
+    return [pscustomobject]@{ PSTypeName = 'Velorin.BiosOptionEntry'; Name = $Name; Option = $Option }
+}
+
+# Wanted options the tool refused as wrong, each either read only on the capture or unknown.
+function Split-VelorinWrongOption {
+    param([object] $Machine, [object[]] $Choice, [object] $Wrong)
+
+    $split = @{ Unknown = New-Object System.Collections.Generic.List[object]; ReadOnly = New-Object System.Collections.Generic.List[object] }
+    $classified = New-Object 'System.Collections.Generic.HashSet[string]'
+    foreach ($entry in $Choice) {
+        if ($Wrong.Options -notcontains $entry.Name) {
+            continue
+        }
+        [void]$classified.Add($entry.Name)
+        $item = @($Machine.Items | Where-Object { $_.Name -eq $entry.Name }) | Select-Object -First 1
+        if ($item -and $item.ReadOnly -contains $entry.Option) {
+            $split.ReadOnly.Add((New-VelorinOptionEntry $entry.Name $entry.Option))
+        }
+        else {
+            $split.Unknown.Add((New-VelorinOptionEntry $entry.Name $entry.Option))
+        }
+    }
+    # An entry the tool refused that this reading of the baseline did not find still counts.
+    foreach ($name in $Wrong.Options) {
+        if (-not $classified.Contains($name)) {
+            $split.Unknown.Add((New-VelorinOptionEntry $name $null))
+        }
+    }
+    return $split
+}
+
+# A throwaway supervisor password for the copy: 16 hexadecimal digits, within the 20 units the
+# interface takes.
+function New-VelorinRehearsalPassword {
+    return [guid]::NewGuid().ToString('N').Substring(0, 16)
+}
+
+function Invoke-VelorinRehearsal {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [Parameter(Mandatory)] [string] $BaselinePath,
+        [Parameter(Mandatory)] [string] $MachineFile,
+        [string] $ToolPath
+    )
+
+    $machine = Read-VelorinMachineFile -Path $MachineFile
+    $folder = New-VelorinWorkFolder
+    try {
+        $password = New-VelorinRehearsalPassword
+        $copy = New-VelorinRehearsalMachine -Machine $machine -Folder $folder -SupervisorPassword $password
+        $target = @{ Cmdlet = $Cmdlet; Path = $BaselinePath; Force = $true; ToolPath = $ToolPath; MachineFile = $copy }
+        $check = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @target
+        $set = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -AcceptedExitCode 0, 12 @target `
+            -StandardInput ($script:Latin1.GetBytes($password + "`n"))
+    }
+    finally {
+        Remove-VelorinWorkFolder -Folder $folder
+    }
+    if ($set.ExitCode -ne 0 -and $set.Output.Contains('Set Command Result')) {
+        $Cmdlet.WriteWarning("The rehearsed set on '$MachineFile' ended with exit code $($set.ExitCode): the firmware refused a setting or the save.")
+    }
+    return ConvertTo-VelorinRehearsal -Machine $machine -BaselinePath $BaselinePath -Check $check -Set $set
+}
+
+function ConvertTo-VelorinRehearsal {
+    param([object] $Machine, [string] $BaselinePath, [object] $Check, [object] $Set)
+
+    if (-not $Set.Output.Contains('Set Command Result')) {
+        throw (New-Object VelorinBiosToolException ((Get-VelorinToolErrorMessage -ExitCode $Set.ExitCode -Output $Set.Output),
+                $Set.ExitCode, $Set.Output, 'ToolFailed'))
+    }
+    $wrong = Get-VelorinWrongInput -Output $Check.Output
+    $split = Split-VelorinWrongOption -Machine $Machine -Choice @(Read-VelorinBaselineChoice -Path $BaselinePath) -Wrong $wrong
+    $differences = (ConvertFrom-VelorinCheckReport -ExitCode $Check.ExitCode -Output $Check.Output).Differences
+    # An option the firmware refuses matters only where the baseline asks for a change.
+    foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output).Skipped) {
+        if (@($differences | Where-Object { $_.Name -eq $skipped.Name }).Count -gt 0) {
+            $split.ReadOnly.Add((New-VelorinOptionEntry $skipped.Name $skipped.Value))
+        }
+    }
+    $rehearsal = [pscustomobject]@{
+        PSTypeName     = 'Velorin.BiosRehearsal'
+        MachineFile    = $Machine.Path
+        Model          = $Machine.Model
+        Manufacturer   = $Machine.Manufacturer
+        Differences    = $differences
+        MissingItems   = $wrong.Items.ToArray()
+        UnknownOptions = $split.Unknown.ToArray()
+        ReadOnly       = $split.ReadOnly.ToArray()
+        Applicable     = ($wrong.Items.Count + $split.Unknown.Count + $split.ReadOnly.Count) -eq 0
+    }
+    return $rehearsal
+}

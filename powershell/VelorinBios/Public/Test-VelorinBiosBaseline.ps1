@@ -1,0 +1,71 @@
+function Test-VelorinBiosBaseline {
+    <#
+    .SYNOPSIS
+    Rehearses a baseline on captured machines before any PC is touched.
+
+    .DESCRIPTION
+    For each machine file (as Export-VelorinBiosMachine captures it) runs the whole baseline
+    on a private copy of the capture: /check for what differs, then /set with a throwaway
+    supervisor password, so that what the firmware would refuse shows too. The capture itself
+    is never changed. Returns one Velorin.BiosRehearsal object per machine file:
+    MachineFile; Model and Manufacturer (from the capture's SMBIOS table); Differences (what a
+    set would change: Name, Current, Wanted); MissingItems (baseline items the model lacks);
+    UnknownOptions (Name and Option: a wanted option the item lacks); ReadOnly (Name and
+    Option: the option exists but cannot be selected through the interface); and Applicable,
+    true exactly when the last three are empty. Shown as a summary table.
+
+    .PARAMETER Path
+    The baseline: a configuration file with the wanted options marked "*".
+
+    .PARAMETER MachineFile
+    Machine files, wildcards, or folders of captures (every file in them but the ".smbios"
+    tables and saved ".nvram" states).
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .EXAMPLE
+    Test-VelorinBiosBaseline -Path .\baseline.txt -MachineFile \\server\captures
+
+    Shows for every captured model whether the baseline applies and what it would change.
+
+    .EXAMPLE
+    Get-ChildItem .\captures\*.txt | Test-VelorinBiosBaseline .\baseline.txt | Where-Object { -not $_.Applicable }
+
+    Lists the models the baseline does not fit.
+
+    .OUTPUTS
+    Velorin.BiosRehearsal
+    #>
+    [CmdletBinding()]
+    [OutputType('Velorin.BiosRehearsal')]
+    param(
+        [Parameter(Mandatory = $true, Position = 0)]
+        [string] $Path,
+
+        [Parameter(Mandatory = $true, Position = 1, ValueFromPipeline = $true, ValueFromPipelineByPropertyName = $true)]
+        [Alias('FullName')]
+        [SupportsWildcards()]
+        [string[]] $MachineFile,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL
+    )
+
+    begin {
+        $baseline = Resolve-VelorinFilePath -Path $Path -Cmdlet $PSCmdlet
+    }
+
+    process {
+        foreach ($file in (Resolve-VelorinMachineFile -Cmdlet $PSCmdlet -Path $MachineFile)) {
+            try {
+                Invoke-VelorinRehearsal -Cmdlet $PSCmdlet -BaselinePath $baseline -MachineFile $file -ToolPath $ToolPath
+            }
+            catch {
+                # One capture that cannot be rehearsed does not stop the others.
+                $PSCmdlet.WriteError((New-Object System.Management.Automation.ErrorRecord (
+                            $_.Exception, 'VelorinBiosRehearsalFailed', 'InvalidOperation', $file)))
+            }
+        }
+    }
+}

@@ -1,0 +1,72 @@
+# A baseline per model for the fleet scripts: an ordered list of entries, each a Model pattern
+# (wildcards over the SMBIOS product name, any letter case) and the Baseline text it serves.
+# The first entry that matches this PC's model is used; a PC that none serves is not
+# applicable. Dot-sourced by VelorinBiosFleet.psm1.
+
+# The SMBIOS product name of this PC (Win32_ComputerSystemProduct.Name); Model when given, for
+# rehearsals and tests. Empty where CIM is not available.
+function Get-VelorinMachineModel([string] $Model) {
+    if ($Model) {
+        return $Model
+    }
+    if (-not (Get-Command -Name Get-CimInstance -ErrorAction SilentlyContinue)) {
+        return ''
+    }
+    $product = Get-CimInstance -ClassName Win32_ComputerSystemProduct -ErrorAction SilentlyContinue | Select-Object -First 1
+    if ($product -and $product.Name) {
+        return [string]$product.Name
+    }
+    return ''
+}
+
+# The first entry of Baselines whose Model pattern matches Model, or $null.
+function Select-VelorinModelBaseline([object[]] $Baselines, [string] $Model) {
+    foreach ($entry in $Baselines) {
+        if ($Model -like $entry.Model) {
+            return $entry
+        }
+    }
+    return $null
+}
+
+function Invoke-VelorinModelBaseline {
+    <#
+    .SYNOPSIS
+    Runs a fleet script's check or remediation with the baseline that serves this PC's model.
+
+    .DESCRIPTION
+    Picks the first entry of Baselines whose Model pattern matches the model and runs Action
+    with its baseline text. With BaselinePath, that one file serves every model and Action
+    gets no text. A model that no entry serves gives a Velorin.FleetOutcome of state
+    NotApplicable.
+
+    .PARAMETER Baselines
+    Entries with Model (a wildcard pattern) and Baseline (the text), in the order to try.
+
+    .PARAMETER Model
+    The SMBIOS product name to use instead of this PC's, for rehearsals and tests.
+
+    .PARAMETER BaselinePath
+    A baseline file for every model.
+
+    .PARAMETER Action
+    Takes the baseline text and returns the Velorin.FleetOutcome.
+
+    .EXAMPLE
+    Invoke-VelorinModelBaseline -Baselines $Baselines -Action { param($Baseline) Get-VelorinBaselineState -Baseline $Baseline }
+    #>
+    [CmdletBinding()]
+    param([object[]] $Baselines, [string] $Model, [string] $BaselinePath, [scriptblock] $Action)
+
+    if ($BaselinePath) {
+        return & $Action $null
+    }
+    $name = Get-VelorinMachineModel $Model
+    $entry = Select-VelorinModelBaseline $Baselines $name
+    if ($null -eq $entry) {
+        return New-VelorinFleetOutcome 'NotApplicable' "Not applicable: no baseline serves the model '$name'"
+    }
+    return & $Action $entry.Baseline
+}
+
+Export-ModuleMember -Function 'Invoke-VelorinModelBaseline'

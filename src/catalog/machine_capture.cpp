@@ -1,0 +1,85 @@
+#include "catalog/machine_capture.h"
+
+#include "app/report/console.h"
+#include "bios/smbios_reader.h"
+#include "catalog/provider_answers.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Current index N is enumerated as the one unit 0x30 + N, so no higher N can be written down.
+constexpr uint16_t MAX_CURRENT_INDEX = 0xFFFF - 0x30;
+
+// An option list ends at RetCode 14. The answer that ends it names one more option only when
+// its text is new: past the last option the provider repeats that option's text ("" for none).
+bool ReadOptionList(WTolqCore& core, CapturedItem& item) {
+    for (int j = 1; j <= MAX_OPTION_INDEX; ++j) {
+        StringAnswer answer;
+        if (!AskString(core, item.code, OptionIndexText(j).c_str(), answer)) return false;
+        if (answer.retCode != PROVIDER_RET_LIST_END) {
+            item.options.push_back({answer.data, answer.retCode});
+            continue;
+        }
+        const std::wstring previous =
+            item.options.empty() ? std::wstring() : item.options.back().text;
+        if (previous != answer.data) item.options.push_back({answer.data, answer.retCode});
+        break;
+    }
+    return true;
+}
+
+// RetCode 14 on the current value: the item has no option list, and the text is its value.
+// Such an item is written with current index 0, the index that asks for the value.
+bool CaptureItem(WTolqCore& core, const EnumAnswer& entry, CapturedItem& item) {
+    item.code = ReadHexCode(entry.itemCode);
+    item.current = std::min(CurrentIndexOf(entry), MAX_CURRENT_INDEX);
+    StringAnswer name;
+    if (!AskString(core, item.code, L"0", name)) return false;
+    item.name = name.data;
+    StringAnswer current;
+    if (!AskString(core, item.code, CurrentIndexText(CurrentIndexOf(entry)).c_str(), current)) {
+        return false;
+    }
+    if (current.retCode == PROVIDER_RET_LIST_END) {
+        item.current = 0;
+        item.value = current.data;
+        return true;
+    }
+    item.hasOptions = true;
+    return ReadOptionList(core, item);
+}
+
+void CopySmbios(CapturedMachine& machine) {
+    const RawSmbiosCache& cache = ProcessSmbiosCache();
+    machine.smbiosPublished = cache.published;
+    machine.smbiosMajorVersion = cache.majorVersion;
+    machine.smbiosMinorVersion = cache.minorVersion;
+    const auto* table = reinterpret_cast<const char*>(cache.table);
+    machine.smbiosTable.assign(table, std::min<size_t>(cache.tableLength, SMBIOS_TABLE_CAPACITY));
+}
+
+}  // namespace
+
+bool CaptureMachine(WTolqCore& core, CapturedMachine& machine) {
+    if (!IsVelorinMachine()) return false;
+    CopySmbios(machine);
+    if (!core.GetRevision(machine.revision)) {
+        ConsolePrint("GetRivision call failed\n");
+        return false;
+    }
+    EnumAnswer count;
+    if (!Enumerate(core, ITEM_COUNT_INDEX, count)) return false;
+    const uint16_t itemCount = ReadHexCode(count.itemCode);
+    for (uint32_t i = 0; i < itemCount; ++i) {
+        EnumAnswer entry;
+        if (!Enumerate(core, static_cast<uint16_t>(i), entry)) return false;
+        // An index answered with an error holds no item.
+        if (entry.retCode != PROVIDER_RET_DONE) continue;
+        CapturedItem item;
+        if (!CaptureItem(core, entry, item)) return false;
+        machine.items.push_back(std::move(item));
+    }
+    return true;
+}

@@ -1,0 +1,182 @@
+// The capture round trip over every machine the black-box cases describe and the built-in
+// sample: /get on the capture prints what /get on the machine prints, /check of a baseline
+// reports the same on both with the same exit code, and capturing the capture writes the same
+// two files byte for byte. A machine that /get cannot read cannot be captured either.
+#include "case_file.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kSample[] = "sample_machine";
+constexpr char kMachineName[] = "machine.txt";
+
+struct RunResult {
+    std::string out;
+    int exitCode = -1;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+std::string Quoted(const std::string& text) { return "'" + text + "'"; }
+
+// Runs the tool in `folder` on the machine file `machine` (the sample machine when empty).
+RunResult RunTool(const fs::path& folder, const fs::path& machine, const std::string& args) {
+    const fs::path out = folder / ".stdout";
+    const std::string command = "cd " + Quoted(folder.string()) +
+                                " && VELORIN_MACHINE=" + Quoted(machine.string()) +
+                                " XDG_STATE_HOME=" + Quoted((folder / "state").string()) + " " +
+                                VELORIN_BLACKBOX_LAUNCHER + " " + Quoted(VELORIN_TOOL_PATH) + " " +
+                                args + " > " + Quoted(out.string()) + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    RunResult result;
+    result.out = ReadFile(out);
+    fs::remove(out);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines, const std::string& options) {
+    const std::string eol = options.find("crlf") != std::string::npos ? "\r\n" : "\n";
+    std::string text;
+    for (const std::string& line : lines) text += casefile::Unescape(line) + eol;
+    if (options.find("noeol") != std::string::npos && !text.empty()) {
+        text.erase(text.size() - eol.size());
+    }
+    return text;
+}
+
+// Writes the case's machine and the files it was given (an SMBIOS table among them); false
+// when the case describes no machine of its own.
+bool WriteCaseMachine(const std::string& name, const fs::path& folder) {
+    bool hasMachine = false;
+    const auto sections =
+        casefile::SplitSections(std::string(VELORIN_BLACKBOX_CASES) + "/" + name + ".case");
+    for (const casefile::Section& section : sections) {
+        if (section.kind == "machine") {
+            WriteFile(folder / kMachineName, JoinLines(section.lines, ""));
+            hasMachine = true;
+        }
+        const std::string file = section.argument.substr(0, section.argument.find(' '));
+        const std::string options = section.argument.substr(file.size());
+        if (section.kind == "input" && options.find("repeat=") == std::string::npos) {
+            WriteFile(folder / file, JoinLines(section.lines, options));
+        }
+    }
+    return hasMachine;
+}
+
+// A baseline that picks, in every block of a /get listing, the option at `pick` (0 the first,
+// -1 the last).
+std::string BaselineOf(const std::string& listing, int pick) {
+    std::istringstream in(listing);
+    std::vector<std::string> block;
+    std::string baseline;
+    auto flush = [&]() {
+        if (block.empty()) return;
+        baseline += block[0] + "\n";
+        const size_t options = block.size() - 1;
+        for (size_t i = 1; i < block.size(); ++i) {
+            std::string option = block[i][0] == '*' ? block[i].substr(1) : block[i];
+            const size_t chosen = pick < 0 ? options : 1;
+            baseline += (i == chosen ? "*" : "") + option + "\n";
+        }
+        baseline += "\n";
+        block.clear();
+    };
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("+++", 0) == 0) {
+            flush();
+            block.push_back(line);
+        } else if (line.empty()) {
+            flush();
+        } else if (!block.empty()) {
+            block.push_back(line);
+        }
+    }
+    flush();
+    return baseline;
+}
+
+std::vector<std::string> MachineNames() {
+    std::vector<std::string> names = {kSample};
+    for (const auto& entry : fs::directory_iterator(VELORIN_BLACKBOX_CASES)) {
+        if (entry.path().extension() != ".case") continue;
+        const std::string text = ReadFile(entry.path());
+        if (text.find("\n=== machine") != std::string::npos || text.rfind("=== machine", 0) == 0) {
+            names.push_back(entry.path().stem().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CaptureRoundTrip : public testing::TestWithParam<std::string> {};
+
+TEST_P(CaptureRoundTrip, AnswersTheSame) {
+    const std::string name = GetParam();
+    const fs::path work = fs::path(VELORIN_BLACKBOX_WORK) / "round-trip" / name;
+    const fs::path original = work / "original";
+    const fs::path capture = work / "capture";
+    const fs::path again = work / "again";
+    fs::remove_all(work);
+    for (const fs::path& folder : {original, capture, again}) fs::create_directories(folder);
+    const bool ownMachine = name != kSample && WriteCaseMachine(name, original);
+    const fs::path originalMachine = ownMachine ? original / kMachineName : fs::path();
+    const fs::path captured = capture / kMachineName;
+
+    const RunResult get = RunTool(original, originalMachine, "/get");
+    const RunResult captureRun = RunTool(capture, originalMachine, "/capture machine.txt");
+    ASSERT_EQ(get.exitCode == 0, captureRun.exitCode == 0) << captureRun.out;
+    if (get.exitCode != 0) return;
+
+    const RunResult getCaptured = RunTool(capture, captured, "/get");
+    EXPECT_EQ(get.out, getCaptured.out);
+    EXPECT_EQ(get.exitCode, getCaptured.exitCode);
+
+    for (const int pick : {0, -1}) {
+        SCOPED_TRACE("baseline choosing option " + std::to_string(pick));
+        const std::string baseline = BaselineOf(get.out, pick);
+        WriteFile(original / "baseline.txt", baseline);
+        WriteFile(capture / "baseline.txt", baseline);
+        const RunResult check = RunTool(original, originalMachine, "/check baseline.txt");
+        const RunResult checkCaptured = RunTool(capture, captured, "/check baseline.txt");
+        EXPECT_EQ(check.out, checkCaptured.out);
+        EXPECT_EQ(check.exitCode, checkCaptured.exitCode);
+    }
+
+    const RunResult captureAgain = RunTool(again, captured, "/capture machine.txt");
+    ASSERT_EQ(captureAgain.exitCode, 0) << captureAgain.out;
+    EXPECT_EQ(ReadFile(captured), ReadFile(again / kMachineName));
+    EXPECT_EQ(fs::exists(capture / "machine.txt.smbios"), fs::exists(again / "machine.txt.smbios"));
+    EXPECT_EQ(ReadFile(capture / "machine.txt.smbios"), ReadFile(again / "machine.txt.smbios"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, CaptureRoundTrip, testing::ValuesIn(MachineNames()),
+                         [](const testing::TestParamInfo<std::string>& param) {
+                             return casefile::TestIdOf(param.param);
+                         });
+
+}  // namespace
