@@ -2,35 +2,6 @@
 # a private copy of the capture, and the capture's read-only marks to tell an option the
 # interface cannot select from one the model lacks.
 
-$script:WrongInputPattern = New-Object System.Text.RegularExpressions.Regex (
-    '^(.*) -> (wrong description|wrong option, no options match input)\r?$', [System.Text.RegularExpressions.RegexOptions]'Multiline')
-
-# The entries of the tool's "Wrong Input" list: Items (names it does not know) and Options
-# (names of items whose wanted option matches none of theirs).
-function Get-VelorinWrongInput {
-    param([string] $Output)
-
-    $wrong = @{ Items = New-Object System.Collections.Generic.List[string]; Options = New-Object System.Collections.Generic.List[string] }
-    $text = $Output.Replace("`r`n", "`n")
-    $start = $text.IndexOf("`nWrong Input")
-    if ($start -lt 0) {
-        return $wrong
-    }
-    $end = $text.IndexOf("`n`n", $start + 1)
-    if ($end -lt 0) {
-        $end = $text.Length
-    }
-    foreach ($match in $script:WrongInputPattern.Matches($text.Substring($start, $end - $start))) {
-        if ($match.Groups[2].Value -eq 'wrong description') {
-            $wrong.Items.Add($match.Groups[1].Value)
-        }
-        else {
-            $wrong.Options.Add($match.Groups[1].Value)
-        }
-    }
-    return $wrong
-}
-
 # The baseline's chosen entries (Name and the wanted Option), as the tool reads the file.
 function Read-VelorinBaselineChoice {
     param([string] $Path)
@@ -117,11 +88,16 @@ function ConvertTo-VelorinRehearsal {
         throw (New-Object VelorinBiosToolException ((Get-VelorinToolErrorMessage -ExitCode $Set.ExitCode -Output $Set.Output),
                 $Set.ExitCode, $Set.Output, 'ToolFailed'))
     }
-    $wrong = Get-VelorinWrongInput -Output $Check.Output
+    $index = New-VelorinBaselineIndex -Text $script:Latin1.GetString([System.IO.File]::ReadAllBytes($BaselinePath))
+    $compliance = ConvertFrom-VelorinCheckReport -ExitCode $Check.ExitCode -Output $Check.Output -Index $index
+    $wrong = @{
+        Items   = @($compliance.NotOnModel)
+        Options = @($compliance.Unmatched | ForEach-Object { $_.Name })
+    }
     $split = Split-VelorinWrongOption -Machine $Machine -Choice @(Read-VelorinBaselineChoice -Path $BaselinePath) -Wrong $wrong
-    $differences = (ConvertFrom-VelorinCheckReport -ExitCode $Check.ExitCode -Output $Check.Output).Differences
+    $differences = $compliance.Differences
     # An option the firmware refuses matters only where the baseline asks for a change.
-    foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output).Skipped) {
+    foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output -Index $index).Skipped) {
         if (@($differences | Where-Object { $_.Name -eq $skipped.Name }).Count -gt 0) {
             $split.ReadOnly.Add((New-VelorinOptionEntry $skipped.Name $skipped.Value))
         }
@@ -132,7 +108,7 @@ function ConvertTo-VelorinRehearsal {
         Model          = $Machine.Model
         Manufacturer   = $Machine.Manufacturer
         Differences    = $differences
-        MissingItems   = $wrong.Items.ToArray()
+        MissingItems   = [string[]]$wrong.Items
         UnknownOptions = $split.Unknown.ToArray()
         ReadOnly       = $split.ReadOnly.ToArray()
         Applicable     = ($wrong.Items.Count + $split.Unknown.Count + $split.ReadOnly.Count) -eq 0
