@@ -22,6 +22,7 @@ enum CommandFlag : uint32_t {
 struct CommandOptions {
     uint32_t flags = 0;
     std::string inputFileName;
+    bool inputFileNamed = false;  // a file name followed /set or /check (an empty one too)
     std::string outputFileName;
     std::string itemName;
     std::string itemValue;
