@@ -125,7 +125,9 @@ bool AppendNext(ArgumentCursor& args, std::string& field) {
     return true;
 }
 
-bool ReferToNext(ArgumentCursor& args, const char*& field) {
+// The field refers to the argument itself (a pointer or a view of it); nothing is copied.
+template <typename Reference>
+bool ReferToNext(ArgumentCursor& args, Reference& field) {
     const char* argument = args.Take();
     if (argument == nullptr) return false;
     field = argument;
@@ -160,7 +162,7 @@ bool TakeCurrentPassword(ArgumentCursor& args, CommandOptions& options) {
 // The last of /pw and /pwstdin wins, as the last of two /pw does.
 bool TakeStdinPassword(CommandOptions& options) {
     options.passwordFromStdin = true;
-    options.currentPassword = nullptr;
+    options.currentPassword = {};
     return true;
 }
 

@@ -47,8 +47,8 @@ class ConfigTool {
     int ExportConfig(bool singleItem, bool toFile, std::string fileName, std::string itemName);
 
     // Password commands (src/app)
-    int CheckSupervisorPassword(const wchar_t* password);
-    int ChangePassword(bool supervisor, const char* currentPassword, const char* newPassword);
+    int CheckSupervisorPassword(const std::wstring& password);
+    int ChangePassword(bool supervisor, std::string_view currentPassword, const char* newPassword);
 
     // Input reader and set engine (src/apply)
     void ShowWrongInput();

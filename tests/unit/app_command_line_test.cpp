@@ -31,7 +31,7 @@ std::string ParseOutcome(std::vector<std::string> args) {
                                      {" value=", o.itemValue}}) {
         if (!value.empty()) s << key << value;
     }
-    if (o.currentPassword != nullptr) s << " pw=" << o.currentPassword;
+    if (o.currentPassword.data() != nullptr) s << " pw=" << o.currentPassword;
     if (o.newPassword != nullptr) s << " new=" << o.newPassword;
     if (o.passwordFromStdin) s << " pwstdin";
     return s.str();
