@@ -157,6 +157,7 @@ bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {
         return false;
     }
     tool.currentValueByItem.emplace(itemCode, NarrowText(current.data));
+    tool.currentIndexByItem.emplace(itemCode, currentIndex);
 
     OptionTable options;
     // RetCode 14 on the current value: the item has no option list to walk.
