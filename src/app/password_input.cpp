@@ -9,9 +9,9 @@
 #else
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
-#include <iterator>
 #include <vector>
 #endif
 

@@ -69,8 +69,9 @@ class ConfigTool {
     std::map<int, OptionTable> optionsByItem;
     std::map<int, OptionTable> lowerOptionsByItem;
     std::map<int, std::string> currentValueByItem;
-    // The current option's index: an option whose text an earlier option already holds is
-    // missing from the item's OptionTable, and may still be the current one.
+    // The current option's index, for an item whose option list holds it: an option whose text
+    // an earlier option already holds is missing from the OptionTable, and may still be the
+    // current one.
     std::map<int, int> currentIndexByItem;
     TextList wrongDescriptions;
     TextList wrongOptions;
