@@ -30,14 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int result = ParseCommandLine(static_cast<int>(words.size()), argv.data(), options);
     if (result != 0 && result != -1) __builtin_trap();
     // /pwstdin leaves the current password to be read later; it never refers to an argument.
-    if (options.passwordFromStdin && options.currentPassword != nullptr) __builtin_trap();
+    if (options.passwordFromStdin && options.currentPassword.data() != nullptr) __builtin_trap();
     // Password references point into the argument vector, never elsewhere.
-    for (const char* password : {options.currentPassword, options.newPassword}) {
+    for (const char* password : {options.currentPassword.data(), options.newPassword}) {
         if (password == nullptr) continue;
         bool inside = false;
         for (const std::string& word : words) inside = inside || password == word.data();
         if (!inside) __builtin_trap();
     }
-    WidenArgument(options.currentPassword);
+    WidenBytes(options.currentPassword);
     return 0;
 }

@@ -3,8 +3,8 @@
 # 1, 100, 1,000 and 10,000 items (8 options each) and prints, per command and size, the wall
 # time and processor time of one run (user and system), its peak memory, and the cost per item: what a run costs
 # beyond a one-item run, divided by the extra items, so that start-up does not hide growth.
-# Then the figures of inputs at the tool's bounds (a 16 MiB configuration file, a provider that
-# claims 0xFFFF items). Ends with the ratio of the cost per item at 10,000 items to that at 100
+# Then the figures of inputs at the tool's bounds (a 16 MiB configuration file for /set and for
+# /check, a provider that claims 0xFFFF items). Ends with the ratio of the cost per item at 10,000 items to that at 100
 # and the targets.
 # TOOL=path measures another build of the tool; KEEP=1 keeps the generated files.
 set -euo pipefail
@@ -91,11 +91,18 @@ for name in get get-o set; do
 done
 
 # Inputs at the tool's bounds: a configuration file of 16 MiB (the largest /set reads) of empty
-# lines and of one line, and a provider that claims 0xFFFF items but has one. Best of three.
+# lines and of one line, and a provider that claims 0xFFFF items but has one. /check of a
+# 16 MiB file of 2,097,152 blocks that all name one item whose current value is 1,000
+# characters long, each block differing. Best of three.
 machine 1 > bound.txt
 printf 'answer EnumSetting index=0xFFFF itemcode="FFFF"\n' | cat m1.txt - > phantom.txt
 head -c 16777216 /dev/zero | tr '\0' '\n' > empty-lines.txt
 { head -c 16777215 /dev/zero | tr '\0' 'x'; printf '\n'; } > one-line.txt
+awk 'BEGIN {
+  print "manufacturer \"Velorin Corporation\""; print "item 0x4000 \"W\" current 2"
+  print "  option \"E\""; wide = sprintf("%1000s", ""); gsub(/ /, "x", wide)
+  print "  option \"" wide "\"" }' > wide.txt
+awk 'BEGIN { for (i = 0; i < 2097152; i++) printf "+++W\n*E\n" }' > differing.txt
 declare -A bound_wall bound_cpu bound_peak
 bound_case() {  # name machine command...
   local name=$1 file=$2 b e u s m; shift 2
@@ -111,8 +118,9 @@ bound_case() {  # name machine command...
 bound_case set-16MiB-empty-lines bound.txt "$TOOL" /set empty-lines.txt /pw admin
 bound_case set-16MiB-one-line bound.txt "$TOOL" /set one-line.txt /pw admin
 bound_case get-0xFFFF-claimed phantom.txt "$TOOL" /get
+bound_case check-16MiB-differing wide.txt "$TOOL" /check differing.txt
 printf '\n%-22s %10s %10s %10s\n' input wall_s cpu_s peak_MB
-for name in set-16MiB-empty-lines set-16MiB-one-line get-0xFFFF-claimed; do
+for name in set-16MiB-empty-lines set-16MiB-one-line get-0xFFFF-claimed check-16MiB-differing; do
   printf '%-22s %10.3f %10.3f %10.1f\n' "$name" "${bound_wall[$name]}" "${bound_cpu[$name]}" \
     "$(awk -v k="${bound_peak[$name]}" 'BEGIN { print k / 1024 }')"
 done
@@ -129,8 +137,8 @@ for name in get get-o set; do
 done
 verdict "/get of 10000 items, wall seconds" "${wall[get,10000]}" 1.0
 verdict "/set of 10000 blocks, peak MB" "$(awk -v k="${peak[set,10000]}" 'BEGIN { printf "%.1f", k / 1024 }')" 64
-for name in set-16MiB-empty-lines set-16MiB-one-line; do
-  verdict "/set of a $name file, peak MB" \
+for name in set-16MiB-empty-lines set-16MiB-one-line check-16MiB-differing; do
+  verdict "$name, peak MB" \
     "$(awk -v k="${bound_peak[$name]}" 'BEGIN { printf "%.1f", k / 1024 }')" 256
 done
 exit "$missed"

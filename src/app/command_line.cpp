@@ -33,7 +33,7 @@ namespace {
 enum class Takes {
     Nothing,
     SetFileName,      // the next argument unless it is one of the options /set leaves alone
-    CheckFileName,    // the next argument unless it is one of the options /check leaves alone
+    CheckFileName,    // the next argument unless it is one of the tool's options
     NewPassword,      // the next argument, whatever it is
     CurrentPassword,  // the next argument, whatever it is
     StdinPassword,    // nothing: the current password comes from standard input
@@ -64,10 +64,10 @@ constexpr OptionRule kOptionRules[] = {
     {"/i", FLAG_ITEM, false, Takes::ItemArguments},
 };
 
-// A /set or /check followed by one of these has no file name: the option is parsed in its
-// own right. /pwstdin stands wherever /pw may stand, so /set leaves it alone as well.
+// A /set followed by one of these has no file name: the option is parsed in its own right.
+// /pwstdin stands wherever /pw may stand, so /set leaves it alone as well. Any other word, an
+// option among them, is the file name of /set, as scripts in the field rely on.
 constexpr const char* kNotSetFileNames[] = {"/i", "/f", "/pw", "/pwstdin"};
-constexpr const char* kNotCheckFileNames[] = {"/i", "/f"};
 
 // Once the options are read, the first rule whose command is present decides whether the
 // combination stands.
@@ -75,16 +75,20 @@ struct CommandRule {
     uint32_t commands;
     uint32_t forbiddenOptions;
     bool needsPassword;
+    bool fileExcludesItem;  // a file name and /i together are refused
 };
 
 constexpr CommandRule kCommandRules[] = {
-    {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false},
-    {FLAG_SET, FLAG_OUTPUT, true},
-    {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true},
-    // A read-only command takes no password.
-    {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false},
+    {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false, false},
+    // /set /i ignores a file name given as well.
+    {FLAG_SET, FLAG_OUTPUT, true, false},
+    {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true,
+     false},
+    // A read-only command takes no password; it compares a file or one typed item, and a
+    // line naming both would leave one of them unchecked while the run reports success.
+    {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false, true},
     // The capture names its file itself and reads only.
-    {FLAG_CAPTURE, FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, false},
+    {FLAG_CAPTURE, FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, false, false},
 };
 
 constexpr int kMaxCommands = 1;
@@ -124,21 +128,32 @@ bool AppendNext(ArgumentCursor& args, std::string& field) {
     return true;
 }
 
-bool ReferToNext(ArgumentCursor& args, const char*& field) {
+// The field refers to the argument itself (a pointer or a view of it); nothing is copied.
+template <typename Reference>
+bool ReferToNext(ArgumentCursor& args, Reference& field) {
     const char* argument = args.Take();
     if (argument == nullptr) return false;
     field = argument;
     return true;
 }
 
-template <size_t N>
+bool IsLeftAloneBySet(const char* argument) {
+    for (const char* option : kNotSetFileNames) {
+        if (SameOption(argument, option)) return true;
+    }
+    return false;
+}
+
+// Unlike /set, /check leaves every option alone: a password given to it is then refused as
+// a password, never taken for a file name.
+bool IsLeftAloneByCheck(const char* argument) { return FindOption(argument) != nullptr; }
+
 bool TakeInputFileName(ArgumentCursor& args, CommandOptions& options,
-                       const char* const (&optionsLeftAlone)[N]) {
+                       bool (*isLeftAlone)(const char*)) {
     const char* next = args.Peek();
     if (next == nullptr) return false;
-    for (const char* option : optionsLeftAlone) {
-        if (SameOption(next, option)) return true;
-    }
+    if (isLeftAlone(next)) return true;
+    options.inputFileNamed = true;
     return AppendNext(args, options.inputFileName);
 }
 
@@ -150,7 +165,7 @@ bool TakeCurrentPassword(ArgumentCursor& args, CommandOptions& options) {
 // The last of /pw and /pwstdin wins, as the last of two /pw does.
 bool TakeStdinPassword(CommandOptions& options) {
     options.passwordFromStdin = true;
-    options.currentPassword = nullptr;
+    options.currentPassword = {};
     return true;
 }
 
@@ -167,9 +182,9 @@ bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
         case Takes::Nothing:
             return true;
         case Takes::SetFileName:
-            return TakeInputFileName(args, options, kNotSetFileNames);
+            return TakeInputFileName(args, options, IsLeftAloneBySet);
         case Takes::CheckFileName:
-            return TakeInputFileName(args, options, kNotCheckFileNames);
+            return TakeInputFileName(args, options, IsLeftAloneByCheck);
         case Takes::NewPassword:
             return ReferToNext(args, options.newPassword);
         case Takes::CurrentPassword:
@@ -197,10 +212,12 @@ bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
     return true;
 }
 
-bool ValidateCombination(uint32_t flags) {
+bool ValidateCombination(const CommandOptions& options) {
+    const uint32_t flags = options.flags;
     for (const CommandRule& rule : kCommandRules) {
         if ((flags & rule.commands) == 0) continue;
         if (flags & rule.forbiddenOptions) return false;
+        if (rule.fileExcludesItem && options.inputFileNamed && (flags & FLAG_ITEM)) return false;
         if (rule.needsPassword && (flags & FLAG_PASSWORD) == 0) {
             ConsolePrint("Need /pw input\n");
             return false;
@@ -215,5 +232,5 @@ bool ValidateCombination(uint32_t flags) {
 int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     ArgumentCursor args(argc, argv);
     if (!ReadOptions(args, options)) return -1;
-    return ValidateCombination(options.flags) ? 0 : -1;
+    return ValidateCombination(options) ? 0 : -1;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The bits of CommandOptions::flags: the commands in the low bits, the options from bit 16 up.
 enum CommandFlag : uint32_t {
@@ -23,12 +24,15 @@ enum CommandFlag : uint32_t {
 struct CommandOptions {
     uint32_t flags = 0;
     std::string inputFileName;
+    bool inputFileNamed = false;  // a file name followed /set or /check (an empty one too)
     std::string outputFileName;
     std::string itemName;
     std::string itemValue;
-    const char* currentPassword = nullptr;  // the argument after /pw, not copied
+    // The argument after /pw, not copied; null data until a /pw is met.
+    std::string_view currentPassword;
     // /pwstdin came after the last /pw: the current password is to be read from standard
-    // input once the parse has succeeded, and currentPassword then refers to that text.
+    // input once the parse has succeeded, and currentPassword then refers to that line, NUL
+    // bytes and all.
     bool passwordFromStdin = false;
     const char* newPassword = nullptr;  // the argument after a change-password option
 };

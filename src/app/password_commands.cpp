@@ -8,20 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace {
 
 constexpr size_t MAX_PASSWORD_LENGTH = 20;
-
-// Counts no further than one unit past the limit, so an unterminated or huge text is never
-// walked to its end.
-bool ExceedsPasswordLength(const wchar_t* password) {
-    size_t length = 0;
-    while (password[length] != L'\0') {
-        if (++length > MAX_PASSWORD_LENGTH) return true;
-    }
-    return false;
-}
 
 // The provider's answer to the Set of a password item: its own codes 1 to 12 mean what the
 // tool's result codes mean (2 not authorised, 10 no supervisor password, 11 bad length);
@@ -34,24 +25,26 @@ int PasswordSetResult(uint16_t retCode) {
 
 }  // namespace
 
-int ConfigTool::CheckSupervisorPassword(const wchar_t* password) {
-    const wchar_t* text = password != nullptr ? password : L"";
-    if (ExceedsPasswordLength(text)) {
+int ConfigTool::CheckSupervisorPassword(const std::wstring& password) {
+    if (password.size() > MAX_PASSWORD_LENGTH) {
         ConsolePrintW(L"password length must be under 20\n");
         return RC_INVALID_PASSWORD_LENGTH;
     }
+    // The provider takes a NUL-terminated text, so a password read with a NUL in it would
+    // reach it cut short: a different, shorter password than the one given. No such text is
+    // anyone's password; it is refused as a wrong one, and the provider is not asked.
+    if (password.find(L'\0') != std::wstring::npos) return RC_WRONG_PASSWORD;
     uint16_t retCode = 0;
-    if (!core->SetPassword(text, retCode)) {
+    if (!core->SetPassword(password.c_str(), retCode)) {
         ConsolePrint("Setpassword call failed\n");  // spelled as the field expects it
         return RC_INTERNAL_ERROR;
     }
     return retCode;
 }
 
-int ConfigTool::ChangePassword(bool supervisor, const char* currentPassword,
+int ConfigTool::ChangePassword(bool supervisor, std::string_view currentPassword,
                                const char* newPassword) {
-    const std::wstring current = WidenArgument(currentPassword);
-    if (CheckSupervisorPassword(current.c_str()) != RC_SUCCESS) {
+    if (CheckSupervisorPassword(WidenBytes(currentPassword)) != RC_SUCCESS) {
         ConsolePrint("Incorrect Password\n");
         return RC_WRONG_PASSWORD;
     }

@@ -7,11 +7,12 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <array>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 #endif
 
 std::string ReadFirstLine(const std::function<int()>& nextByte) {
@@ -102,8 +103,30 @@ int ReadStdinByte(Handle input) {
     }
 }
 
-// Echo off on the terminal for the life of the object. The signals that end a process at a
-// terminal put the saved mode back first, so an interrupted prompt leaves a usable terminal.
+// Every signal whose default action ends the process and that a handler can catch; any of
+// them at the prompt would otherwise leave the terminal without echo. SIGKILL cannot be
+// caught; the stop signals and those ignored by default do not end the process.
+constexpr int kEndingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+#ifdef __linux__
+    SIGSTKFLT, SIGIO,   SIGPWR,
+#endif
+};
+
+// The signals above and, where the system has them, the real-time ones, which end the
+// process by default as well.
+std::vector<int> EndingSignals() {
+    std::vector<int> signals(std::begin(kEndingSignals), std::end(kEndingSignals));
+#if defined(SIGRTMIN) && defined(SIGRTMAX)
+    for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+#endif
+    return signals;
+}
+
+// Echo off on the terminal for the life of the object. Each signal that would end the process
+// at its default action puts the saved mode back first, so an interrupted prompt leaves a
+// usable terminal. A signal the process ignores (nohup's SIGHUP) stays ignored.
 class HiddenInput {
   public:
     explicit HiddenInput(Handle input) : input_(input) {
@@ -111,25 +134,27 @@ class HiddenInput {
         termios hidden = saved_;
         hidden.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHOE | ECHOK | ECHONL);
         savedInput_ = input_;
-        for (size_t i = 0; i < kSignals.size(); ++i) {
-            struct sigaction restore = {};
-            restore.sa_handler = RestoreOnSignal;
-            sigemptyset(&restore.sa_mask);
-            sigaction(kSignals[i], &restore, &previous_[i]);
-        }
+        for (const int signal : EndingSignals()) CatchIfDefault(signal);
         active_ = tcsetattr(input_, TCSANOW, &hidden) == 0;
     }
     ~HiddenInput() {
         if (savedInput_ < 0) return;
         if (active_) tcsetattr(input_, TCSANOW, &saved_);
-        for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+        for (const SavedAction& saved : previous_) sigaction(saved.signal, &saved.action, nullptr);
         savedInput_ = -1;
     }
     HiddenInput(const HiddenInput&) = delete;
     HiddenInput& operator=(const HiddenInput&) = delete;
 
   private:
-    static constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+    void CatchIfDefault(int signal) {
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) != 0 || previous.sa_handler != SIG_DFL) return;
+        struct sigaction restore = {};
+        restore.sa_handler = RestoreOnSignal;
+        sigemptyset(&restore.sa_mask);
+        if (sigaction(signal, &restore, nullptr) == 0) previous_.push_back({signal, previous});
+    }
 
     // Only async-signal-safe calls: put the mode back, then die of the signal as before.
     static void RestoreOnSignal(int signal) {
@@ -141,7 +166,12 @@ class HiddenInput {
     static inline Handle savedInput_ = -1;
     static inline termios saved_ = {};
     Handle input_;
-    std::array<struct sigaction, kSignals.size()> previous_ = {};
+    struct SavedAction {
+        int signal;
+        struct sigaction action;
+    };
+
+    std::vector<SavedAction> previous_;
     bool active_ = false;
 };
 

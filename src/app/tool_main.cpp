@@ -83,8 +83,7 @@ int RunGet(ConfigTool& tool, const CommandOptions& options) {
 // Only a refusal, a bad length or a failed call stops the set; any other answer of the
 // provider (10 included) lets it go on, and the item sets report what the firmware refuses.
 int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
-    const std::wstring password = WidenArgument(options.currentPassword);
-    const int checked = tool.CheckSupervisorPassword(password.c_str());
+    const int checked = tool.CheckSupervisorPassword(WidenBytes(options.currentPassword));
     if (checked == RC_WRONG_PASSWORD) ConsolePrint("Incorrect Password\n");
     if (checked == RC_WRONG_PASSWORD || checked == RC_INVALID_PASSWORD_LENGTH ||
         checked == RC_INTERNAL_ERROR) {
@@ -255,7 +254,7 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     std::string stdinPassword;
     if (options.passwordFromStdin && (options.flags & kPasswordCommands) != 0) {
         stdinPassword = ReadPasswordFromStdin();
-        options.currentPassword = stdinPassword.c_str();
+        options.currentPassword = stdinPassword;
     }
     return Dispatch(tool, argc, argv, options);
 }

@@ -8,25 +8,23 @@
 #include <cstdint>
 #include <iostream>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr char CHECK_HEADING[] = "======================Check Command Result==================\n";
 
-struct DifferingSetting {
-    std::string name;
-    std::string currentValue;
-    std::string chosenOption;
-};
-
-void PrintDifferingItems(const std::vector<DifferingSetting>& differing) {
+// The texts of a differing entry are looked up when its line is printed: a file may name one
+// item millions of times, and a copy of its current value (up to 1,000 bytes) per entry would
+// take gigabytes.
+void PrintDifferingItems(const ConfigTool& tool, const SettingTexts& texts,
+                         const std::vector<SettingChoice>& differing) {
     if (differing.empty()) return;
     std::cout << "Differing Item" << std::endl;
-    for (const DifferingSetting& setting : differing) {
-        std::cout << '\t' << setting.name << " : " << setting.currentValue << " -> "
-                  << setting.chosenOption << std::endl;
+    for (const SettingChoice& choice : differing) {
+        const auto [name, option] = texts.Describe(choice);
+        std::cout << '\t' << name << " : " << CurrentValueOf(tool, choice.itemCode) << " -> "
+                  << option << std::endl;
     }
 }
 
@@ -35,24 +33,21 @@ void PrintDifferingItems(const std::vector<DifferingSetting>& differing) {
 int CompareWithCatalogue(const ConfigTool& tool, const std::vector<SettingChoice>& choices,
                          uint32_t& differingCount) {
     const SettingTexts texts(tool);
-    std::vector<DifferingSetting> differing;
+    std::vector<SettingChoice> differing;
     uint32_t matchingCount = 0;
     uint32_t notCheckedCount = 0;
     for (const SettingChoice& choice : choices) {
         if (!IsChosen(choice)) {
             ++notCheckedCount;
-            continue;
-        }
-        auto [name, option] = texts.Describe(choice);
-        const std::string& current = CurrentValueOf(tool, choice.itemCode);
-        if (option == current) {
+        } else if (OptionTextOf(tool, choice.itemCode, choice.optionIndex) ==
+                   CurrentValueOf(tool, choice.itemCode)) {
             ++matchingCount;
         } else {
-            differing.push_back({std::move(name), current, std::move(option)});
+            differing.push_back(choice);
         }
     }
     differingCount = static_cast<uint32_t>(differing.size());
-    PrintDifferingItems(differing);
+    PrintDifferingItems(tool, texts, differing);
     PrintTotals({
         {"\tItems matching : ", matchingCount},
         {"\tItems differing : ", differingCount},

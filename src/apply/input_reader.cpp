@@ -1,4 +1,5 @@
 #include "apply/input_reader.h"
+#include "apply/report_lines.h"
 
 #include "app/report/console.h"
 #include "catalog/file_access.h"
@@ -78,7 +79,9 @@ class ConfigParser {
             const std::string_view body = starred ? line.text.substr(1) : line.text;
             const auto option =
                 starred && line.whole ? options.find(std::string(body)) : options.end();
-            if (option != options.end()) optionIndex = option->second;
+            if (option != options.end()) {
+                optionIndex = ChooseOption(tool_, itemCode, option->first, option->second);
+            }
             if (BeginsWith(body, tool_.itemMarker)) break;
             ++position_;
         }
@@ -184,7 +187,8 @@ TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
         tool.ShowWrongInput();
         return {RC_TARGET_OPTION_NOT_FOUND, item->second, -1};
     }
-    return {RC_SUCCESS, item->second, option->second};
+    const std::string optionText = OptionTextOf(tool, item->second, option->second);
+    return {RC_SUCCESS, item->second, ChooseOption(tool, item->second, optionText, option->second)};
 }
 
 void ConfigTool::ShowWrongInput() {

@@ -4,24 +4,46 @@
 
 namespace {
 
-std::string FirstKeyWithValue(const std::map<std::string, int>& table, int value) {
+const std::string* FirstKeyWithValue(const std::map<std::string, int>& table, int value) {
     for (const auto& [key, mapped] : table) {
-        if (mapped == value) return key;
+        if (mapped == value) return &key;
     }
-    return {};
+    return nullptr;
 }
 
-std::string OptionTextOf(const ConfigTool& tool, int itemCode, int optionIndex) {
-    const auto options = tool.optionsByItem.find(itemCode);
-    return options == tool.optionsByItem.end() ? std::string()
-                                               : FirstKeyWithValue(options->second, optionIndex);
+std::string FirstKeyOrEmpty(const std::map<std::string, int>& table, int value) {
+    const std::string* key = FirstKeyWithValue(table, value);
+    return key == nullptr ? std::string() : *key;
+}
+
+bool IsCurrentIndex(const ConfigTool& tool, int itemCode, int optionIndex) {
+    const auto current = tool.currentIndexByItem.find(itemCode);
+    return current != tool.currentIndexByItem.end() && current->second == optionIndex;
 }
 
 }  // namespace
 
+// The current option may be missing from the table when an earlier option holds its text;
+// its text is then the current value.
+std::string OptionTextOf(const ConfigTool& tool, int itemCode, int optionIndex) {
+    const auto options = tool.optionsByItem.find(itemCode);
+    const std::string* text = options == tool.optionsByItem.end()
+                                  ? nullptr
+                                  : FirstKeyWithValue(options->second, optionIndex);
+    if (text != nullptr) return *text;
+    return IsCurrentIndex(tool, itemCode, optionIndex) ? CurrentValueOf(tool, itemCode)
+                                                       : std::string();
+}
+
+int ChooseOption(const ConfigTool& tool, int itemCode, const std::string& optionText,
+                 int optionIndex) {
+    if (optionText != CurrentValueOf(tool, itemCode)) return optionIndex;
+    const auto current = tool.currentIndexByItem.find(itemCode);
+    return current == tool.currentIndexByItem.end() ? optionIndex : current->second;
+}
+
 std::pair<std::string, std::string> ConfigTool::DescribeSetting(int itemCode, int optionIndex) {
-    return {FirstKeyWithValue(itemCodeByName, itemCode),
-            OptionTextOf(*this, itemCode, optionIndex)};
+    return {FirstKeyOrEmpty(itemCodeByName, itemCode), OptionTextOf(*this, itemCode, optionIndex)};
 }
 
 // emplace keeps the first name in the map's order for a code that several names carry.

@@ -26,6 +26,16 @@ class SettingTexts {
 // with the value it had before the run. Empty for an item the catalogue does not hold.
 const std::string& CurrentValueOf(const ConfigTool& tool, int itemCode);
 
+// The text of an option as the catalogue holds it; empty when the item has no such option.
+std::string OptionTextOf(const ConfigTool& tool, int itemCode, int optionIndex);
+
+// The option meant by a text of the item's OptionTable, which gave `optionIndex`. Options
+// with equal texts (or texts that narrow to the same bytes) are one entry of the table, which
+// holds the first of them; when the text is the current option's, the current option is
+// meant. Setting the first would change the item while the report says nothing changed.
+int ChooseOption(const ConfigTool& tool, int itemCode, const std::string& optionText,
+                 int optionIndex);
+
 struct ReportCounter {
     const char* label;
     uint32_t count;

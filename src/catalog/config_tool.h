@@ -47,8 +47,8 @@ class ConfigTool {
     int ExportConfig(bool singleItem, bool toFile, std::string fileName, std::string itemName);
 
     // Password commands (src/app)
-    int CheckSupervisorPassword(const wchar_t* password);
-    int ChangePassword(bool supervisor, const char* currentPassword, const char* newPassword);
+    int CheckSupervisorPassword(const std::wstring& password);
+    int ChangePassword(bool supervisor, std::string_view currentPassword, const char* newPassword);
 
     // Input reader and set engine (src/apply)
     void ShowWrongInput();
@@ -69,6 +69,10 @@ class ConfigTool {
     std::map<int, OptionTable> optionsByItem;
     std::map<int, OptionTable> lowerOptionsByItem;
     std::map<int, std::string> currentValueByItem;
+    // The current option's index, for an item whose option list holds it: an option whose text
+    // an earlier option already holds is missing from the OptionTable, and may still be the
+    // current one.
+    std::map<int, int> currentIndexByItem;
     TextList wrongDescriptions;
     TextList wrongOptions;
     int supervisorPasswordItem = 0x3000;

@@ -11,11 +11,15 @@
 
 namespace {
 
-bool ReadOptions(WTolqCore& core, uint16_t itemCode, uint16_t currentIndex, OptionTable& table) {
+// `currentListed` tells whether the walk met the current index, so that it names an option of
+// the list even when that option's text repeats an earlier one and is not in the table.
+bool ReadOptions(WTolqCore& core, uint16_t itemCode, uint16_t currentIndex, OptionTable& table,
+                 bool& currentListed) {
     std::wstring previous;  // per item: an item's first option is never a repeat
     for (int j = 1; j <= MAX_OPTION_INDEX; ++j) {
         StringAnswer answer;
         if (!AskString(core, itemCode, OptionIndexText(j).c_str(), answer)) return false;
+        currentListed = currentListed || j == currentIndex;
         if (previous != answer.data) {
             // A read-only option stays listed only as the item's current one.
             if (answer.retCode != PROVIDER_RET_NOT_SELECTABLE || j == currentIndex) {
@@ -49,12 +53,14 @@ bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {
     tool.currentValueByItem.emplace(itemCode, NarrowText(current.data));
 
     OptionTable options;
+    bool currentListed = false;
     // RetCode 14 on the current value: the item has no option list to walk.
     if (current.retCode != PROVIDER_RET_LIST_END &&
-        !ReadOptions(*tool.core, itemCode, currentIndex, options)) {
+        !ReadOptions(*tool.core, itemCode, currentIndex, options, currentListed)) {
         return false;
     }
     tool.optionsByItem.emplace(itemCode, std::move(options));
+    if (currentListed) tool.currentIndexByItem.emplace(itemCode, currentIndex);
     return true;
 }
 

@@ -16,6 +16,10 @@
 //                               the tool has turned echo off (or has ended) with each line end
 //                               sent as the Enter key sends it, and the run must leave the
 //                               terminal's echo on and show nothing of the input
+//   === signal NAME             with a tty standard input: instead of typing, send the signal
+//                               SIGNAME once echo is off (the run then ends of it, exit 128 +
+//                               its number); such a run is left out for a Windows build,
+//                               which has no such signals
 //   === unread [noeol]          the part of a piped standard input the run must leave unread
 //   === stdout [noeol]          the run's expected standard output; a line "@banner" stands
 //                               for the two banner lines, "@usage" for the usage text
@@ -39,6 +43,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -110,6 +115,7 @@ struct ToolRun {
     bool hasStdin = false;
     bool stdinIsTerminal = false;
     std::string stdinText;
+    int signalAtPrompt = 0;  // sent instead of typing the input
     bool checkUnread = false;
     std::string unreadText;
     std::string stdoutPath;  // empty: standard output is captured
@@ -167,6 +173,17 @@ std::string Repeated(const std::string& text, size_t times) {
     return out;
 }
 
+// The signals a case may send at the prompt, by their names without "SIG".
+int SignalNumber(const std::string& name) {
+    const std::map<std::string, int> numbers = {
+        {"HUP", SIGHUP},   {"INT", SIGINT},    {"TERM", SIGTERM},     {"USR1", SIGUSR1},
+        {"USR2", SIGUSR2}, {"ALRM", SIGALRM},  {"VTALRM", SIGVTALRM}, {"PIPE", SIGPIPE},
+        {"PROF", SIGPROF}, {"RTMIN", SIGRTMIN}};
+    const auto number = numbers.find(name);
+    if (number == numbers.end()) ADD_FAILURE() << "unknown signal " << name;
+    return number == numbers.end() ? 0 : number->second;
+}
+
 std::vector<std::string> Words(const std::string& text) {
     std::vector<std::string> words;
     std::istringstream in(text);
@@ -200,6 +217,8 @@ Case LoadCase(const std::string& path) {
             c.runs.back().hasStdin = true;
             c.runs.back().stdinIsTerminal = s.argument.find("tty") != std::string::npos;
             c.runs.back().stdinText = JoinSection(s.lines, s.argument, false);
+        } else if (s.kind == "signal") {
+            c.runs.back().signalAtPrompt = SignalNumber(s.argument);
         } else if (s.kind == "unread") {
             c.runs.back().checkUnread = true;
             c.runs.back().unreadText = JoinSection(s.lines, s.argument, false);
@@ -305,8 +324,9 @@ class RunInput {
         }
     }
 
-    // Types the input at the terminal once echo is off, or once the tool has ended without
-    // asking. Returns true when that wait has reaped the tool, with its status.
+    // Types the input at the terminal (or sends the run's signal) once echo is off, or once the
+    // tool has ended without asking. Returns true when that wait has reaped the tool, with its
+    // status.
     bool TypeWhenAsked(pid_t pid, int& status) const {
         if (master_ < 0) return false;
         bool reaped = false;
@@ -315,7 +335,11 @@ class RunInput {
             if (reaped || !EchoIsOn()) break;
             usleep(5000);
         }
-        WriteAll(master_, AsTyped(run_.stdinText));
+        if (run_.signalAtPrompt != 0 && !reaped) {
+            kill(pid, run_.signalAtPrompt);
+        } else {
+            WriteAll(master_, AsTyped(run_.stdinText));
+        }
         return reaped;
     }
 
@@ -498,6 +522,7 @@ TEST_P(BlackBox, Case) {
     for (size_t i = 0; i < c.runs.size(); ++i) {
         const ToolRun& run = c.runs[i];
         SCOPED_TRACE("run " + std::to_string(i + 1));
+        if (run.signalAtPrompt != 0 && IsWindowsBuild()) continue;
         for (const SetupStep& step : run.setup) Prepare(workDir, step);
         const Outcome outcome = RunTool(workDir, run, env);
         EXPECT_EQ(run.stdoutText, FoldCrLf(outcome.out));

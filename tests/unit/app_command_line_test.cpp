@@ -31,7 +31,7 @@ std::string ParseOutcome(std::vector<std::string> args) {
                                      {" value=", o.itemValue}}) {
         if (!value.empty()) s << key << value;
     }
-    if (o.currentPassword != nullptr) s << " pw=" << o.currentPassword;
+    if (o.currentPassword.data() != nullptr) s << " pw=" << o.currentPassword;
     if (o.newPassword != nullptr) s << " new=" << o.newPassword;
     if (o.passwordFromStdin) s << " pwstdin";
     return s.str();
@@ -83,16 +83,24 @@ TEST(AppCommandLine, EachLineGivesItsFlagsFieldsOrFailure) {
     });
 }
 
-// /check takes its file name unless /i or /f follows, /i takes two arguments after it, and a
-// password or an output file fails it without the "Need /pw input" line.
+// /check takes its file name unless an option follows, /i takes two arguments after it, and a
+// password, an output file or a file beside /i fails it without the "Need /pw input" line.
 TEST(AppCommandLine, CheckParsesAsAReadOnlyCommand) {
     ExpectOutcomes({
         {{"/check", "base.txt"}, "20 in=base.txt"},
         {{"/CHECK", "base.txt", "/F"}, "40020 in=base.txt"},
         {{"/check", "/f", "/i", "Boot", "UEFI"}, "c0020 item=Boot value=UEFI"},
         {{"/check", "/i", "Boot", "UEFI", "/i", "X", "Y"}, "80020 item=BootX value=UEFIY"},
-        {{"/check", "/pw"}, "20 in=/pw"},
-        {{"/check", "/o"}, "20 in=/o"},
+        {{"/check", "/pw"}, "fail"},
+        {{"/check", "/PWSTDIN"}, "fail"},
+        {{"/check", "/o"}, "fail"},
+        {{"/check", "/h"}, "fail"},
+        {{"/check", "a.txt", "/i", "Boot", "UEFI"}, "fail"},
+        {{"/check", "", "/f", "/i", "Boot", "UEFI"}, "fail"},
+        {{"/check", "/i", "Boot", "UEFI", "a.txt"}, "fail"},
+        {{"/set", "c.txt", "/i", "Boot", "UEFI", "/pw", "x"},
+         "90004 in=c.txt item=Boot value=UEFI pw=x"},
+        {{"/set", "/o", "/pw", "x"}, "10004 in=/o pw=x"},
         {{"/check"}, "fail"},
         {{"/check", "/i", "Boot"}, "fail"},
         {{"/check", "a.txt", "/pw", "x"}, "fail"},

@@ -45,13 +45,18 @@ TEST(AppPassword, SupervisorCheckLimitsLengthAndPassesTheProvidersAnswer) {
         {"supervisor-password \"caf\\xE9\"\n", "caf\xE9", 0, "", false, ""},
         {kAdmin + "answer SetPassword retcode=10\n", "admin", 10, "", false, ""},
         {kAdmin + kSetPasswordFails, "admin", 12, "Setpassword call failed\n", false, ""},
+        // A NUL is never sent: the provider, failing every call here, is not asked.
+        {kAdmin + kSetPasswordFails, std::string("admin\0zzz", 9), 2, "", false, ""},
+        {kAdmin + kSetPasswordFails, std::string("\0", 1), 2, "", false, ""},
+        {kAdmin + kSetPasswordFails, k20 + std::string("\0", 1), 11,
+         "password length must be under 20\n", false, ""},
     };
     for (const PasswordCase& c : cases) {
         auto tool = ToolOn(c.machine);
-        const std::wstring password = WidenArgument(c.current.c_str());
+        const std::wstring password = WidenBytes(c.current);
         int result = -1;
-        const std::string output = tool_fixture::CaptureOutput(
-            [&] { result = tool->CheckSupervisorPassword(password.c_str()); });
+        const std::string output =
+            tool_fixture::CaptureOutput([&] { result = tool->CheckSupervisorPassword(password); });
         EXPECT_EQ(result, c.result) << c.machine;
         EXPECT_TRUE(EndsWith(output, c.tail)) << c.machine;
     }
@@ -74,13 +79,13 @@ TEST(AppPassword, ChangeFailsOnRefusedCurrentPasswordAndOnRefusedSet) {
         {"supervisor-password \"\"\n", "", 10, "", false, "user"},
         {kAdmin + "fault ExecMethod \"Set\" hr=0x80041001\n", "admin", 12, "Set call failed\n",
          true, "x"},
+        {kAdmin, std::string("admin\0", 6), 2, kIncorrect, true, "x"},
     };
     for (const PasswordCase& c : cases) {
         auto tool = ToolOn(c.machine);
         int result = -1;
-        const std::string output = tool_fixture::CaptureOutput([&] {
-            result = tool->ChangePassword(c.supervisor, c.current.c_str(), c.next.c_str());
-        });
+        const std::string output = tool_fixture::CaptureOutput(
+            [&] { result = tool->ChangePassword(c.supervisor, c.current, c.next.c_str()); });
         EXPECT_EQ(result, c.result) << c.machine << c.next;
         EXPECT_TRUE(EndsWith(output, c.tail)) << c.machine << output;
     }

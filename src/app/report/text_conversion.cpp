@@ -1,11 +1,14 @@
 #include "app/report/text_conversion.h"
 
 std::wstring WidenArgument(const char* text) {
+    return text == nullptr ? std::wstring() : WidenBytes(text);
+}
+
+std::wstring WidenBytes(std::string_view text) {
     std::wstring wide;
-    if (text == nullptr) return wide;
-    for (const char* unit = text; *unit != '\0'; ++unit) {
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(*unit)));
-    }
+    wide.reserve(text.size());
+    for (const char byte : text)
+        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(byte)));
     return wide;
 }
 

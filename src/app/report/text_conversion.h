@@ -5,10 +5,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // Each byte becomes the UTF-16 unit of the same value; c_str() gives the NUL-terminated text
 // that the provider takes. A null text gives an empty one.
 std::wstring WidenArgument(const char* text);
+// The same for text that may hold NUL bytes: each one becomes a NUL unit.
+std::wstring WidenBytes(std::string_view text);
 
 // The byte a UTF-16 unit stands for: its low 8 bits.
 inline char NarrowUnit(wchar_t unit) {
