@@ -54,10 +54,12 @@ constexpr OptionRule kOptionRules[] = {
     {"/ChangeUserPassword", FLAG_CHANGE_USER_PASSWORD, true, Takes::NewPassword},
     {"/ChangeSupervisorPassword", FLAG_CHANGE_SUPERVISOR_PASSWORD, true, Takes::NewPassword},
     {"/check", FLAG_CHECK, true, Takes::CheckFileName},
+    {"/VerifyPassword", FLAG_VERIFY_PASSWORD, true, Takes::Nothing},
     {"/?", FLAG_HELP, true, Takes::Nothing},
     {"/h", FLAG_HELP, true, Takes::Nothing},
     {"/pw", FLAG_PASSWORD, false, Takes::CurrentPassword},
     {"/pwstdin", FLAG_PASSWORD, false, Takes::StdinPassword},
+    {"/newpwstdin", FLAG_NEW_PASSWORD_STDIN, false, Takes::Nothing},
     {"/o", FLAG_OUTPUT, false, Takes::OutputFileName},
     {"/f", FLAG_FORCE, false, Takes::Nothing},
     {"/i", FLAG_ITEM, false, Takes::ItemArguments},
@@ -82,7 +84,12 @@ constexpr CommandRule kCommandRules[] = {
     {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true},
     // A read-only command takes no password.
     {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false},
+    {FLAG_VERIFY_PASSWORD, FLAG_OUTPUT | FLAG_FORCE | FLAG_ITEM, true},
 };
+
+// /newpwstdin serves the change-password commands only; beside any other command it fails.
+constexpr uint32_t kNewPasswordStdinCommands =
+    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
 constexpr int kMaxCommands = 1;
 
@@ -168,7 +175,7 @@ bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
         case Takes::CheckFileName:
             return TakeInputFileName(args, options, kNotCheckFileNames);
         case Takes::NewPassword:
-            return ReferToNext(args, options.newPassword);
+            return options.newPasswordFromStdin || ReferToNext(args, options.newPassword);
         case Takes::CurrentPassword:
             return TakeCurrentPassword(args, options);
         case Takes::StdinPassword:
@@ -194,7 +201,20 @@ bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
     return true;
 }
 
+// Looked for before the walk: it decides what the change-password options take, wherever it
+// stands.
+bool MentionsNewPasswordStdin(int argc, char** argv) {
+    ArgumentCursor args(argc, argv);
+    while (!args.AtEnd()) {
+        if (SameOption(args.Take(), "/newpwstdin")) return true;
+    }
+    return false;
+}
+
 bool ValidateCombination(uint32_t flags) {
+    if ((flags & FLAG_NEW_PASSWORD_STDIN) && (flags & kCommandFlags & ~kNewPasswordStdinCommands)) {
+        return false;
+    }
     for (const CommandRule& rule : kCommandRules) {
         if ((flags & rule.commands) == 0) continue;
         if (flags & rule.forbiddenOptions) return false;
@@ -211,6 +231,8 @@ bool ValidateCombination(uint32_t flags) {
 
 int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     ArgumentCursor args(argc, argv);
+    options.newPasswordFromStdin = MentionsNewPasswordStdin(argc, argv);
+    if (options.newPasswordFromStdin) options.flags |= FLAG_NEW_PASSWORD_STDIN;
     if (!ReadOptions(args, options)) return -1;
     return ValidateCombination(options.flags) ? 0 : -1;
 }

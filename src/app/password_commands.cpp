@@ -32,20 +32,38 @@ int PasswordSetResult(uint16_t retCode) {
     return RC_INTERNAL_ERROR;
 }
 
-}  // namespace
-
-int ConfigTool::CheckSupervisorPassword(const wchar_t* password) {
+// RC_SUCCESS once the provider has answered, with its answer in `retCode`; otherwise the
+// tool's own code for a password it never saw or a call that failed.
+int PresentPassword(WTolqCore& core, const wchar_t* password, uint16_t& retCode) {
     const wchar_t* text = password != nullptr ? password : L"";
     if (ExceedsPasswordLength(text)) {
         ConsolePrintW(L"password length must be under 20\n");
         return RC_INVALID_PASSWORD_LENGTH;
     }
-    uint16_t retCode = 0;
-    if (!core->SetPassword(text, retCode)) {
+    if (!core.SetPassword(text, retCode)) {
         ConsolePrint("Setpassword call failed\n");  // spelled as the field expects it
         return RC_INTERNAL_ERROR;
     }
-    return retCode;
+    return RC_SUCCESS;
+}
+
+}  // namespace
+
+int ConfigTool::CheckSupervisorPassword(const wchar_t* password) {
+    uint16_t retCode = 0;
+    const int presented = PresentPassword(*core, password, retCode);
+    return presented != RC_SUCCESS ? presented : retCode;
+}
+
+// Unlike the check before a change, only a plain yes or no of the provider counts: a caller
+// tells the two passwords a device may hold apart by it, so an answer it cannot read must not
+// pass for either.
+int ConfigTool::VerifySupervisorPassword(const wchar_t* password) {
+    uint16_t retCode = 0;
+    const int presented = PresentPassword(*core, password, retCode);
+    if (presented != RC_SUCCESS) return presented;
+    if (retCode == PROVIDER_RET_DONE) return RC_SUCCESS;
+    return retCode == RC_WRONG_PASSWORD ? RC_WRONG_PASSWORD : RC_INTERNAL_ERROR;
 }
 
 int ConfigTool::ChangePassword(bool supervisor, const char* currentPassword,

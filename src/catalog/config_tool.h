@@ -48,6 +48,7 @@ class ConfigTool {
 
     // Password commands (src/app)
     int CheckSupervisorPassword(const wchar_t* password);
+    int VerifySupervisorPassword(const wchar_t* password);
     int ChangePassword(bool supervisor, const char* currentPassword, const char* newPassword);
 
     // Input reader and set engine (src/apply)
