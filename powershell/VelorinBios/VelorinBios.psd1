@@ -15,6 +15,10 @@
         'Set-VelorinBiosConfiguration'
         'Set-VelorinBiosSetting'
         'Set-VelorinBiosPassword'
+        'Reset-VelorinBiosPassword'
+        'Unprotect-VelorinBiosPassword'
+        'Clear-VelorinBiosPassword'
+        'Get-VelorinBiosPasswordStatus'
     )
     CmdletsToExport      = @()
     VariablesToExport    = @()

@@ -37,4 +37,8 @@ Export-ModuleMember -Function @(
     'Set-VelorinBiosConfiguration'
     'Set-VelorinBiosSetting'
     'Set-VelorinBiosPassword'
+    'Reset-VelorinBiosPassword'
+    'Unprotect-VelorinBiosPassword'
+    'Clear-VelorinBiosPassword'
+    'Get-VelorinBiosPasswordStatus'
 )

@@ -165,7 +165,7 @@ function Invoke-VelorinTool {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
         [string] $ToolPath,
-        [Parameter(Mandatory)] [string[]] $Arguments,
+        [Parameter(Mandatory)] [AllowEmptyString()] [string[]] $Arguments,
         [Parameter(Mandatory)] [string] $WorkingDirectory,
         [string] $MachineFile,
         [byte[]] $StandardInput,
