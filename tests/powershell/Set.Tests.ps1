@@ -122,6 +122,11 @@ Describe 'Set-VelorinBiosPassword' {
         ($failure | Out-String) + $failure.Exception.Output | Should -Not -Match $long
     }
 
+    It 'removes the password with an empty new one, through the documented empty argument' {
+        Set-VelorinBiosPassword -Supervisor -NewPassword (New-Object System.Security.SecureString) -Password $secret -MachineFile $machine
+        [System.IO.File]::ReadAllText("$machine.nvram") | Should -Match 'supervisor-password ""'
+    }
+
     It 'with -WhatIf runs nothing' {
         Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString 'x') -Password $secret -MachineFile $machine -WhatIf
         Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
@@ -178,13 +183,14 @@ Describe 'Passwords' {
         $runs[1].Input | Should -BeExactly ''
         foreach ($run in $runs[2..4]) {
             $run.Arguments | Should -Contain '/pwstdin'
-            $run.Input | Should -BeExactly "$Password`n"
+            $run.Input | Should -BeLikeExactly "$Password`n*"
         }
     }
 
-    It 'give the new password on the command line of the password command only, as its help says' {
-        $runs[4].Arguments | Should -Be @('/ChangeSupervisorPassword', $new, '/pwstdin')
-        (Get-Help Set-VelorinBiosPassword -Full | Out-String) | Should -Match 'command line'
+    It 'hand the new password over on standard input after the current one, as the help says' {
+        $runs[4].Arguments | Should -Be @('/ChangeSupervisorPassword', '/newpwstdin', '/pwstdin')
+        $runs[4].Input | Should -BeExactly "$Password`n$new`n"
+        (Get-Help Set-VelorinBiosPassword -Full | Out-String) | Should -Match 'neither stands on a command line'
     }
 
     It 'appear in no output, error or verbose line' {
