@@ -1,0 +1,56 @@
+<#
+.SYNOPSIS
+Intune Remediations detection script: is this Velorin PC due for a BIOS password rotation?
+
+.DESCRIPTION
+Reads the device's password store (no password is read or shown) and prints one summary.
+Exit 0: rotated within MaximumAgeDays ("Rotated: ..."), or the machine is not a Velorin PC or
+its BIOS interface is older than revision 6 ("Not applicable: ..."). Exit 1: the password was
+never rotated, the last rotation is older than MaximumAgeDays, a rotation is pending (it was
+cut off), or the check failed; Intune then runs Remediate-VelorinBiosPasswordRotation.ps1.
+
+.PARAMETER MaximumAgeDays
+The age of the last rotation after which the device is due (default 30).
+
+.PARAMETER StorePath
+The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+.PARAMETER SerialNumber
+Accepted for symmetry with the remediation script; the detection reads the store only.
+
+.PARAMETER Uuid
+Accepted for symmetry with the remediation script.
+
+.PARAMETER InstallFolder
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
+
+.EXAMPLE
+powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Detect-VelorinBiosPasswordRotation.ps1
+#>
+[CmdletBinding()]
+param(
+    [int] $MaximumAgeDays = 30,
+    [string] $StorePath,
+    [string] $SerialNumber,
+    [string] $Uuid,
+    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
+    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    [string] $ToolPath,
+    [string] $MachineFile
+)
+
+$exitCode = 1
+try {
+    Import-Module (Join-Path $ModulePath 'VelorinBiosPasswordFleet.psm1') -ErrorAction Stop
+    $outcome = Get-VelorinPasswordRotationState -StorePath $StorePath -MaximumAgeDays $MaximumAgeDays -ToolPath $ToolPath -MachineFile $MachineFile
+    $summary = $outcome.Summary
+    if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {
+        $exitCode = 0
+    }
+}
+catch {
+    $summary = 'Check failed: ' + $_.Exception.Message
+}
+Write-Output $summary
+exit $exitCode
