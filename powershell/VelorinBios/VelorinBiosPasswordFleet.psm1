@@ -5,6 +5,8 @@
 
 Set-StrictMode -Version 2.0
 Import-Module (Join-Path $PSScriptRoot 'VelorinBios.psd1') -ErrorAction Stop
+# Intune keeps no more of a script's output.
+$script:OutputLimit = 2048
 # The takeover reads the shared password file exactly as the baseline remediation does; that
 # reader is private to the baseline module, so it is called inside that module's scope.
 $script:BaselineFleet = Import-Module (Join-Path $PSScriptRoot 'VelorinBiosFleet.psm1') -PassThru -ErrorAction Stop
@@ -23,6 +25,19 @@ function Get-VelorinStoreStatus([string] $StorePath) {
         return Get-VelorinBiosPasswordStatus -StorePath $StorePath
     }
     return Get-VelorinBiosPasswordStatus
+}
+
+# Intune keeps the output of the detection scripts but not the remediation's, so the
+# detection shows the escrow records the firmware's password may be in: the pending one first
+# (a rotation cut off after the change), then the current one, each on a line of its own, as
+# many as fit in what Intune keeps.
+function Add-VelorinRecordLine([string] $Summary, [object] $Status) {
+    foreach ($record in @($Status.PendingRecord, $Status.Record)) {
+        if ($record -and ($Summary.Length + 1 + $record.Length) -le $script:OutputLimit) {
+            $Summary += "`n" + $record
+        }
+    }
+    return $Summary
 }
 
 # Not a Velorin PC, or an interface older than revision 6: nothing for the scripts to do.
@@ -62,7 +77,8 @@ function Get-VelorinPasswordRotationState {
 
     .DESCRIPTION
     Reads the password store (no password is read or shown) and returns a
-    Velorin.FleetOutcome: State Compliant (rotated within MaximumAgeDays), NonCompliant (never
+    Velorin.FleetOutcome whose Summary also holds the escrow records of the pending and the
+    current password, one a line, as many as fit in 2,048 characters: State Compliant (rotated within MaximumAgeDays), NonCompliant (never
     rotated, rotated too long ago, or a rotation is pending), NotApplicable (not a Velorin PC,
     or an interface older than revision 6; asked only when the device is due) or Failed.
 
@@ -88,10 +104,11 @@ function Get-VelorinPasswordRotationState {
         $status = Get-VelorinStoreStatus $StorePath
         $due = Get-VelorinRotationDue $status $MaximumAgeDays
         if (-not $due) {
-            return New-VelorinRotationOutcome 'Compliant' ('Rotated: record {0} of {1:yyyy-MM-ddTHH:mm:ssZ}' -f $status.Sequence, $status.LastRotation)
+            $rotated = 'Rotated: record {0} of {1:yyyy-MM-ddTHH:mm:ssZ}' -f $status.Sequence, $status.LastRotation
+            return New-VelorinRotationOutcome 'Compliant' (Add-VelorinRecordLine $rotated $status)
         }
         [void](Get-VelorinBiosSetting -Name 'VelorinRotationApplicabilityProbe*' -ToolPath $ToolPath -MachineFile $MachineFile)
-        return New-VelorinRotationOutcome 'NonCompliant' "NonCompliant: $due"
+        return New-VelorinRotationOutcome 'NonCompliant' (Add-VelorinRecordLine "NonCompliant: $due" $status)
     }
     catch {
         $notApplicable = Get-VelorinNotApplicableSummary $_

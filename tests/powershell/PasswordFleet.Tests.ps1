@@ -82,7 +82,9 @@ Describe 'Password rotation detection and remediation' {
 
         $rotated = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
         $rotated.ExitCode | Should -Be 0
-        $rotated.Output | Should -Match '^Rotated: record 1 of \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$'
+        $rotated.Lines[0] | Should -Match '^Rotated: record 1 of \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$'
+        # Intune keeps the detection's output, not the remediation's: the record is there too.
+        $rotated.Lines[1] | Should -BeExactly $run.Lines[0]
     }
 
     It 'rotates with the store''s password once the device is taken over, and is due again after MaximumAgeDays' {
@@ -96,7 +98,33 @@ Describe 'Password rotation detection and remediation' {
         $old.MaximumAgeDays = 0
         $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $old
         $due.ExitCode | Should -Be 1
-        $due.Output | Should -Match '^NonCompliant: the last rotation \(.*\) is older than 0 days$'
+        $due.Lines[0] | Should -Match '^NonCompliant: the last rotation \(.*\) is older than 0 days$'
+        $due.Lines[1] | Should -BeExactly $again.Lines[0]
+    }
+
+    It 'shows the pending and the current record when a remediation was stopped between the change and the commit' {
+        $device = New-FleetDevice
+        $taken = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $env:VELORIN_FAULTED_TOOL = $Tool
+        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+        $env:VELORIN_FAULT_STOP_CALLER = '1'
+        try {
+            $stopped = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate -ToolPath (Join-Path $PSScriptRoot 'fault-tool.sh')
+        }
+        finally {
+            Remove-Item Env:VELORIN_FAULTED_TOOL, Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_STOP_CALLER
+        }
+        $stopped.ExitCode | Should -Not -Be 0
+        $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
+        $due.ExitCode | Should -Be 1
+        $due.Lines.Count | Should -Be 3
+        $due.Lines[0] | Should -BeExactly 'NonCompliant: a rotation is pending (record 2)'
+        $due.Lines[1] | Should -Match '"sequence":2,'
+        $due.Lines[2] | Should -BeExactly $taken.Lines[0]
+        Get-RecoveredFrom $due.Output | Should -BeExactly (Get-HeldPassword $device.Machine)
+        $next = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $next.ExitCode | Should -Be 0
+        Get-RecoveredFrom $next.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
     }
 
     It 'prints a record of at most 2,048 characters with two escrow certificates, each of which opens it' {

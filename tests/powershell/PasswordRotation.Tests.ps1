@@ -502,9 +502,9 @@ Describe 'Rotation passwords' {
     }
 
     It 'leave nothing behind in the temporary folder' {
-        # Other programs use the folder at the same time: what they leave holds none of these.
+        # Other programs (and other test runs) use the folder at the same time, so what is new
+        # there is judged by its content: none of it may hold a password.
         $new = @($after | Where-Object { $before -notcontains $_ })
-        $new | Where-Object { (Split-Path -Leaf $_) -like 'VelorinBios-*' } | Should -BeNullOrEmpty
         # Regular files only: a named pipe there would block the read.
         $files = $new | ForEach-Object { Get-ChildItem -LiteralPath $_ -File -Recurse -Force -ErrorAction SilentlyContinue } |
             Where-Object { $_.UnixMode -like '-*' -and $_.Length -lt 1MB }

@@ -186,17 +186,15 @@ function New-VelorinEnvelope([byte[]] $Content, [System.Security.Cryptography.X5
     return $cms.Encode()
 }
 
-# The record in a line of text: the line itself, or a CSV field that holds it (quotes doubled).
-function Find-VelorinEscrowRecordText([string] $Line) {
-    $text = $Line
-    if ($text.Contains('{""type"":""' + $script:EscrowRecordType + '""')) {
-        $text = $text.Replace('""', '"')
+# The records in a text: lines as they are, or CSV fields that hold them (quotes doubled).
+function Find-VelorinEscrowRecordText([string] $Text) {
+    if ($Text.Contains('{""type"":""' + $script:EscrowRecordType + '""')) {
+        $Text = $Text.Replace('""', '"')
     }
-    $match = [regex]::Match($text, '\{"type":"' + $script:EscrowRecordType + '".*?"cms":"[A-Za-z0-9+/=]+"\}')
-    if ($match.Success) {
-        return $match.Value
+    $pattern = '\{"type":"' + $script:EscrowRecordType + '"[^\r\n]*?"cms":"[A-Za-z0-9+/=]+"\}'
+    foreach ($match in [regex]::Matches($Text, $pattern)) {
+        $match.Value
     }
-    return $null
 }
 
 # PowerShell 7 turns JSON date texts into dates; Windows PowerShell leaves them as text.

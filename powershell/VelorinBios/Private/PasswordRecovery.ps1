@@ -20,28 +20,24 @@ function Get-VelorinRecordFile {
     }
 }
 
-# Adds the record a line holds, once; a line with a record that cannot be read is an error.
+# Adds each record a text holds, once; a record that cannot be read is an error.
 function Add-VelorinFoundRecord {
     param([System.Management.Automation.PSCmdlet] $Cmdlet, [string] $Line, [System.Collections.Generic.List[object]] $Found)
 
     if (-not $Line) {
         return
     }
-    $text = Find-VelorinEscrowRecordText $Line
-    if (-not $text) {
-        return
-    }
-    foreach ($known in $Found) {
-        if ($known.Record -ceq $text) {
-            return
+    foreach ($text in (Find-VelorinEscrowRecordText $Line)) {
+        if (@($Found | Where-Object { $_.Record -ceq $text }).Count -gt 0) {
+            continue
         }
-    }
-    try {
-        $Found.Add((ConvertFrom-VelorinEscrowRecord $text))
-    }
-    catch {
-        $Cmdlet.WriteError((New-Object System.Management.Automation.ErrorRecord (
-                    $_.Exception, 'VelorinEscrowRecordInvalid', 'InvalidData', $text)))
+        try {
+            $Found.Add((ConvertFrom-VelorinEscrowRecord $text))
+        }
+        catch {
+            $Cmdlet.WriteError((New-Object System.Management.Automation.ErrorRecord (
+                        $_.Exception, 'VelorinEscrowRecordInvalid', 'InvalidData', $text)))
+        }
     }
 }
 

@@ -63,6 +63,22 @@ function Get-VelorinKnownPassword([object] $State, [System.Security.SecureString
     return New-VelorinEmptyPassword
 }
 
+# The pending password (and its record) becomes the current one.
+function Complete-VelorinStoreRotation([string] $StorePath, [object] $State) {
+    $State.Current = $State.Pending
+    $State.Record = $State.PendingRecord
+    $State.Rotated = [datetime]::UtcNow
+    $State.Pending = $null
+    $State.PendingRecord = $null
+    Write-VelorinPasswordStore $StorePath $State
+}
+
+function Undo-VelorinStoreRotation([string] $StorePath, [object] $State) {
+    $State.Pending = $null
+    $State.PendingRecord = $null
+    Write-VelorinPasswordStore $StorePath $State
+}
+
 # A rotation that was cut off: the firmware holds the pending password (the change went
 # through: make it current) or the known one (it did not: drop the pending one). Neither is an
 # error that leaves the store as it is, so no password is ever forgotten.
@@ -74,16 +90,12 @@ function Complete-VelorinPendingRotation {
     }
     if (Test-VelorinSupervisorPassword -Tool $Tool -Password $State.Pending) {
         Write-Verbose "The firmware holds the pending password of record $($State.PendingSequence): the rotation is completed."
-        $State.Current = $State.Pending
-        $State.Rotated = [datetime]::UtcNow
-        $State.Pending = $null
-        Write-VelorinPasswordStore $StorePath $State
+        Complete-VelorinStoreRotation $StorePath $State
         return $State.Current
     }
     if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
         Write-Verbose "The firmware kept its password: the pending password of record $($State.PendingSequence) is dropped."
-        $State.Pending = $null
-        Write-VelorinPasswordStore $StorePath $State
+        Undo-VelorinStoreRotation $StorePath $State
         return $Known
     }
     throw ("The firmware accepts neither the pending password of record {0} nor the current one; " +
@@ -96,8 +108,7 @@ function Undo-VelorinSupervisorChange {
     param([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known, [object] $Run)
 
     if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
-        $State.Pending = $null
-        Write-VelorinPasswordStore $StorePath $State
+        Undo-VelorinStoreRotation $StorePath $State
         $kept = 'the firmware kept its password'
     }
     else {
@@ -153,6 +164,7 @@ function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
     $State.Sequence = $sequence
     $State.Pending = $new
     $State.PendingSequence = $sequence
+    $State.PendingRecord = $record
     Write-VelorinPasswordStore $Rotation.StorePath $State
     $escrow = New-VelorinEscrowOutput -Record $record -EscrowPath $Rotation.EscrowPath
     Write-Verbose "Record $sequence is escrowed; changing the supervisor password."
@@ -162,10 +174,7 @@ function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
     if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Tool $tool -Password $new)) {
         Undo-VelorinSupervisorChange -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known -Run $run
     }
-    $State.Current = $new
-    $State.Pending = $null
-    $State.Rotated = [datetime]::UtcNow
-    Write-VelorinPasswordStore $Rotation.StorePath $State
+    Complete-VelorinStoreRotation $Rotation.StorePath $State
     Write-Verbose "Record $sequence is the firmware's supervisor password now."
 }
 

@@ -109,9 +109,14 @@ function Unprotect-VelorinStoredPassword([string] $Text, [string] $Protection) {
 }
 
 # The store's state: Current and Pending (SecureStrings or null), PendingSequence, Sequence
-# (the last number given to a record) and Rotated (UTC time of the last completed rotation).
+# (the last number given to a record), Rotated (UTC time of the last completed rotation), and
+# the escrow records of the current and the pending password (sealed already, so kept as they
+# are) for the detection to show.
 function New-VelorinStoreState {
-    return [pscustomobject]@{ Sequence = [long]0; Rotated = $null; Current = $null; Pending = $null; PendingSequence = [long]0 }
+    return [pscustomobject]@{
+        Sequence = [long]0; Rotated = $null; Current = $null; Pending = $null; PendingSequence = [long]0
+        Record = $null; PendingRecord = $null
+    }
 }
 
 function Read-VelorinPasswordStore([string] $Path) {
@@ -128,6 +133,11 @@ function Read-VelorinPasswordStore([string] $Path) {
     $state.Current = Unprotect-VelorinStoredPassword $saved.current $saved.protection
     $state.Pending = Unprotect-VelorinStoredPassword $saved.pending $saved.protection
     $state.PendingSequence = [long]$saved.pendingSequence
+    foreach ($name in 'record', 'pendingRecord') {
+        if ($saved.PSObject.Properties[$name] -and $saved.$name) {
+            $state.$name = [string]$saved.$name
+        }
+    }
     return $state
 }
 
@@ -148,6 +158,8 @@ function ConvertTo-VelorinStoreText([object] $State) {
             current         = [string](Protect-VelorinStoredPassword $State.Current)
             pending         = [string](Protect-VelorinStoredPassword $State.Pending)
             pendingSequence = [long]$State.PendingSequence
+            record          = [string]$State.Record
+            pendingRecord   = [string]$State.PendingRecord
         })
 }
 

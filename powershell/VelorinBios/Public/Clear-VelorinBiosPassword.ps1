@@ -52,6 +52,8 @@ function Clear-VelorinBiosPassword {
             $state.Current = $null
             $state.Pending = $null
             $state.Rotated = $null
+            $state.Record = $null
+            $state.PendingRecord = $null
             Write-VelorinPasswordStore $store $state
         }
     }

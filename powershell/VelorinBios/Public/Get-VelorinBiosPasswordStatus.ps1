@@ -6,8 +6,9 @@ function Get-VelorinBiosPasswordStatus {
     .DESCRIPTION
     Reads the store that Reset-VelorinBiosPassword keeps and returns a
     Velorin.BiosPasswordStatus: whether it holds a password, the time of the last completed
-    rotation (UTC), the last sequence number, and whether a rotation is pending (it was cut
-    off; the next rotation completes or rolls it back first). Reading the store needs the
+    rotation (UTC), the last sequence number, whether a rotation is pending (it was cut off;
+    the next rotation completes or rolls it back first), and the escrow records of the current
+    and the pending password (sealed to the escrow certificates, so they show no password). Reading the store needs the
     rights of an administrator or SYSTEM. The firmware is not asked.
 
     .PARAMETER StorePath
@@ -41,5 +42,7 @@ function Get-VelorinBiosPasswordStatus {
         Sequence        = $state.Sequence
         PendingRotation = [bool]$state.Pending
         PendingSequence = $(if ($state.Pending) { $state.PendingSequence } else { $null })
+        Record          = $state.Record
+        PendingRecord   = $state.PendingRecord
     }
 }

@@ -45,9 +45,9 @@ function Unprotect-VelorinBiosPassword {
     Recovers the password of one device from the escrow share.
 
     .EXAMPLE
-    Import-Csv .\RemediationOutput.csv | ForEach-Object PostRemediationDetectionScriptOutput | Unprotect-VelorinBiosPassword -AsPlainText
+    Import-Csv .\DeviceStatus.csv | ForEach-Object { $_.PSObject.Properties.Value } | Unprotect-VelorinBiosPassword -AsPlainText
 
-    Recovers the passwords from an export of remediation outputs.
+    Recovers the passwords from an export of the detection outputs of the rotation scripts.
 
     .OUTPUTS
     Velorin.BiosPasswordRecovery
