@@ -14,6 +14,10 @@ cut off), or the check failed; Intune then runs Remediate-VelorinBiosPasswordRot
 .PARAMETER MaximumAgeDays
 The age of the last rotation after which the device is due (default 30).
 
+.PARAMETER DueExitCode
+The exit code when the device is due (default 1, which makes Intune run the remediation). A
+ConfigMgr discovery script must exit 0 to report a value: set the default to 0 in its copy.
+
 .PARAMETER StorePath
 The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
 
@@ -33,6 +37,7 @@ powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Detect-VelorinBiosPass
 [CmdletBinding()]
 param(
     [int] $MaximumAgeDays = 30,
+    [int] $DueExitCode = 1,
     [string] $StorePath,
     [string] $SerialNumber,
     [string] $Uuid,
@@ -49,6 +54,9 @@ try {
     $summary = $outcome.Summary
     if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {
         $exitCode = 0
+    }
+    elseif ($outcome.State -eq 'NonCompliant') {
+        $exitCode = $DueExitCode
     }
 }
 catch {

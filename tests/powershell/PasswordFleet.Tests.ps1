@@ -59,6 +59,21 @@ BeforeAll {
         return ([regex]::Matches($text, 'supervisor-password "([^"]*)"') | Select-Object -Last 1).Groups[1].Value
     }
 
+    # Runs a script with the fault-injecting stand-in of the tool; Fault names its settings.
+    function Invoke-FaultedScript([string] $Script, [hashtable] $Parameters, [hashtable] $Fault) {
+        $env:VELORIN_FAULTED_TOOL = $Tool
+        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+        foreach ($name in $Fault.Keys) {
+            Set-Item -LiteralPath "Env:VELORIN_FAULT_$name" -Value $Fault[$name]
+        }
+        try {
+            return Invoke-RotationScript $Script $Parameters -ToolPath (Join-Path $PSScriptRoot 'fault-tool.sh')
+        }
+        finally {
+            Remove-Item Env:VELORIN_FAULTED_TOOL, Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_RULE, Env:VELORIN_FAULT_STOP_CALLER -ErrorAction SilentlyContinue
+        }
+    }
+
     function Get-RecoveredFrom([string[]] $Line, [hashtable] $Escrow = $first) {
         return (Unprotect-VelorinBiosPassword -Record $Line -PfxPath $Escrow.Pfx -PfxPassword $pfxPassword -AsPlainText).Password
     }
@@ -100,20 +115,16 @@ Describe 'Password rotation detection and remediation' {
         $due.ExitCode | Should -Be 1
         $due.Lines[0] | Should -Match '^NonCompliant: the last rotation \(.*\) is older than 0 days$'
         $due.Lines[1] | Should -BeExactly $again.Lines[0]
+        $old.DueExitCode = 0
+        $discovery = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $old
+        $discovery.ExitCode | Should -Be 0
+        $discovery.Lines[0] | Should -BeExactly $due.Lines[0]
     }
 
     It 'shows the pending and the current record when a remediation was stopped between the change and the commit' {
         $device = New-FleetDevice
         $taken = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
-        $env:VELORIN_FAULTED_TOOL = $Tool
-        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
-        $env:VELORIN_FAULT_STOP_CALLER = '1'
-        try {
-            $stopped = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate -ToolPath (Join-Path $PSScriptRoot 'fault-tool.sh')
-        }
-        finally {
-            Remove-Item Env:VELORIN_FAULTED_TOOL, Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_STOP_CALLER
-        }
+        $stopped = Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ STOP_CALLER = '1' }
         $stopped.ExitCode | Should -Not -Be 0
         $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
         $due.ExitCode | Should -Be 1
@@ -146,15 +157,7 @@ Describe 'Password rotation detection and remediation' {
 
     It 'prints the record and the reason, exits 1 and is due again when the rotation fails' {
         $device = New-FleetDevice
-        $env:VELORIN_FAULTED_TOOL = $Tool
-        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
-        $env:VELORIN_FAULT_RULE = 'answer Save retcode=12'
-        try {
-            $run = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate -ToolPath (Join-Path $PSScriptRoot 'fault-tool.sh')
-        }
-        finally {
-            Remove-Item Env:VELORIN_FAULTED_TOOL, Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_RULE
-        }
+        $run = Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ RULE = 'answer Save retcode=12' }
         $run.ExitCode | Should -Be 1
         $run.Lines.Count | Should -Be 2
         $run.Lines[0] | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",'

@@ -460,12 +460,7 @@ Describe 'Rotation passwords' {
         }
         $after = @(Get-ChildItem -LiteralPath $temporary -Force | Where-Object { $testDriveRoot -notlike "$($_.FullName)*" }).FullName
         $secrets = @($Shared) + @((Get-Recovered $setup.EscrowPath -All).Password)
-        $runs = Get-ChildItem -LiteralPath $records -Filter '*.args' | Sort-Object Name | ForEach-Object {
-            @{
-                Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
-                Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
-            }
-        }
+        $runs = Get-RecordedRun $records
     }
 
     AfterAll {

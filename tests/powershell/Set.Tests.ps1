@@ -158,12 +158,7 @@ Describe 'Passwords' {
                 $_.Exception.Output
             }
         } *>&1 | Out-String
-        $runs = Get-ChildItem -LiteralPath $records -Filter '*.args' | Sort-Object Name | ForEach-Object {
-            @{
-                Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
-                Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
-            }
-        }
+        $runs = Get-RecordedRun $records
     }
 
     AfterAll {

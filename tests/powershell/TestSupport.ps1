@@ -92,3 +92,13 @@ function Get-TerminatingError([scriptblock] $Script) {
     }
     throw 'The command did not fail.'
 }
+
+# The runs that record-tool.sh kept in Folder, oldest first: their arguments and standard input.
+function Get-RecordedRun([string] $Folder) {
+    Get-ChildItem -LiteralPath $Folder -Filter '*.args' | Sort-Object Name | ForEach-Object {
+        @{
+            Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
+            Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
+        }
+    }
+}
