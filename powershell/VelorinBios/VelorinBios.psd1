@@ -17,6 +17,10 @@
         'Set-VelorinBiosPassword'
         'Export-VelorinBiosMachine'
         'Test-VelorinBiosBaseline'
+        'Reset-VelorinBiosPassword'
+        'Unprotect-VelorinBiosPassword'
+        'Clear-VelorinBiosPassword'
+        'Get-VelorinBiosPasswordStatus'
     )
     FormatsToProcess     = @('VelorinBios.Format.ps1xml')
     CmdletsToExport      = @()

@@ -39,4 +39,8 @@ Export-ModuleMember -Function @(
     'Set-VelorinBiosPassword'
     'Export-VelorinBiosMachine'
     'Test-VelorinBiosBaseline'
+    'Reset-VelorinBiosPassword'
+    'Unprotect-VelorinBiosPassword'
+    'Clear-VelorinBiosPassword'
+    'Get-VelorinBiosPasswordStatus'
 )

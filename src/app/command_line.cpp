@@ -55,10 +55,12 @@ constexpr OptionRule kOptionRules[] = {
     {"/ChangeSupervisorPassword", FLAG_CHANGE_SUPERVISOR_PASSWORD, true, Takes::NewPassword},
     {"/check", FLAG_CHECK, true, Takes::CheckFileName},
     {"/capture", FLAG_CAPTURE, true, Takes::OutputFileName},
+    {"/VerifyPassword", FLAG_VERIFY_PASSWORD, true, Takes::Nothing},
     {"/?", FLAG_HELP, true, Takes::Nothing},
     {"/h", FLAG_HELP, true, Takes::Nothing},
     {"/pw", FLAG_PASSWORD, false, Takes::CurrentPassword},
     {"/pwstdin", FLAG_PASSWORD, false, Takes::StdinPassword},
+    {"/newpwstdin", FLAG_NEW_PASSWORD_STDIN, false, Takes::Nothing},
     {"/o", FLAG_OUTPUT, false, Takes::OutputFileName},
     {"/f", FLAG_FORCE, false, Takes::Nothing},
     {"/i", FLAG_ITEM, false, Takes::ItemArguments},
@@ -89,7 +91,12 @@ constexpr CommandRule kCommandRules[] = {
     {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false, true},
     // The capture names its file itself and reads only.
     {FLAG_CAPTURE, FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, false, false},
+    {FLAG_VERIFY_PASSWORD, FLAG_OUTPUT | FLAG_FORCE | FLAG_ITEM, true, false},
 };
+
+// /newpwstdin serves the change-password commands only; beside any other command it fails.
+constexpr uint32_t kNewPasswordStdinCommands =
+    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
 constexpr int kMaxCommands = 1;
 
@@ -186,7 +193,7 @@ bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
         case Takes::CheckFileName:
             return TakeInputFileName(args, options, IsLeftAloneByCheck);
         case Takes::NewPassword:
-            return ReferToNext(args, options.newPassword);
+            return options.newPasswordFromStdin || ReferToNext(args, options.newPassword);
         case Takes::CurrentPassword:
             return TakeCurrentPassword(args, options);
         case Takes::StdinPassword:
@@ -212,8 +219,21 @@ bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
     return true;
 }
 
+// Looked for before the walk: it decides what the change-password options take, wherever it
+// stands.
+bool MentionsNewPasswordStdin(int argc, char** argv) {
+    ArgumentCursor args(argc, argv);
+    while (!args.AtEnd()) {
+        if (SameOption(args.Take(), "/newpwstdin")) return true;
+    }
+    return false;
+}
+
 bool ValidateCombination(const CommandOptions& options) {
     const uint32_t flags = options.flags;
+    if ((flags & FLAG_NEW_PASSWORD_STDIN) && (flags & kCommandFlags & ~kNewPasswordStdinCommands)) {
+        return false;
+    }
     for (const CommandRule& rule : kCommandRules) {
         if ((flags & rule.commands) == 0) continue;
         if (flags & rule.forbiddenOptions) return false;
@@ -231,6 +251,8 @@ bool ValidateCombination(const CommandOptions& options) {
 
 int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     ArgumentCursor args(argc, argv);
+    options.newPasswordFromStdin = MentionsNewPasswordStdin(argc, argv);
+    if (options.newPasswordFromStdin) options.flags |= FLAG_NEW_PASSWORD_STDIN;
     if (!ReadOptions(args, options)) return -1;
     return ValidateCombination(options) ? 0 : -1;
 }

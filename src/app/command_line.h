@@ -15,11 +15,16 @@ enum CommandFlag : uint32_t {
     FLAG_CHANGE_SUPERVISOR_PASSWORD = 1u << 4,
     FLAG_CHECK = 1u << 5,
     FLAG_CAPTURE = 1u << 6,
+    FLAG_VERIFY_PASSWORD = 1u << 7,
     FLAG_PASSWORD = 1u << 16,
     FLAG_OUTPUT = 1u << 17,
     FLAG_FORCE = 1u << 18,
     FLAG_ITEM = 1u << 19,
+    FLAG_NEW_PASSWORD_STDIN = 1u << 20,
 };
+
+// The commands live in the low 16 bits.
+constexpr uint32_t kCommandFlags = 0xFFFFu;
 
 struct CommandOptions {
     uint32_t flags = 0;
@@ -35,6 +40,9 @@ struct CommandOptions {
     // bytes and all.
     bool passwordFromStdin = false;
     const char* newPassword = nullptr;  // the argument after a change-password option
+    // /newpwstdin stood anywhere on the command line: the change-password options take no
+    // argument and the new password is read from standard input after the current one.
+    bool newPasswordFromStdin = false;
 };
 
 extern const char UsageText[];

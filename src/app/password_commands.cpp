@@ -23,9 +23,9 @@ int PasswordSetResult(uint16_t retCode) {
     return RC_INTERNAL_ERROR;
 }
 
-}  // namespace
-
-int ConfigTool::CheckSupervisorPassword(const std::wstring& password) {
+// RC_SUCCESS once the provider has answered, with its answer in `retCode`; otherwise the
+// tool's own code for a password it never saw or a call that failed.
+int PresentPassword(WTolqCore& core, const std::wstring& password, uint16_t& retCode) {
     if (password.size() > MAX_PASSWORD_LENGTH) {
         ConsolePrintW(L"password length must be under 20\n");
         return RC_INVALID_PASSWORD_LENGTH;
@@ -34,12 +34,30 @@ int ConfigTool::CheckSupervisorPassword(const std::wstring& password) {
     // reach it cut short: a different, shorter password than the one given. No such text is
     // anyone's password; it is refused as a wrong one, and the provider is not asked.
     if (password.find(L'\0') != std::wstring::npos) return RC_WRONG_PASSWORD;
-    uint16_t retCode = 0;
-    if (!core->SetPassword(password.c_str(), retCode)) {
+    if (!core.SetPassword(password.c_str(), retCode)) {
         ConsolePrint("Setpassword call failed\n");  // spelled as the field expects it
         return RC_INTERNAL_ERROR;
     }
-    return retCode;
+    return RC_SUCCESS;
+}
+
+}  // namespace
+
+int ConfigTool::CheckSupervisorPassword(const std::wstring& password) {
+    uint16_t retCode = 0;
+    const int presented = PresentPassword(*core, password, retCode);
+    return presented != RC_SUCCESS ? presented : retCode;
+}
+
+// Unlike the check before a change, only a plain yes or no of the provider counts: a caller
+// tells the two passwords a device may hold apart by it, so an answer it cannot read must not
+// pass for either.
+int ConfigTool::VerifySupervisorPassword(const std::wstring& password) {
+    uint16_t retCode = 0;
+    const int presented = PresentPassword(*core, password, retCode);
+    if (presented != RC_SUCCESS) return presented;
+    if (retCode == PROVIDER_RET_DONE) return RC_SUCCESS;
+    return retCode == PROVIDER_RET_WRONG_PASSWORD ? RC_WRONG_PASSWORD : RC_INTERNAL_ERROR;
 }
 
 int ConfigTool::ChangePassword(bool supervisor, std::string_view currentPassword,

@@ -185,16 +185,27 @@ std::string ReadLineFrom(decltype(StandardInput()) input) {
 
 }  // namespace
 
-std::string ReadPasswordFromStdin() {
+StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement) {
     const auto input = StandardInput();
-    if (!IsTerminal(input)) return ReadLineFrom(input);
-    ConsolePrint("Supervisor password: ");
-    std::fflush(stdout);
-    std::string password;
-    {
-        const HiddenInput hidden(input);
-        password = ReadLineFrom(input);
+    StdinPasswords passwords;
+    if (!IsTerminal(input)) {
+        if (current) passwords.current = ReadLineFrom(input);
+        if (replacement) passwords.replacement = ReadLineFrom(input);
+        return passwords;
     }
-    ConsolePrint("\n");
-    return password;
+    // Echo stays off across all prompts, so nothing typed ahead shows between them.
+    const HiddenInput hidden(input);
+    const auto prompted = [input](const char* prompt) {
+        ConsolePrint("%s", prompt);
+        std::fflush(stdout);
+        std::string line = ReadLineFrom(input);
+        ConsolePrint("\n");
+        return line;
+    };
+    if (current) passwords.current = prompted("Supervisor password: ");
+    if (replacement) {
+        passwords.replacement = prompted("New password: ");
+        passwords.retypeDiffers = prompted("Retype new password: ") != passwords.replacement;
+    }
+    return passwords;
 }

@@ -1,5 +1,6 @@
-// The current supervisor password read from standard input (/pwstdin), so that it never
-// stands on a command line, which every user of the machine can read.
+// The current supervisor password (/pwstdin) and the new password (/newpwstdin) read from
+// standard input, so that neither stands on a command line, which every user of the machine
+// can read.
 #pragma once
 
 #include <cstddef>
@@ -17,8 +18,16 @@ constexpr size_t MAX_STDIN_PASSWORD_LINE = 64 * 1024;
 // negative value at the end.
 std::string ReadFirstLine(const std::function<int()>& nextByte);
 
-// Reads the password from standard input, byte by byte so that nothing after its line is
-// consumed. At a terminal (a console on Windows) it prompts with "Supervisor password: ",
-// reads with echo off and ends the prompt line; from a pipe or a file it prints nothing.
-// Empty or closed input gives the empty password.
-std::string ReadPasswordFromStdin();
+// What a command reads from standard input: the current password, the new one, or both.
+struct StdinPasswords {
+    std::string current;
+    std::string replacement;
+    bool retypeDiffers = false;  // at a terminal, the two entries of the new password differ
+};
+
+// Reads the current password (when `current`) and then the new one (when `replacement`), one
+// line each, byte by byte so that nothing after the last needed line is consumed. At a
+// terminal (a console on Windows) it prompts with "Supervisor password: ", "New password: "
+// and "Retype new password: ", reads with echo off and ends each prompt line; from a pipe or
+// a file it prints nothing. Empty or closed input gives empty passwords.
+StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement);

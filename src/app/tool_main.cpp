@@ -18,8 +18,9 @@ namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
 // The commands that present the current supervisor password.
-constexpr uint32_t kPasswordCommands =
-    FLAG_SET | FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
+constexpr uint32_t kChangePasswordCommands =
+    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
+constexpr uint32_t kPasswordCommands = FLAG_SET | FLAG_VERIFY_PASSWORD | kChangePasswordCommands;
 
 int Fail(int code) {
     ReportCommandFail(code);
@@ -192,15 +193,29 @@ int RunCapture(ConfigTool& tool, const CommandOptions& options) {
     return RC_SUCCESS;
 }
 
+// The provider is asked and nothing else: no catalogue, no set, no save.
+int RunVerifyPassword(ConfigTool& tool, const CommandOptions& options) {
+    const int verified = tool.VerifySupervisorPassword(WidenBytes(options.currentPassword));
+    if (verified == RC_SUCCESS) {
+        ConsolePrint("supervisor password is correct\n");
+        return RC_SUCCESS;
+    }
+    if (verified == RC_WRONG_PASSWORD) ConsolePrint("Incorrect Password\n");
+    return Fail(AsFailureCode(verified));
+}
+
 struct PasswordCommandText {
     const char* failed;
     const char* succeeded;
+    const char* succeededUnshown;  // a new password from standard input is never echoed
 };
 
 constexpr PasswordCommandText kUserPasswordText = {"set userPassword fail\n",
-                                                   "user password is successfully set to %s\n"};
+                                                   "user password is successfully set to %s\n",
+                                                   "user password is successfully set\n"};
 constexpr PasswordCommandText kSupervisorPasswordText = {
-    "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n"};
+    "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n",
+    "supervisor password is successfully set\n"};
 
 // The save follows a failed change as well; when it fails too, its report comes second and its
 // 12 is the exit code.
@@ -211,6 +226,8 @@ int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supe
         result = AsFailureCode(result);
         ConsolePrint("%s", text.failed);
         ReportCommandFail(result);
+    } else if (options.newPasswordFromStdin) {
+        ConsolePrint("%s", text.succeededUnshown);
     } else {
         ConsolePrint(text.succeeded, options.newPassword);
     }
@@ -235,7 +252,29 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
     }
     if (options.flags & FLAG_CHECK) return RunCheck(tool, options);
     if (options.flags & FLAG_CAPTURE) return RunCapture(tool, options);
+    if (options.flags & FLAG_VERIFY_PASSWORD) return RunVerifyPassword(tool, options);
     return RunHelp(argc, argv, options);
+}
+
+// A new password from standard input is refused before the provider sees anything: two
+// different entries at a terminal, or nothing at all (removing a password takes the
+// deliberate empty argument on the command line).
+int CheckTypedNewPassword(const StdinPasswords& typed) {
+    if (typed.retypeDiffers) {
+        ConsolePrint("new passwords do not match\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    if (typed.replacement.empty()) {
+        ConsolePrint("new password is empty\n");
+        return Fail(RC_INVALID_PASSWORD_LENGTH);
+    }
+    // The provider takes a NUL-terminated text: a NUL byte would set a shorter password than
+    // the one typed, which nobody could then present.
+    if (typed.replacement.find('\0') != std::string::npos) {
+        ConsolePrint("new password holds a NUL byte\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    return RC_SUCCESS;
 }
 
 }  // namespace
@@ -249,12 +288,17 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
         PrintUsage();
         return Fail(RC_INVALID_COMMAND);
     }
-    // Read once, before the password is first used; the help road never uses it, so no
+    // Read once, before a password is first used; the help road never uses one, so no
     // prompt stands in front of the usage text.
-    std::string stdinPassword;
-    if (options.passwordFromStdin && (options.flags & kPasswordCommands) != 0) {
-        stdinPassword = ReadPasswordFromStdin();
-        options.currentPassword = stdinPassword;
+    const bool readsCurrent = options.passwordFromStdin && (options.flags & kPasswordCommands);
+    const bool readsNew = options.newPasswordFromStdin && (options.flags & kChangePasswordCommands);
+    StdinPasswords typed;
+    if (readsCurrent || readsNew) typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
+    if (readsCurrent) options.currentPassword = typed.current;
+    if (readsNew) {
+        const int checked = CheckTypedNewPassword(typed);
+        if (checked != RC_SUCCESS) return checked;
+        options.newPassword = typed.replacement.c_str();
     }
     return Dispatch(tool, argc, argv, options);
 }

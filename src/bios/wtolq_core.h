@@ -12,6 +12,8 @@
 
 // The provider's RetCode values that the tool tells apart, by what they mean to it.
 inline constexpr uint16_t PROVIDER_RET_DONE = 0;
+inline constexpr uint16_t PROVIDER_RET_WRONG_PASSWORD =
+    2;  // SetPassword: not the supervisor password
 inline constexpr uint16_t PROVIDER_RET_NOT_SELECTABLE = 7;  // read only through this interface
 inline constexpr uint16_t PROVIDER_RET_NO_SUPERVISOR_PASSWORD = 10;  // Set: one must be set first
 inline constexpr uint16_t PROVIDER_RET_FAILED = 12;                  // Save: nothing was saved

@@ -48,6 +48,7 @@ class ConfigTool {
 
     // Password commands (src/app)
     int CheckSupervisorPassword(const std::wstring& password);
+    int VerifySupervisorPassword(const std::wstring& password);
     int ChangePassword(bool supervisor, std::string_view currentPassword, const char* newPassword);
 
     // Input reader and set engine (src/apply)

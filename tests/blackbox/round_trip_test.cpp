@@ -149,14 +149,20 @@ TEST_P(CaptureRoundTrip, AnswersTheSame) {
 
     const RunResult get = RunTool(original, originalMachine, "/get");
     const RunResult captureRun = RunTool(capture, originalMachine, "/capture machine.txt");
-    ASSERT_EQ(get.exitCode == 0, captureRun.exitCode == 0) << captureRun.out;
-    if (get.exitCode != 0) return;
+    // A machine that /get can list is always captured; one it cannot (not a Velorin PC, a
+    // failing provider) may still be, as a machine without items is, and its capture must
+    // then fail /get in the same words.
+    if (captureRun.exitCode != 0) {
+        ASSERT_NE(get.exitCode, 0) << captureRun.out;
+        return;
+    }
 
     const RunResult getCaptured = RunTool(capture, captured, "/get");
     EXPECT_EQ(get.out, getCaptured.out);
     EXPECT_EQ(get.exitCode, getCaptured.exitCode);
 
     for (const int pick : {0, -1}) {
+        if (get.exitCode != 0) break;
         SCOPED_TRACE("baseline choosing option " + std::to_string(pick));
         const std::string baseline = BaselineOf(get.out, pick);
         WriteFile(original / "baseline.txt", baseline);

@@ -11,7 +11,10 @@ BeforeDiscovery {
         ForEach-Object { @{ Path = $_.FullName; Name = $_.FullName.Substring($root.Length + 1) } }
     $commands = @('Get-VelorinBiosSetting', 'Export-VelorinBiosConfiguration', 'Test-VelorinBiosConfiguration',
         'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting', 'Set-VelorinBiosPassword',
-        'Export-VelorinBiosMachine', 'Test-VelorinBiosBaseline') | ForEach-Object { @{ Command = $_ } }
+        'Export-VelorinBiosMachine', 'Test-VelorinBiosBaseline', 'Reset-VelorinBiosPassword',
+        'Unprotect-VelorinBiosPassword', 'Clear-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus') | ForEach-Object { @{ Command = $_ } }
+    # These read records or the password store only; the tool is not run.
+    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus')
 }
 
 BeforeAll {
@@ -132,7 +135,7 @@ Describe 'The module manifest' -ForEach @(@{ Documented = @($commands.Command | 
     }
 }
 
-Describe '<Command>' -ForEach $commands {
+Describe '<Command>' -ForEach ($commands | ForEach-Object { @{ Command = $_.Command; RunsTool = $withoutTool -notcontains $_.Command } }) {
     BeforeAll {
         $help = Get-Help $Command -Full
         $info = Get-Command $Command
@@ -152,16 +155,16 @@ Describe '<Command>' -ForEach $commands {
         }
     }
 
-    It 'takes -ToolPath and -MachineFile, and passwords only as secure strings' {
-        $info.Parameters.Keys | Should -Contain 'ToolPath'
-        $info.Parameters.Keys | Should -Contain 'MachineFile'
+    It 'takes -ToolPath and -MachineFile when it runs the tool, and passwords only as secure strings' {
+        $info.Parameters.ContainsKey('ToolPath') | Should -Be $RunsTool
+        $info.Parameters.ContainsKey('MachineFile') | Should -Be $RunsTool
         foreach ($parameter in $info.Parameters.Values | Where-Object Name -Like '*Password') {
             $parameter.ParameterType | Should -Be ([System.Security.SecureString])
         }
     }
 
     It 'supports -WhatIf exactly when it changes something' {
-        $changes = $Command -match '^(Set|Export)-'
+        $changes = $Command -match '^(Set|Export|Reset|Clear)-'
         $info.Parameters.ContainsKey('WhatIf') | Should -Be $changes
     }
 }

@@ -122,6 +122,11 @@ Describe 'Set-VelorinBiosPassword' {
         ($failure | Out-String) + $failure.Exception.Output | Should -Not -Match $long
     }
 
+    It 'removes the password with an empty new one, through the documented empty argument' {
+        Set-VelorinBiosPassword -Supervisor -NewPassword (New-Object System.Security.SecureString) -Password $secret -MachineFile $machine
+        [System.IO.File]::ReadAllText("$machine.nvram") | Should -Match 'supervisor-password ""'
+    }
+
     It 'with -WhatIf runs nothing' {
         Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString 'x') -Password $secret -MachineFile $machine -WhatIf
         Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
@@ -223,13 +228,14 @@ Describe 'Passwords' {
         $runs[1].Input | Should -BeExactly ''
         foreach ($run in $runs[2..4]) {
             $run.Arguments | Should -Contain '/pwstdin'
-            $run.Input | Should -BeExactly "$Password`n"
+            $run.Input | Should -BeLikeExactly "$Password`n*"
         }
     }
 
-    It 'give the new password on the command line of the password command only, as its help says' {
-        $runs[4].Arguments | Should -Be @('/ChangeSupervisorPassword', $new, '/pwstdin')
-        (Get-Help Set-VelorinBiosPassword -Full | Out-String) | Should -Match 'command line'
+    It 'hand the new password over on standard input after the current one, as the help says' {
+        $runs[4].Arguments | Should -Be @('/ChangeSupervisorPassword', '/newpwstdin', '/pwstdin')
+        $runs[4].Input | Should -BeExactly "$Password`n$new`n"
+        (Get-Help Set-VelorinBiosPassword -Full | Out-String) | Should -Match 'neither stands on a command line'
     }
 
     It 'appear in no output, error or verbose line' {
@@ -239,10 +245,10 @@ Describe 'Passwords' {
     }
 }
 
-Describe 'A new password that needs quoting' {
+Describe 'A new password with quotes, blanks and a backslash' {
     BeforeAll {
         $recorder = Start-ToolRecording 'quoted'
-        # The save fails, so the tool's output (which echoes the new password) travels in the error.
+        # The save fails, so the tool's output travels in the error.
         $machine = New-TestMachine -Name 'failing-save.txt' -Text ($SmallMachine + "`nanswer Save retcode=12`n")
         $new = 'se"cr et\'
         $transcript = Join-Path $TestDrive 'transcript.txt'
@@ -273,12 +279,13 @@ Describe 'A new password that needs quoting' {
     }
 
     It 'reaches the tool whole' {
-        $runs[0].Arguments | Should -Be @('/ChangeUserPassword', $new, '/pwstdin')
+        $runs[0].Arguments | Should -Be @('/ChangeUserPassword', '/newpwstdin', '/pwstdin')
+        $runs[0].Input | Should -BeExactly "$Password`n$new`n"
     }
 
     It 'appears in no verbose line, transcript, error record or exception property' {
         $failure.Exception.ExitCode | Should -Be 12
-        $failure.Exception.Output | Should -Match 'user password is successfully set to \*{8}'
+        $failure.Exception.Output | Should -Match '(?m)^user password is successfully set\r?$'
         $texts = @(
             ($stream | Out-String)
             [System.IO.File]::ReadAllText($transcript)
@@ -287,7 +294,7 @@ Describe 'A new password that needs quoting' {
             $failure.TargetObject
         ) + @($failure.Exception.PSObject.Properties | ForEach-Object { [string]$_.Value })
         $stream | Where-Object { $_ -is [System.Management.Automation.VerboseRecord] } | Should -Not -BeNullOrEmpty
-        [System.IO.File]::ReadAllText($transcript) | Should -Match '/ChangeUserPassword \*{8} /pwstdin'
+        [System.IO.File]::ReadAllText($transcript) | Should -Match '/ChangeUserPassword /newpwstdin /pwstdin'
         foreach ($text in $texts) {
             $text | Should -Not -Match 'cr et'
         }

@@ -103,15 +103,21 @@ function Start-ToolRecording([string] $Name) {
     return Join-Path $PSScriptRoot 'record-tool.sh'
 }
 
-# Ends the recording and returns its runs in order, each with its Arguments and its Input.
-function Stop-ToolRecording {
-    Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL -ErrorAction SilentlyContinue
-    $runs = Get-ChildItem -LiteralPath $script:RecordFolder -Filter '*.args' | Sort-Object Name | ForEach-Object {
+# The runs that record-tool.sh kept in Folder, oldest first, each with its Arguments and its
+# Input.
+function Get-RecordedRun([string] $Folder) {
+    $runs = Get-ChildItem -LiteralPath $Folder -Filter '*.args' | Sort-Object Name | ForEach-Object {
         @{
             Arguments = @([System.IO.File]::ReadAllText($_.FullName).TrimEnd([char]0).Split([char]0))
             Input     = [System.IO.File]::ReadAllText(($_.FullName -replace '\.args$', '.stdin'))
         }
     }
     return , @($runs)
+}
+
+# Ends the recording and returns its runs.
+function Stop-ToolRecording {
+    Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL -ErrorAction SilentlyContinue
+    return , (Get-RecordedRun $script:RecordFolder)
 }
 

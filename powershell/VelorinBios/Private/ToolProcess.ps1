@@ -15,8 +15,11 @@ $script:ToolSuccessPatterns = @{
     '/get'                      = '(?m)^get config command success\r?$'
     '/set'                      = '(?m)^Please Reboot computer to apply changes\r?$'
     '/check'                    = '(?m)^check command success, '
-    '/ChangeSupervisorPassword' = '(?m)^supervisor password is successfully set to '
-    '/ChangeUserPassword'       = '(?m)^user password is successfully set to '
+    # Without " to ..." when the new password came from standard input.
+    '/ChangeSupervisorPassword' = '(?m)^supervisor password is successfully set( to |\r?$)'
+    '/ChangeUserPassword'       = '(?m)^user password is successfully set( to |\r?$)'
+    '/VerifyPassword'           = '(?m)^supervisor password is correct\r?$'
+    '/capture'                  = '(?m)^capture command success\r?$'
 }
 $script:ToolNames = @('VelorinBiosConfigTool.exe', 'VelorinBiosConfigTool')
 
@@ -299,8 +302,10 @@ function Invoke-VelorinTool {
     if ($AcceptedExitCode -notcontains $exitCode) {
         $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Arguments[0]))
     }
+    # A refusal the caller accepts (a wrong password to /VerifyPassword, a failed set in a
+    # rehearsal) has no success line to look for.
     $success = $script:ToolSuccessPatterns[$Arguments[0]]
-    if ($success -and $output -notmatch $success) {
+    if ($success -and ($exitCode -eq 0 -or $exitCode -eq 13) -and $output -notmatch $success) {
         $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Arguments[0] `
                     -Message "VelorinBiosConfigTool ended with exit code $exitCode without reporting success; is '$tool' the tool?"))
     }

@@ -5,11 +5,9 @@ function Set-VelorinBiosPassword {
 
     .DESCRIPTION
     Runs VelorinBiosConfigTool /ChangeSupervisorPassword or /ChangeUserPassword. The current
-    supervisor password goes to the tool's standard input (/pwstdin). The NEW password has
-    to be given on the tool's command line, which every user of the machine can read while
-    the tool runs and which process-monitoring tools may record: change passwords where
-    nobody else is logged on, and never from a logged task sequence. The module hides the
-    new password from its own output, errors and verbose lines.
+    supervisor password and the new password go to the tool's standard input (/pwstdin,
+    /newpwstdin), so neither stands on a command line; the module shows neither in its own
+    output, errors and verbose lines.
 
     A new password has at most 20 characters, each a printable ASCII character (a letter,
     digit, blank or punctuation mark of a US keyboard: the BIOS setup screen takes no others);
@@ -77,9 +75,17 @@ function Set-VelorinBiosPassword {
     }
     $folder = New-VelorinWorkFolder
     try {
+        # An empty new password removes the password: the documented empty argument, the one
+        # removal that /newpwstdin deliberately refuses.
+        $arguments = @($command, '/newpwstdin', '/pwstdin')
+        $passwords = @($Password, $NewPassword)
+        if (-not $new) {
+            $arguments = @($command, '', '/pwstdin')
+            $passwords = @($Password)
+        }
         [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-                -WorkingDirectory $folder -Arguments @($command, $new, '/pwstdin') -Secret @($new) `
-                -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password))
+                -WorkingDirectory $folder -Arguments $arguments -Secret @($new) `
+                -StandardInput (Join-VelorinPasswordInput $passwords))
     }
     finally {
         $new = $null

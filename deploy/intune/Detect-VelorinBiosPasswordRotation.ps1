@@ -1,0 +1,66 @@
+<#
+.SYNOPSIS
+Intune Remediations detection script: is this Velorin PC due for a BIOS password rotation?
+
+.DESCRIPTION
+Reads the device's password store (no password is read or shown) and prints one summary,
+followed by the escrow records of the pending and the current password, one a line, as many
+as fit in 2,048 characters: Intune keeps the output of detection scripts, not that of
+remediation scripts, so this is where the records of the last rotation appear. Exit 0: rotated within MaximumAgeDays ("Rotated: ..."), or the machine is not a Velorin PC or
+its BIOS interface is older than revision 6 ("Not applicable: ..."). Exit 1: the password was
+never rotated, the last rotation is older than MaximumAgeDays, a rotation is pending (it was
+cut off), or the check failed; Intune then runs Remediate-VelorinBiosPasswordRotation.ps1.
+
+.PARAMETER MaximumAgeDays
+The age of the last rotation after which the device is due (default 30).
+
+.PARAMETER DueExitCode
+The exit code when the device is due (default 1, which makes Intune run the remediation). A
+ConfigMgr discovery script must exit 0 to report a value: set the default to 0 in its copy.
+
+.PARAMETER StorePath
+The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+.PARAMETER SerialNumber
+Accepted for symmetry with the remediation script; the detection reads the store only.
+
+.PARAMETER Uuid
+Accepted for symmetry with the remediation script.
+
+.PARAMETER InstallFolder
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
+
+.EXAMPLE
+powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Detect-VelorinBiosPasswordRotation.ps1
+#>
+[CmdletBinding()]
+param(
+    [int] $MaximumAgeDays = 30,
+    [int] $DueExitCode = 1,
+    [string] $StorePath,
+    [string] $SerialNumber,
+    [string] $Uuid,
+    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
+    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    [string] $ToolPath,
+    [string] $MachineFile
+)
+
+$exitCode = 1
+try {
+    Import-Module (Join-Path $ModulePath 'VelorinBiosPasswordFleet.psm1') -ErrorAction Stop
+    $outcome = Get-VelorinPasswordRotationState -StorePath $StorePath -MaximumAgeDays $MaximumAgeDays -ToolPath $ToolPath -MachineFile $MachineFile
+    $summary = $outcome.Summary
+    if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {
+        $exitCode = 0
+    }
+    elseif ($outcome.State -eq 'NonCompliant') {
+        $exitCode = $DueExitCode
+    }
+}
+catch {
+    $summary = 'Check failed: ' + $_.Exception.Message
+}
+Write-Output $summary
+exit $exitCode

@@ -1,0 +1,100 @@
+<#
+.SYNOPSIS
+Intune Remediations remediation script: rotates the BIOS supervisor password of this Velorin
+PC and escrows the new one.
+
+.DESCRIPTION
+Sets a new random supervisor password, unique to this device, and prints its escrow record:
+one line of JSON whose envelope only the holders of the escrow certificates pasted below can
+open (Unprotect-VelorinBiosPassword or openssl cms -decrypt; see the README's "Fleet use").
+The record is made before the firmware is changed and is printed also when the rotation then
+fails (a second line tells why), so the output always holds the record of any password the
+firmware may have. With EscrowPath the record is also written there as
+SERIAL-SEQUENCE.json. No password reaches a command line.
+
+A device whose store holds no password yet is taken over with the shared password of
+PasswordFile when that file exists, else it gets its first password. Exit 0: rotated, or the
+machine is not one the tool applies to ("Not applicable: ..."). Exit 1: it failed.
+
+.PARAMETER EscrowCertificatePath
+Certificate files (.cer, DER or PEM) to use instead of the certificates pasted below.
+
+.PARAMETER EscrowPath
+A folder (a share where devices may only create files will do) for the records.
+
+.PARAMETER PasswordFile
+A file whose first line is the fleet's shared supervisor password, for the takeover; read as
+Remediate-VelorinBiosBaseline.ps1 reads it. Delete it from the devices once they are rotated.
+
+.PARAMETER MaximumAgeDays
+Accepted for symmetry with the detection script; the remediation always rotates.
+
+.PARAMETER StorePath
+The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+.PARAMETER SerialNumber
+The device's serial number for its records (default: SMBIOS); for rehearsals.
+
+.PARAMETER Uuid
+The device's UUID for its records (default: SMBIOS); for rehearsals.
+
+.PARAMETER InstallFolder
+The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
+engines run the script without parameters, the others are for rehearsals and tests.
+
+.EXAMPLE
+powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Remediate-VelorinBiosPasswordRotation.ps1
+#>
+[CmdletBinding()]
+param(
+    [string[]] $EscrowCertificatePath,
+    [string] $EscrowPath,
+    [string] $PasswordFile = "$env:ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt",
+    [int] $MaximumAgeDays = 30,
+    [string] $StorePath,
+    [string] $SerialNumber,
+    [string] $Uuid,
+    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
+    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    [string] $ToolPath,
+    [string] $MachineFile
+)
+
+# The escrow certificates: the public certificates (PEM) of the administrators who may recover
+# the passwords. Never paste a private key here. Two certificates of 2048-bit RSA keys keep the
+# record within the 2,048 characters Intune keeps of the output.
+$EscrowCertificates = @(
+    @'
+-----BEGIN CERTIFICATE-----
+PASTE THE FIRST ESCROW CERTIFICATE HERE
+-----END CERTIFICATE-----
+'@
+)
+
+$exitCode = 1
+try {
+    Import-Module (Join-Path $ModulePath 'VelorinBiosPasswordFleet.psm1') -ErrorAction Stop
+    if ($EscrowCertificatePath) {
+        $EscrowCertificates = $EscrowCertificatePath
+    }
+    $rotation = @{
+        EscrowCertificate = $EscrowCertificates
+        EscrowPath        = $EscrowPath
+        PasswordFile      = $PasswordFile
+        StorePath         = $StorePath
+        SerialNumber      = $SerialNumber
+        Uuid              = $Uuid
+        ToolPath          = $ToolPath
+        MachineFile       = $MachineFile
+    }
+    $outcome = Invoke-VelorinPasswordRotation @rotation
+    $summary = $outcome.Summary
+    if ($outcome.State -ne 'Failed') {
+        $exitCode = 0
+    }
+}
+catch {
+    $summary = 'Rotation failed: ' + $_.Exception.Message
+}
+Write-Output $summary
+exit $exitCode

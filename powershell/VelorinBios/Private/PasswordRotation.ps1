@@ -1,0 +1,222 @@
+# The steps of a rotation on the firmware, each one run of the tool with every password on its
+# standard input. A step that is cut off leaves the firmware with the store's current or its
+# pending password, and the escrow already holds a record of the pending one.
+
+function New-VelorinEmptyPassword {
+    $empty = New-Object System.Security.SecureString
+    $empty.MakeReadOnly()
+    return $empty
+}
+
+# The bytes of several passwords, one line each, in the order the tool reads them.
+function Join-VelorinPasswordInput([System.Security.SecureString[]] $Password) {
+    $bytesSoFar = New-Object System.Collections.Generic.List[byte]
+    foreach ($secret in $Password) {
+        [byte[]] $bytes = ConvertTo-VelorinPasswordInput -Password $secret
+        $bytesSoFar.AddRange($bytes)
+        [System.Array]::Clear($bytes, 0, $bytes.Length)
+    }
+    $joined = $bytesSoFar.ToArray()
+    $bytesSoFar.Clear()
+    return , $joined
+}
+
+# Whether the firmware accepts Password as its supervisor password (the empty one: whether it
+# has none). Only a plain yes or no comes back; anything else ends the command.
+function Test-VelorinSupervisorPassword {
+    param([hashtable] $Tool, [System.Security.SecureString] $Password)
+
+    $folder = New-VelorinWorkFolder
+    try {
+        $run = Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments @('/VerifyPassword', '/pwstdin') `
+            -StandardInput (Join-VelorinPasswordInput $Password) -AcceptedExitCode 0, 2
+        return $run.ExitCode -eq 0
+    }
+    finally {
+        Remove-VelorinWorkFolder -Folder $folder
+    }
+}
+
+# Runs one change command with the passwords on standard input and returns the run whatever
+# its exit code: the caller asks the firmware what it holds afterwards.
+function Invoke-VelorinSupervisorChange {
+    param([hashtable] $Tool, [string[]] $Arguments, [System.Security.SecureString[]] $Password)
+
+    $folder = New-VelorinWorkFolder
+    try {
+        return Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments $Arguments `
+            -StandardInput (Join-VelorinPasswordInput $Password) -AcceptedExitCode (0..255)
+    }
+    finally {
+        Remove-VelorinWorkFolder -Folder $folder
+    }
+}
+
+# The password the firmware should hold now: the one given, else the store's, else none.
+function Get-VelorinKnownPassword([object] $State, [System.Security.SecureString] $Password) {
+    if ($Password) {
+        return $Password
+    }
+    if ($State.Current) {
+        return $State.Current
+    }
+    return New-VelorinEmptyPassword
+}
+
+# The pending password (and its record) becomes the current one.
+function Complete-VelorinStoreRotation([string] $StorePath, [object] $State) {
+    $State.Current = $State.Pending
+    $State.Record = $State.PendingRecord
+    $State.Rotated = [datetime]::UtcNow
+    $State.Pending = $null
+    $State.PendingRecord = $null
+    Write-VelorinPasswordStore $StorePath $State
+}
+
+function Undo-VelorinStoreRotation([string] $StorePath, [object] $State) {
+    $State.Pending = $null
+    $State.PendingRecord = $null
+    Write-VelorinPasswordStore $StorePath $State
+}
+
+# A rotation that was cut off: the firmware holds the pending password (the change went
+# through: make it current) or the known one (it did not: drop the pending one). Neither is an
+# error that leaves the store as it is, so no password is ever forgotten.
+function Complete-VelorinPendingRotation {
+    param([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known)
+
+    if (-not $State.Pending) {
+        return $Known
+    }
+    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $State.Pending) {
+        Write-Verbose "The firmware holds the pending password of record $($State.PendingSequence): the rotation is completed."
+        Complete-VelorinStoreRotation $StorePath $State
+        return $State.Current
+    }
+    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
+        Write-Verbose "The firmware kept its password: the pending password of record $($State.PendingSequence) is dropped."
+        Undo-VelorinStoreRotation $StorePath $State
+        return $Known
+    }
+    throw ("The firmware accepts neither the pending password of record {0} nor the current one; " +
+        'give the password it holds with -Password (recover it from the escrow records).') -f $State.PendingSequence
+}
+
+# After a change that failed or could not be confirmed: drop the pending password when the
+# firmware still holds the known one, and end with the reason.
+function Undo-VelorinSupervisorChange {
+    param([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known, [object] $Run)
+
+    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
+        Undo-VelorinStoreRotation $StorePath $State
+        $kept = 'the firmware kept its password'
+    }
+    else {
+        $kept = 'the firmware accepts neither password; the pending one stays in the store for the next run'
+    }
+    if ($Run.ExitCode -ne 0) {
+        $toolError = New-VelorinToolError -ExitCode $Run.ExitCode -Output $Run.Output -Target 'BIOS supervisor password'
+        throw (New-Object System.InvalidOperationException (
+                "The password change failed ($($toolError.Exception.Message), exit code $($Run.ExitCode)); $kept.", $toolError.Exception))
+    }
+    throw "The firmware does not accept the new password after the change; $kept."
+}
+
+# The device's identity for its records: given, or the SMBIOS serial number and UUID on Windows.
+function Get-VelorinDeviceIdentity([string] $SerialNumber, [string] $Uuid) {
+    if ((-not $SerialNumber -or -not $Uuid) -and (Test-VelorinWindows)) {
+        if (-not $SerialNumber) {
+            $SerialNumber = (Get-CimInstance -ClassName Win32_BIOS).SerialNumber
+        }
+        if (-not $Uuid) {
+            $Uuid = (Get-CimInstance -ClassName Win32_ComputerSystemProduct).UUID
+        }
+    }
+    if (-not $SerialNumber -or -not $Uuid) {
+        throw 'The serial number and the UUID of this device are unknown; give -SerialNumber and -Uuid.'
+    }
+    return [pscustomobject]@{ SerialNumber = $SerialNumber.Trim(); Uuid = $Uuid.Trim() }
+}
+
+# Runs Script with the store locked and its state read; the lock goes with the end of Script.
+function Use-VelorinPasswordStore([string] $StorePath, [scriptblock] $Script) {
+    Initialize-VelorinPasswordStore $StorePath
+    $lock = Lock-VelorinPasswordStore $StorePath
+    try {
+        return & $Script (Read-VelorinPasswordStore $StorePath)
+    }
+    finally {
+        $lock.Dispose()
+    }
+}
+
+# Steps (2) to (5) of a rotation, the store locked and read.
+function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
+    $tool = $Rotation.Tool
+    $known = Get-VelorinKnownPassword $State $Rotation.Password
+    $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known
+    Assert-VelorinKnownPassword -Tool $tool -Known $known
+
+    $new = New-VelorinRandomPassword -Length $Rotation.Length
+    $sequence = $State.Sequence + 1
+    $record = New-VelorinEscrowRecord -SerialNumber $Rotation.Identity.SerialNumber -Uuid $Rotation.Identity.Uuid `
+        -Sequence $sequence -Time ([datetime]::UtcNow) -Password $new -Certificate $Rotation.Certificates
+    $State.Sequence = $sequence
+    $State.Pending = $new
+    $State.PendingSequence = $sequence
+    $State.PendingRecord = $record
+    Write-VelorinPasswordStore $Rotation.StorePath $State
+    $escrow = New-VelorinEscrowOutput -Record $record -EscrowPath $Rotation.EscrowPath
+    Write-Verbose "Record $sequence is escrowed; changing the supervisor password."
+    $escrow
+
+    $run = Invoke-VelorinSupervisorChange -Tool $tool -Arguments @('/ChangeSupervisorPassword', '/newpwstdin', '/pwstdin') -Password $known, $new
+    if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Tool $tool -Password $new)) {
+        Undo-VelorinSupervisorChange -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known -Run $run
+    }
+    Complete-VelorinStoreRotation $Rotation.StorePath $State
+    Write-Verbose "Record $sequence is the firmware's supervisor password now."
+}
+
+# The object a rotation returns, once its record is on the escrow share when one is given.
+function New-VelorinEscrowOutput([string] $Record, [string] $EscrowPath) {
+    $parsed = ConvertFrom-VelorinEscrowRecord $Record
+    $file = $null
+    if ($EscrowPath) {
+        $file = Write-VelorinEscrowFile -Folder $EscrowPath -Parsed $parsed
+    }
+    return [pscustomobject]@{
+        PSTypeName   = 'Velorin.BiosPasswordEscrow'
+        SerialNumber = $parsed.SerialNumber
+        Uuid         = $parsed.Uuid
+        Sequence     = $parsed.Sequence
+        Time         = $parsed.Time
+        Recipients   = $parsed.Recipients
+        EscrowFile   = $file
+        Record       = $Record
+    }
+}
+
+function Assert-VelorinKnownPassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
+    if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known)) {
+        throw 'The firmware does not accept the password that the store holds (or -Password); give the current one with -Password.'
+    }
+}
+
+# The documented removal, an empty new password on the command line, with the current one on
+# standard input; confirmed by the firmware accepting the empty password afterwards.
+function Remove-VelorinSupervisorPassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
+    $none = New-VelorinEmptyPassword
+    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $none) {
+        Write-Verbose 'The firmware has no supervisor password.'
+        return
+    }
+    Assert-VelorinKnownPassword -Tool $Tool -Known $Known
+    $run = Invoke-VelorinSupervisorChange -Tool $Tool -Arguments @('/ChangeSupervisorPassword', '', '/pwstdin') -Password $Known
+    if ($run.ExitCode -ne 0) {
+        $Tool.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target 'BIOS supervisor password'))
+    }
+    if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
+        throw 'The firmware still has a supervisor password after its removal.'
+    }
+}

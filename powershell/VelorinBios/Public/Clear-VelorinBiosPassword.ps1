@@ -1,0 +1,63 @@
+function Clear-VelorinBiosPassword {
+    <#
+    .SYNOPSIS
+    Removes the supervisor password before a device is sold or returned from a lease.
+
+    .DESCRIPTION
+    Removes the BIOS supervisor password with the password the store holds (a rotation that
+    was cut off is completed or rolled back first) and then removes every password from the
+    store. The store keeps only its last sequence number, so a later rotation never gives a
+    record a number that was used before. The change takes effect at once; no password
+    reaches a command line.
+
+    .PARAMETER StorePath
+    The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+    .PARAMETER Password
+    The current supervisor password, instead of the store's.
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .PARAMETER MachineFile
+    A simulated machine file for a rehearsal, handed to the tool's process only.
+
+    .EXAMPLE
+    Clear-VelorinBiosPassword -Confirm:$false
+
+    Retires the device: no supervisor password, none in the store.
+    #>
+    [CmdletBinding(SupportsShouldProcess = $true, ConfirmImpact = 'High')]
+    param(
+        [string] $StorePath = (Get-VelorinDefaultStorePath),
+
+        [System.Security.SecureString] $Password,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL,
+
+        [string] $MachineFile
+    )
+
+    if (-not $PSCmdlet.ShouldProcess('BIOS supervisor password', 'Remove the password and every password in the store')) {
+        return
+    }
+    try {
+        $tool = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+        $store = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+        Use-VelorinPasswordStore $store {
+            param($state)
+            $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $store -State $state -Known (Get-VelorinKnownPassword $state $Password)
+            Remove-VelorinSupervisorPassword -Tool $tool -Known $known
+            $state.Current = $null
+            $state.Pending = $null
+            $state.Rotated = $null
+            $state.Record = $null
+            $state.PendingRecord = $null
+            Write-VelorinPasswordStore $store $state
+        }
+    }
+    catch {
+        $PSCmdlet.ThrowTerminatingError($_)
+    }
+}

@@ -1,0 +1,48 @@
+function Get-VelorinBiosPasswordStatus {
+    <#
+    .SYNOPSIS
+    Tells how the password store of this device stands, without any password.
+
+    .DESCRIPTION
+    Reads the store that Reset-VelorinBiosPassword keeps and returns a
+    Velorin.BiosPasswordStatus: whether it holds a password, the time of the last completed
+    rotation (UTC), the last sequence number, whether a rotation is pending (it was cut off;
+    the next rotation completes or rolls it back first), and the escrow records of the current
+    and the pending password (sealed to the escrow certificates, so they show no password). Reading the store needs the
+    rights of an administrator or SYSTEM. The firmware is not asked.
+
+    .PARAMETER StorePath
+    The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+    .EXAMPLE
+    Get-VelorinBiosPasswordStatus
+
+    .OUTPUTS
+    Velorin.BiosPasswordStatus
+    #>
+    [CmdletBinding()]
+    [OutputType('Velorin.BiosPasswordStatus')]
+    param([string] $StorePath = (Get-VelorinDefaultStorePath))
+
+    try {
+        $store = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+        $state = New-VelorinStoreState
+        if ([System.IO.Directory]::Exists($store)) {
+            $state = Read-VelorinPasswordStore $store
+        }
+    }
+    catch {
+        $PSCmdlet.ThrowTerminatingError($_)
+    }
+    [pscustomobject]@{
+        PSTypeName      = 'Velorin.BiosPasswordStatus'
+        StorePath       = $store
+        HasPassword     = [bool]$state.Current
+        LastRotation    = $state.Rotated
+        Sequence        = $state.Sequence
+        PendingRotation = [bool]$state.Pending
+        PendingSequence = $(if ($state.Pending) { $state.PendingSequence } else { $null })
+        Record          = $state.Record
+        PendingRecord   = $state.PendingRecord
+    }
+}

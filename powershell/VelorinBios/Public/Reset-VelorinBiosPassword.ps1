@@ -1,0 +1,120 @@
+function Reset-VelorinBiosPassword {
+    <#
+    .SYNOPSIS
+    Sets a new random supervisor password and escrows it to the administrators' certificates.
+
+    .DESCRIPTION
+    Rotates the BIOS supervisor password of this device as Windows LAPS rotates the local
+    administrator's: a random password of letters and digits (without the look-alikes 0 O o 1
+    l I), unique to the device, kept in a store on the device that only SYSTEM and the
+    administrators can read, and escrowed in a record that only the holders of the escrow
+    certificates' private keys can open (Unprotect-VelorinBiosPassword, or openssl cms
+    -decrypt).
+
+    The order keeps every password recoverable: the store is locked (a second rotation at the
+    same time fails); the new password is written to the store as pending and its escrow record
+    is made, written to EscrowPath and returned BEFORE the firmware is touched; the password
+    is changed (/ChangeSupervisorPassword /newpwstdin /pwstdin) and confirmed
+    (/VerifyPassword); only then does the store make it current. A run that finds a pending
+    password first asks the firmware which of the two it holds, completes or rolls back, and
+    then rotates. No password reaches a command line.
+
+    Every record has a new sequence number, also one whose rotation then failed; after such a
+    failure the record before it holds the firmware's password.
+
+    .PARAMETER EscrowCertificate
+    One or more escrow certificates: X509Certificate2 objects, paths of .cer files (DER or
+    PEM) or PEM text. Public certificates only: one with a private key is refused.
+
+    .PARAMETER Password
+    The current supervisor password, needed only to take over a device that still has a
+    shared password (or after such a takeover failed half way). By default the store's
+    password is used, else none.
+
+    .PARAMETER Length
+    The length of the new password, 8 to 20 (default 16).
+
+    .PARAMETER StorePath
+    The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+    .PARAMETER EscrowPath
+    A folder that receives each record as SERIAL-SEQUENCE.json (a share where devices may only
+    create files will do). The file is created new; a name that exists already fails the run
+    before the firmware is touched.
+
+    .PARAMETER SerialNumber
+    The device's serial number for its records. Default on Windows: the SMBIOS serial number.
+
+    .PARAMETER Uuid
+    The device's UUID for its records. Default on Windows: the SMBIOS UUID.
+
+    .PARAMETER ToolPath
+    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
+    variable, else the executable beside the module folder.
+
+    .PARAMETER MachineFile
+    A simulated machine file for a rehearsal, handed to the tool's process only.
+
+    .EXAMPLE
+    Reset-VelorinBiosPassword -EscrowCertificate .\BiosEscrow.cer -EscrowPath \\server\BiosEscrow$
+
+    Rotates the password and writes the record to the share.
+
+    .EXAMPLE
+    Reset-VelorinBiosPassword -EscrowCertificate .\BiosEscrow.cer -Password (Read-Host -AsSecureString 'Shared password')
+
+    Takes over a device that still has the fleet's shared password.
+
+    .OUTPUTS
+    Velorin.BiosPasswordEscrow
+    #>
+    [CmdletBinding(SupportsShouldProcess = $true)]
+    [OutputType('Velorin.BiosPasswordEscrow')]
+    param(
+        [Parameter(Mandatory = $true)]
+        [object[]] $EscrowCertificate,
+
+        [System.Security.SecureString] $Password,
+
+        [ValidateRange(8, 20)]
+        [int] $Length = 16,
+
+        [string] $StorePath = (Get-VelorinDefaultStorePath),
+
+        [string] $EscrowPath,
+
+        [string] $SerialNumber,
+
+        [string] $Uuid,
+
+        [string] $ToolPath = $env:VELORIN_BIOS_TOOL,
+
+        [string] $MachineFile
+    )
+
+    try {
+        $certificates = @(foreach ($certificate in $EscrowCertificate) { Resolve-VelorinEscrowCertificate -Cmdlet $PSCmdlet -Certificate $certificate })
+        $identity = Get-VelorinDeviceIdentity $SerialNumber $Uuid
+        if (-not $PSCmdlet.ShouldProcess('BIOS supervisor password', 'Set a new random password and escrow it')) {
+            return
+        }
+        $rotation = @{
+            Tool         = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+            StorePath    = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+            Certificates = $certificates
+            Identity     = $identity
+            Length       = $Length
+            Password     = $Password
+        }
+        if ($EscrowPath) {
+            $rotation.EscrowPath = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($EscrowPath)
+        }
+        Use-VelorinPasswordStore $rotation.StorePath {
+            param($state)
+            Invoke-VelorinRotationStep -Rotation $rotation -State $state
+        }
+    }
+    catch {
+        $PSCmdlet.ThrowTerminatingError($_)
+    }
+}

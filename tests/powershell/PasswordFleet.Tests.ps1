@@ -1,0 +1,192 @@
+# The password rotation pair in deploy/intune, run as Intune runs it: a PowerShell of its own,
+# its output (the escrow record) and its exit code.
+
+BeforeAll {
+    . (Join-Path $PSScriptRoot 'TestSupport.ps1')
+    $Shared = 'Shared-Pass1'
+    $intune = Join-Path $RepoRoot 'deploy/intune'
+
+    function New-FleetCertificate([string] $Name) {
+        $cert = Join-Path $TestDrive "$Name.cer"
+        $key = Join-Path $TestDrive "$Name.key"
+        $pfx = Join-Path $TestDrive "$Name.pfx"
+        & openssl req -x509 -newkey rsa:2048 -nodes -keyout $key -out $cert -subj "/CN=Fleet escrow $Name" -days 30 2>$null
+        & openssl pkcs12 -export -inkey $key -in $cert -out $pfx -passout pass:pfx-pass 2>$null
+        return @{ Cert = $cert; Pfx = $pfx }
+    }
+    $first = New-FleetCertificate 'first'
+    $second = New-FleetCertificate 'second'
+    $pfxPassword = ConvertTo-TestSecureString 'pfx-pass'
+
+    # Runs a script of deploy/intune in a PowerShell of its own with the rehearsal parameters.
+    function Invoke-RotationScript([string] $Script, [hashtable] $Parameters, [string] $ToolPath = $Tool) {
+        $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $intune $Script),
+            '-ModulePath', $ModulePath, '-ToolPath', $ToolPath)
+        foreach ($name in $Parameters.Keys) {
+            $arguments += @("-$name")
+            $arguments += @($Parameters[$name])
+        }
+        $output = & pwsh @arguments 2>$null
+        return @{ Lines = @($output); Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
+    }
+
+    function New-FleetDevice([string] $Machine) {
+        $id = [guid]::NewGuid().ToString('N').Substring(0, 8)
+        $share = Join-Path $TestDrive "share-$id"
+        [void](New-Item -ItemType Directory -Path $share)
+        $passwordFile = Join-Path $TestDrive "password-$id.txt"
+        [System.IO.File]::WriteAllText($passwordFile, "$Shared`r`n")
+        if (-not $Machine) {
+            $Machine = New-TestMachine -Name "fleet-$id.txt" -Text ("manufacturer ""VELORIN""`nsupervisor-password ""$Shared""`n" +
+                "item 0x0101 ""Wake On LAN"" current 2`n  option ""Enabled""`n  option ""Disabled""`n")
+        }
+        return @{
+            Detect    = @{ StorePath = (Join-Path $TestDrive "store-$id"); MachineFile = $Machine }
+            Remediate = @{
+                StorePath = (Join-Path $TestDrive "store-$id"); MachineFile = $Machine; EscrowPath = $share
+                PasswordFile = $passwordFile; SerialNumber = "PF-$id"; Uuid = "UUID-$id"; EscrowCertificatePath = $first.Cert
+            }
+            Machine   = $Machine
+            Share     = $share
+        }
+    }
+
+    function Get-HeldPassword([string] $Machine) {
+        $text = [System.IO.File]::ReadAllText($Machine)
+        if (Test-Path -LiteralPath "$Machine.nvram") {
+            $text += "`n" + [System.IO.File]::ReadAllText("$Machine.nvram")
+        }
+        return ([regex]::Matches($text, 'supervisor-password "([^"]*)"') | Select-Object -Last 1).Groups[1].Value
+    }
+
+    # Runs a script with the fault-injecting stand-in of the tool; Fault names its settings.
+    function Invoke-FaultedScript([string] $Script, [hashtable] $Parameters, [hashtable] $Fault) {
+        $env:VELORIN_FAULTED_TOOL = $Tool
+        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+        foreach ($name in $Fault.Keys) {
+            Set-Item -LiteralPath "Env:VELORIN_FAULT_$name" -Value $Fault[$name]
+        }
+        try {
+            return Invoke-RotationScript $Script $Parameters -ToolPath (Join-Path $PSScriptRoot 'fault-tool.sh')
+        }
+        finally {
+            Remove-Item Env:VELORIN_FAULTED_TOOL, Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_RULE, Env:VELORIN_FAULT_STOP_CALLER -ErrorAction SilentlyContinue
+        }
+    }
+
+    function Get-RecoveredFrom([string[]] $Line, [hashtable] $Escrow = $first) {
+        return (Unprotect-VelorinBiosPassword -Record $Line -PfxPath $Escrow.Pfx -PfxPassword $pfxPassword -AsPlainText).Password
+    }
+}
+
+Describe 'Password rotation detection and remediation' {
+    It 'takes a device over from the shared password file, prints the record, and is then compliant' {
+        $device = New-FleetDevice
+        $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
+        $due.ExitCode | Should -Be 1
+        $due.Output | Should -BeExactly 'NonCompliant: the password was never rotated'
+
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $run.ExitCode | Should -Be 0
+        $run.Lines.Count | Should -Be 1
+        $run.Output | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",.*"sequence":1,'
+        $held = Get-HeldPassword $device.Machine
+        $held | Should -Not -Be $Shared
+        Get-RecoveredFrom $run.Lines | Should -BeExactly $held
+        (Unprotect-VelorinBiosPassword -Path $device.Share -PfxPath $first.Pfx -PfxPassword $pfxPassword -AsPlainText).Password | Should -BeExactly $held
+
+        $rotated = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
+        $rotated.ExitCode | Should -Be 0
+        $rotated.Lines[0] | Should -Match '^Rotated: record 1 of \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$'
+        # Intune keeps the detection's output, not the remediation's: the record is there too.
+        $rotated.Lines[1] | Should -BeExactly $run.Lines[0]
+    }
+
+    It 'rotates with the store''s password once the device is taken over, and is due again after MaximumAgeDays' {
+        $device = New-FleetDevice
+        [void](Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate)
+        $again = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $again.ExitCode | Should -Be 0
+        $again.Output | Should -Match '"sequence":2,'
+        Get-RecoveredFrom $again.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
+        $old = $device.Detect.Clone()
+        $old.MaximumAgeDays = 0
+        $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $old
+        $due.ExitCode | Should -Be 1
+        $due.Lines[0] | Should -Match '^NonCompliant: the last rotation \(.*\) is older than 0 days$'
+        $due.Lines[1] | Should -BeExactly $again.Lines[0]
+        $old.DueExitCode = 0
+        $discovery = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $old
+        $discovery.ExitCode | Should -Be 0
+        $discovery.Lines[0] | Should -BeExactly $due.Lines[0]
+    }
+
+    It 'shows the pending and the current record when a remediation was stopped between the change and the commit' {
+        $device = New-FleetDevice
+        $taken = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $stopped = Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ STOP_CALLER = '1' }
+        $stopped.ExitCode | Should -Not -Be 0
+        $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
+        $due.ExitCode | Should -Be 1
+        $due.Lines.Count | Should -Be 3
+        $due.Lines[0] | Should -BeExactly 'NonCompliant: a rotation is pending (record 2)'
+        $due.Lines[1] | Should -Match '"sequence":2,'
+        $due.Lines[2] | Should -BeExactly $taken.Lines[0]
+        Get-RecoveredFrom $due.Output | Should -BeExactly (Get-HeldPassword $device.Machine)
+        $next = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $next.ExitCode | Should -Be 0
+        Get-RecoveredFrom $next.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
+    }
+
+    It 'prints a record of at most 2,048 characters with two escrow certificates, each of which opens it' {
+        $device = New-FleetDevice
+        $device.Remediate.EscrowCertificatePath = @($first.Cert, $second.Cert)
+        $arguments = $device.Remediate.Clone()
+        $arguments.Remove('EscrowCertificatePath')
+        # -File takes an array parameter as one comma-separated text only through -Command.
+        $command = "& '$(Join-Path $intune 'Remediate-VelorinBiosPasswordRotation.ps1')' -ModulePath '$ModulePath' -ToolPath '$Tool' " +
+        "-EscrowCertificatePath '$($first.Cert)','$($second.Cert)' " + (($arguments.Keys | ForEach-Object { "-$_ '$($arguments[$_])'" }) -join ' ') + '; exit $LASTEXITCODE'
+        $output = & pwsh -NoProfile -NonInteractive -Command $command
+        $LASTEXITCODE | Should -Be 0
+        $line = $output -join "`n"
+        $line.Length | Should -BeLessOrEqual 2048
+        $held = Get-HeldPassword $device.Machine
+        Get-RecoveredFrom $line | Should -BeExactly $held
+        Get-RecoveredFrom $line $second | Should -BeExactly $held
+    }
+
+    It 'prints the record and the reason, exits 1 and is due again when the rotation fails' {
+        $device = New-FleetDevice
+        $run = Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ RULE = 'answer Save retcode=12' }
+        $run.ExitCode | Should -Be 1
+        $run.Lines.Count | Should -Be 2
+        $run.Lines[0] | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",'
+        $run.Lines[1] | Should -BeExactly 'Rotation failed: The password change failed (Internal error, exit code 12); the firmware kept its password.'
+        Get-HeldPassword $device.Machine | Should -BeExactly $Shared
+        (Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect).ExitCode | Should -Be 1
+        (Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate).ExitCode | Should -Be 0
+    }
+
+    It 'says Not applicable and exits 0 on <Name>' -TestCases @(
+        @{ Name = 'a machine without the Velorin interface'; Text = "fault ConnectServer ""ROOT\velorin"" hr=0x8004100E`n"; Expected = '^Not applicable: this machine offers no Velorin BIOS interface' }
+        @{ Name = 'an interface older than revision 6'; Text = "revision 5`nmanufacturer ""VELORIN""`n"; Expected = '^Not applicable: the Velorin BIOS interface is older than revision 6$' }
+    ) {
+        $device = New-FleetDevice (New-TestMachine -Name ('na-' + [guid]::NewGuid().ToString('N') + '.txt') -Text $Text)
+        foreach ($script in 'Detect-VelorinBiosPasswordRotation.ps1', 'Remediate-VelorinBiosPasswordRotation.ps1') {
+            $parameters = $device.Detect
+            if ($script -like 'Remediate*') { $parameters = $device.Remediate }
+            $run = Invoke-RotationScript $script $parameters
+            $run.ExitCode | Should -Be 0
+            $run.Output | Should -Match $Expected
+        }
+    }
+
+    It 'refuses the placeholder certificate of a script nobody filled in, and changes nothing' {
+        $device = New-FleetDevice
+        $device.Remediate.Remove('EscrowCertificatePath')
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly 'Rotation failed: An escrow certificate is not a PEM certificate (-----BEGIN CERTIFICATE----- and its base64 text).'
+        Get-HeldPassword $device.Machine | Should -BeExactly $Shared
+    }
+}

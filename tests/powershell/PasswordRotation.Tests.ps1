@@ -1,0 +1,518 @@
+# Reset-, Unprotect-, Clear-VelorinBiosPassword and Get-VelorinBiosPasswordStatus on simulated
+# machines: what the firmware holds after each rotation and each fault, what the records
+# recover (with the module and with openssl), and where the passwords never go.
+
+BeforeAll {
+    . (Join-Path $PSScriptRoot 'TestSupport.ps1')
+    $Shared = 'Shared-Pass1'
+
+    # An escrow certificate made here with openssl: its PEM, its key and a PFX of both.
+    function New-TestEscrowCertificate([string] $Name) {
+        $folder = Join-Path $TestDrive "cert-$Name"
+        [void](New-Item -ItemType Directory -Path $folder)
+        $cert = Join-Path $folder 'escrow.cer'
+        $key = Join-Path $folder 'escrow.key'
+        $pfx = Join-Path $folder 'escrow.pfx'
+        & openssl req -x509 -newkey rsa:2048 -nodes -keyout $key -out $cert -subj "/CN=BIOS escrow $Name" -days 30 2>$null
+        & openssl pkcs12 -export -inkey $key -in $cert -out $pfx -passout pass:pfx-pass 2>$null
+        return @{ Cert = $cert; Key = $key; Pfx = $pfx; PfxPassword = (ConvertTo-TestSecureString 'pfx-pass') }
+    }
+
+    $EscrowA = New-TestEscrowCertificate 'A'
+    $EscrowB = New-TestEscrowCertificate 'B'
+
+    function New-RotationMachine([string] $Supervisor = $Shared) {
+        return New-TestMachine -Name 'rotation.txt' -Text ("revision 6`nmanufacturer ""Velorin Corporation""`nsupervisor-password ""$Supervisor""`n" +
+            "item 0x0101 ""Wake On LAN"" current 2`n  option ""Enabled""`n  option ""Disabled""`n")
+    }
+
+    # The supervisor password the machine holds now: its saved state over its file.
+    function Get-MachinePassword([string] $Machine) {
+        $text = [System.IO.File]::ReadAllText($Machine)
+        if (Test-Path -LiteralPath "$Machine.nvram") {
+            $text += "`n" + [System.IO.File]::ReadAllText("$Machine.nvram")
+        }
+        return ([regex]::Matches($text, 'supervisor-password "([^"]*)"') | Select-Object -Last 1).Groups[1].Value
+    }
+
+    # A fresh store, share and machine; the parameters of Reset-VelorinBiosPassword for them.
+    function New-RotationSetup([string] $Supervisor = $Shared) {
+        $id = [guid]::NewGuid().ToString('N').Substring(0, 8)
+        $share = Join-Path $TestDrive "share-$id"
+        [void](New-Item -ItemType Directory -Path $share)
+        return @{
+            EscrowCertificate = $EscrowA.Cert
+            StorePath         = (Join-Path $TestDrive "store-$id")
+            EscrowPath        = $share
+            SerialNumber      = 'PF-0001'
+            Uuid              = '4C4C4544-0042-3510-8051-B4C04F4A3132'
+            MachineFile       = (New-RotationMachine $Supervisor)
+            Confirm           = $false
+        }
+    }
+
+    function Get-Recovered([string] $Share, [switch] $All) {
+        return Unprotect-VelorinBiosPassword -Path $Share -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword -AsPlainText -All:$All
+    }
+
+    # The inner JSON of a record as openssl cms -decrypt reads it.
+    function Open-WithOpenssl([string] $Record, [hashtable] $Escrow) {
+        $der = Join-Path $TestDrive ([guid]::NewGuid().ToString('N') + '.der')
+        [System.IO.File]::WriteAllBytes($der, [System.Convert]::FromBase64String(($Record | ConvertFrom-Json).cms))
+        $json = & openssl cms -decrypt -inform DER -in $der -inkey $Escrow.Key -recip $Escrow.Cert
+        Remove-Item -LiteralPath $der
+        return ($json -join '') | ConvertFrom-Json
+    }
+
+    # The store's own view, read inside the module: the passwords the firmware may hold.
+    function Get-StorePasswords([string] $StorePath) {
+        $state = & (Get-Module VelorinBios) { param($path) Read-VelorinPasswordStore $path } $StorePath
+        $plain = foreach ($secret in @($state.Current, $state.Pending)) {
+            if ($secret) { [System.Net.NetworkCredential]::new('', $secret).Password }
+        }
+        return @($plain)
+    }
+
+    # What must hold after any fault: the firmware's password is the store's current or pending
+    # one, and a record written so far recovers it.
+    function Assert-Recoverable([hashtable] $Setup) {
+        $held = Get-MachinePassword $Setup.MachineFile
+        Get-StorePasswords $Setup.StorePath | Should -Contain $held
+        (Get-Recovered $Setup.EscrowPath -All).Password | Should -Contain $held
+    }
+
+    function Assert-NextRotationSucceeds([hashtable] $Setup) {
+        $escrow = Reset-VelorinBiosPassword @Setup
+        $latest = Get-Recovered $Setup.EscrowPath
+        $latest.Sequence | Should -Be $escrow.Sequence
+        Get-MachinePassword $Setup.MachineFile | Should -BeExactly $latest.Password
+        (Get-VelorinBiosPasswordStatus -StorePath $Setup.StorePath).PendingRotation | Should -BeFalse
+    }
+
+    $FaultTool = Join-Path $PSScriptRoot 'fault-tool.sh'
+    $env:VELORIN_FAULTED_TOOL = $Tool
+}
+
+AfterAll {
+    Remove-Item Env:VELORIN_FAULTED_TOOL -ErrorAction SilentlyContinue
+}
+
+Describe 'Reset-VelorinBiosPassword' {
+    It 'takes over a shared password; the machine holds the new one, which the module and openssl recover' {
+        $setup = New-RotationSetup
+        $escrow = Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared)
+
+        $escrow.PSObject.TypeNames[0] | Should -Be 'Velorin.BiosPasswordEscrow'
+        $escrow.Sequence | Should -Be 1
+        $escrow.Record | Should -Match '^\{"type":"VelorinBiosPasswordEscrow","version":1,"serialNumber":"PF-0001","uuid":"4C4C4544-0042-3510-8051-B4C04F4A3132","sequence":1,"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ","recipients":\["[0-9A-F]{40}"\],"cms":"[A-Za-z0-9+/=]+"\}$'
+        [System.IO.File]::ReadAllText((Join-Path $setup.EscrowPath 'PF-0001-1.json')) | Should -BeExactly ($escrow.Record + "`n")
+
+        $held = Get-MachinePassword $setup.MachineFile
+        $held | Should -Match '^[A-HJ-NP-Za-km-z2-9]{16}$'
+        (Get-Recovered $setup.EscrowPath).Password | Should -BeExactly $held
+        $inner = Open-WithOpenssl $escrow.Record $EscrowA
+        $inner.password | Should -BeExactly $held
+        $inner.serialNumber | Should -Be 'PF-0001'
+        $inner.sequence | Should -Be 1
+
+        $status = Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath
+        $status.HasPassword | Should -BeTrue
+        $status.Sequence | Should -Be 1
+        $status.PendingRotation | Should -BeFalse
+        $status.LastRotation | Should -BeGreaterThan ([datetime]::UtcNow.AddMinutes(-5))
+    }
+
+    It 'rotates again with the store''s password, to a new password and a new sequence' {
+        $setup = New-RotationSetup
+        $first = Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared)
+        $firstPassword = Get-MachinePassword $setup.MachineFile
+        $second = Reset-VelorinBiosPassword @setup -Length 20
+        $second.Sequence | Should -Be ($first.Sequence + 1)
+        $held = Get-MachinePassword $setup.MachineFile
+        $held.Length | Should -Be 20
+        $held | Should -Not -Be $firstPassword
+        (Get-Recovered $setup.EscrowPath).Password | Should -BeExactly $held
+    }
+
+    It 'gives a device without a supervisor password its first one' {
+        $setup = New-RotationSetup -Supervisor ''
+        $escrow = Reset-VelorinBiosPassword @setup
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly (Get-Recovered $setup.EscrowPath).Password
+        $escrow.Sequence | Should -Be 1
+    }
+
+    It 'escrows to two certificates, each of which opens the record, in at most 2,048 characters' {
+        $setup = New-RotationSetup
+        $setup.EscrowCertificate = @($EscrowA.Cert, [System.IO.File]::ReadAllText($EscrowB.Cert))
+        $escrow = Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared)
+        $escrow.Record.Length | Should -BeLessOrEqual 2048
+        $escrow.Recipients.Count | Should -Be 2
+        $held = Get-MachinePassword $setup.MachineFile
+        (Open-WithOpenssl $escrow.Record $EscrowB).password | Should -BeExactly $held
+        $withB = Unprotect-VelorinBiosPassword -Record $escrow.Record -PfxPath $EscrowB.Pfx -PfxPassword $EscrowB.PfxPassword -AsPlainText
+        $withB.Password | Should -BeExactly $held
+    }
+
+    It 'reads a DER certificate file as well as a PEM one' {
+        $der = Join-Path $TestDrive 'escrow-a.der'
+        & openssl x509 -in $EscrowA.Cert -outform DER -out $der
+        $setup = New-RotationSetup
+        $setup.EscrowCertificate = $der
+        [void](Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared))
+        (Get-Recovered $setup.EscrowPath).Password | Should -BeExactly (Get-MachinePassword $setup.MachineFile)
+    }
+
+    It 'refuses a second rotation while the store is locked, and changes nothing' {
+        $setup = New-RotationSetup
+        [void](Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared))
+        $held = Get-MachinePassword $setup.MachineFile
+        $lock = [System.IO.File]::Open((Join-Path $setup.StorePath 'rotation.lock'), 'OpenOrCreate', 'ReadWrite', 'None')
+        try {
+            $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup }
+        }
+        finally {
+            $lock.Dispose()
+        }
+        $failure.Exception.Message | Should -Match 'Another rotation of the BIOS password is running'
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $held
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).Sequence | Should -Be 1
+    }
+
+    It 'refuses an escrow certificate that comes with its private key' {
+        $setup = New-RotationSetup
+        $setup.EscrowCertificate = New-Object System.Security.Cryptography.X509Certificates.X509Certificate2 ($EscrowA.Pfx, $EscrowA.PfxPassword)
+        $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared) }
+        $failure.FullyQualifiedErrorId | Should -Match 'VelorinEscrowPrivateKey'
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $Shared
+    }
+
+    It 'asks for -Password when the firmware refuses the store''s, without using up a sequence' {
+        $setup = New-RotationSetup
+        $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup }
+        $failure.Exception.Message | Should -Match 'give the current one with -Password'
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $Shared
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).Sequence | Should -Be 0
+        Get-ChildItem -LiteralPath $setup.EscrowPath | Should -BeNullOrEmpty
+    }
+
+    It 'changes nothing under -WhatIf' {
+        $setup = New-RotationSetup
+        Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared) -WhatIf | Should -BeNullOrEmpty
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $Shared
+        Test-Path -LiteralPath $setup.StorePath | Should -BeFalse
+    }
+
+    It 'keeps the store in a folder only its owner can enter, in a file only its owner can read' -Skip:($IsWindows) {
+        $setup = New-RotationSetup
+        [void](Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared))
+        [System.IO.File]::GetUnixFileMode($setup.StorePath) | Should -Be ([System.IO.UnixFileMode]'UserRead, UserWrite, UserExecute')
+        [System.IO.File]::GetUnixFileMode((Join-Path $setup.StorePath 'state.json')) | Should -Be ([System.IO.UnixFileMode]'UserRead, UserWrite')
+        @(Get-ChildItem -LiteralPath $setup.StorePath -Force).Name | Sort-Object | Should -Be @('rotation.lock', 'state.json')
+    }
+}
+
+Describe 'A rotation cut off at any step' {
+    BeforeEach {
+        $setup = New-RotationSetup
+        [void](Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared))
+        $before = Get-MachinePassword $setup.MachineFile
+    }
+
+    AfterEach {
+        Remove-Item Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_RULE, Env:VELORIN_FAULT_STOP_CALLER -ErrorAction SilentlyContinue
+        Remove-Variable -Name VelorinTestStoreBroken -Scope Global -ErrorAction SilentlyContinue
+    }
+
+    It 'leaves a recoverable password when the escrow folder cannot be written, and the next rotation succeeds' {
+        $notAFolder = Join-Path $TestDrive 'not-a-folder'
+        Set-Content -LiteralPath $notAFolder -Value 'x'
+        $broken = $setup.Clone()
+        $broken.EscrowPath = $notAFolder
+        Get-TerminatingError { Reset-VelorinBiosPassword @broken } | Should -Not -BeNullOrEmpty
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $before
+        Assert-Recoverable $setup
+        Assert-NextRotationSucceeds $setup
+        # Number 2 went to the record that could not be written; no name is used twice.
+        @(Get-ChildItem -LiteralPath $setup.EscrowPath).Name | Sort-Object | Should -Be @('PF-0001-1.json', 'PF-0001-3.json')
+    }
+
+    It 'leaves a recoverable password when an escrow file of that name exists already' {
+        Set-Content -LiteralPath (Join-Path $setup.EscrowPath 'PF-0001-2.json') -Value 'taken'
+        Get-TerminatingError { Reset-VelorinBiosPassword @setup } | Should -Not -BeNullOrEmpty
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $before
+        Assert-Recoverable $setup
+        Assert-NextRotationSucceeds $setup
+    }
+
+    It 'changes nothing when the store cannot be written, and the next rotation succeeds' {
+        $global:VelorinTestStoreBroken = $true
+        Mock Write-VelorinPasswordStore -ModuleName VelorinBios -ParameterFilter { $global:VelorinTestStoreBroken } -MockWith {
+            throw (New-Object System.IO.IOException 'Access to the path is denied.')
+        }
+        $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup }
+        $failure.Exception.Message | Should -Match 'Access to the path is denied'
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $before
+        Assert-Recoverable $setup
+        $global:VelorinTestStoreBroken = $false
+        Assert-NextRotationSucceeds $setup
+    }
+
+    It 'completes the rotation on the next run when the store cannot be written after the change' {
+        $global:VelorinTestStoreBroken = $true
+        Mock Write-VelorinPasswordStore -ModuleName VelorinBios -ParameterFilter { $global:VelorinTestStoreBroken -and -not $State.Pending } -MockWith {
+            throw (New-Object System.IO.IOException 'Access to the path is denied.')
+        }
+        [void](Get-TerminatingError { Reset-VelorinBiosPassword @setup })
+        Get-MachinePassword $setup.MachineFile | Should -Not -Be $before
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).PendingRotation | Should -BeTrue
+        Assert-Recoverable $setup
+        $global:VelorinTestStoreBroken = $false
+        Assert-NextRotationSucceeds $setup
+    }
+
+    It 'rolls back and stays recoverable when <Name>, and the next rotation succeeds' -TestCases @(
+        @{ Name = 'the current password is refused at the change'; Rule = 'answer SetPassword retcode=2'; Code = 2 }
+        @{ Name = 'the Set of 0x3000 is refused'; Rule = 'answer Set item=0x3000 retcode=12'; Code = 12 }
+        @{ Name = 'the save is refused'; Rule = 'answer Save retcode=12'; Code = 12 }
+    ) {
+        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+        $env:VELORIN_FAULT_RULE = $Rule
+        $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup -ToolPath $FaultTool }
+        $failure.Exception.Message | Should -Match "exit code $Code\); the firmware kept its password"
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $before
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).PendingRotation | Should -BeFalse
+        Assert-Recoverable $setup
+        Remove-Item Env:VELORIN_FAULT_COMMAND
+        Assert-NextRotationSucceeds $setup
+    }
+
+    It 'completes on the next run when the process is stopped between the change and the commit' {
+        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+        $env:VELORIN_FAULT_STOP_CALLER = '1'
+        $command = "Import-Module '$ModulePath'; " +
+        "Reset-VelorinBiosPassword -EscrowCertificate '$($setup.EscrowCertificate)' -StorePath '$($setup.StorePath)' " +
+        "-EscrowPath '$($setup.EscrowPath)' -SerialNumber '$($setup.SerialNumber)' -Uuid '$($setup.Uuid)' " +
+        "-MachineFile '$($setup.MachineFile)' -ToolPath '$FaultTool' | ForEach-Object { [Console]::Out.WriteLine(`$_.Record); [Console]::Out.Flush() }"
+        $printed = & pwsh -NoProfile -NonInteractive -Command $command
+        $LASTEXITCODE | Should -Not -Be 0
+        Remove-Item Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_STOP_CALLER
+
+        # The record was out before the firmware changed: printed, and on the share.
+        $held = Get-MachinePassword $setup.MachineFile
+        $held | Should -Not -Be $before
+        (Open-WithOpenssl ($printed -join '') $EscrowA).password | Should -BeExactly $held
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).PendingRotation | Should -BeTrue
+        Assert-Recoverable $setup
+        Assert-NextRotationSucceeds $setup
+    }
+
+    It 'takes a device over again with the shared password after the takeover''s change failed' {
+        $takeover = New-RotationSetup
+        $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+        $env:VELORIN_FAULT_RULE = 'answer Save retcode=12'
+        [void](Get-TerminatingError { Reset-VelorinBiosPassword @takeover -Password (ConvertTo-TestSecureString $Shared) -ToolPath $FaultTool })
+        Remove-Item Env:VELORIN_FAULT_COMMAND
+        Get-MachinePassword $takeover.MachineFile | Should -BeExactly $Shared
+        $escrow = Reset-VelorinBiosPassword @takeover -Password (ConvertTo-TestSecureString $Shared)
+        $escrow.Sequence | Should -Be 2
+        Get-MachinePassword $takeover.MachineFile | Should -BeExactly (Get-Recovered $takeover.EscrowPath).Password
+    }
+}
+
+Describe 'Unprotect-VelorinBiosPassword' {
+    BeforeAll {
+        $one = New-RotationSetup
+        $first = Reset-VelorinBiosPassword @one -Password (ConvertTo-TestSecureString $Shared)
+        $latest = Reset-VelorinBiosPassword @one
+        $onePassword = Get-MachinePassword $one.MachineFile
+        $two = New-RotationSetup
+        $two.SerialNumber = 'PF-0002'
+        $two.Uuid = '4C4C4544-0042-3510-8051-B4C04F4A9999'
+        $other = Reset-VelorinBiosPassword @two -Password (ConvertTo-TestSecureString $Shared)
+        $twoPassword = Get-MachinePassword $two.MachineFile
+    }
+
+    It 'returns the latest record of each device from mixed lines and a CSV export' {
+        $csvLine = '"PF-0002","' + $other.Record.Replace('"', '""') + '"'
+        $lines = @('Device,Output', $first.Record, 'Not applicable: nothing to do', $latest.Record, $csvLine)
+        $recovered = $lines | Unprotect-VelorinBiosPassword -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword | Sort-Object SerialNumber
+        $recovered.Count | Should -Be 2
+        $recovered[0].PSObject.TypeNames[0] | Should -Be 'Velorin.BiosPasswordRecovery'
+        $recovered[0].Sequence | Should -Be 2
+        $recovered[0].Password | Should -BeOfType [System.Security.SecureString]
+        [System.Net.NetworkCredential]::new('', $recovered[0].Password).Password | Should -BeExactly $onePassword
+        [System.Net.NetworkCredential]::new('', $recovered[1].Password).Password | Should -BeExactly $twoPassword
+        $recovered[1].Uuid | Should -Be $two.Uuid
+    }
+
+    It 'binds the Record property of Reset-VelorinBiosPassword''s output, and takes a certificate object' {
+        $key = New-Object System.Security.Cryptography.X509Certificates.X509Certificate2 ($EscrowA.Pfx, $EscrowA.PfxPassword)
+        ($latest | Unprotect-VelorinBiosPassword -Certificate $key -AsPlainText).Password | Should -BeExactly $onePassword
+    }
+
+    It 'reads folders and files of records, and lists every record with -All' {
+        $all = Unprotect-VelorinBiosPassword -Path $one.EscrowPath, (Join-Path $two.EscrowPath 'PF-0002-1.json') -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword -AsPlainText -All
+        @($all | ForEach-Object { '{0}-{1}' -f $_.SerialNumber, $_.Sequence }) | Should -Be @('PF-0001-2', 'PF-0001-1', 'PF-0002-1')
+    }
+
+    It 'reports a record whose identity inside differs from its identity outside' {
+        $forged = $other.Record.Replace('"serialNumber":"PF-0002"', '"serialNumber":"PF-0001"').Replace($two.Uuid, $one.Uuid).Replace('"sequence":1', '"sequence":9')
+        $result = Unprotect-VelorinBiosPassword -Record $forged -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword -AsPlainText -ErrorVariable failures -ErrorAction SilentlyContinue
+        $result | Should -BeNullOrEmpty
+        @($failures | Where-Object FullyQualifiedErrorId -Like 'VelorinEscrowRecordNotOpened*')[0].Exception.Message | Should -Match 'holds the identity of another record'
+    }
+
+    It 'reports a record that the certificate given cannot open' {
+        $result = Unprotect-VelorinBiosPassword -Record $latest.Record -PfxPath $EscrowB.Pfx -PfxPassword $EscrowB.PfxPassword -ErrorVariable failures -ErrorAction SilentlyContinue
+        $result | Should -BeNullOrEmpty
+        $opened = @($failures | Where-Object FullyQualifiedErrorId -Like 'VelorinEscrowRecordNotOpened*')
+        $opened.Count | Should -Be 1
+        $opened[0].Exception.Message | Should -Match 'cannot be opened: .*recipient'
+    }
+}
+
+Describe 'Clear-VelorinBiosPassword' {
+    It 'removes the password from the firmware and the store, keeping the sequence for the next rotation' {
+        $setup = New-RotationSetup
+        [void](Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared))
+        Clear-VelorinBiosPassword -StorePath $setup.StorePath -MachineFile $setup.MachineFile -Confirm:$false
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly ''
+        $status = Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath
+        $status.HasPassword | Should -BeFalse
+        $status.Sequence | Should -Be 1
+        [System.IO.File]::ReadAllText((Join-Path $setup.StorePath 'state.json')) | Should -Match '"current":"","pending":""'
+        (Reset-VelorinBiosPassword @setup).Sequence | Should -Be 2
+    }
+
+    It 'completes a cut-off rotation first and removes the password the firmware holds' {
+        $setup = New-RotationSetup
+        [void](Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared))
+        $global:VelorinTestStoreBroken = $true
+        Mock Write-VelorinPasswordStore -ModuleName VelorinBios -ParameterFilter { $global:VelorinTestStoreBroken -and -not $State.Pending } -MockWith {
+            throw (New-Object System.IO.IOException 'Access to the path is denied.')
+        }
+        [void](Get-TerminatingError { Reset-VelorinBiosPassword @setup })
+        Remove-Variable -Name VelorinTestStoreBroken -Scope Global
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).PendingRotation | Should -BeTrue
+        Clear-VelorinBiosPassword -StorePath $setup.StorePath -MachineFile $setup.MachineFile -Confirm:$false
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly ''
+        (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).PendingRotation | Should -BeFalse
+    }
+
+    It 'removes a password given instead of the store''s, and nothing under -WhatIf' {
+        $setup = New-RotationSetup
+        Clear-VelorinBiosPassword -StorePath $setup.StorePath -MachineFile $setup.MachineFile -Password (ConvertTo-TestSecureString $Shared) -WhatIf
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly $Shared
+        Clear-VelorinBiosPassword -StorePath $setup.StorePath -MachineFile $setup.MachineFile -Password (ConvertTo-TestSecureString $Shared) -Confirm:$false
+        Get-MachinePassword $setup.MachineFile | Should -BeExactly ''
+    }
+}
+
+Describe 'Rotation passwords' {
+    BeforeAll {
+        $records = Join-Path $TestDrive 'rotation-records'
+        [void](New-Item -ItemType Directory -Path $records)
+        $env:VELORIN_RECORD_DIR = $records
+        $env:VELORIN_REAL_TOOL = $Tool
+        $recorder = Join-Path $PSScriptRoot 'record-tool.sh'
+        $setup = New-RotationSetup
+        $setup.ToolPath = $recorder
+        $temporary = [System.IO.Path]::GetTempPath()
+        $testDriveRoot = (Get-Item -LiteralPath $TestDrive).FullName
+        $before = @(Get-ChildItem -LiteralPath $temporary -Force | Where-Object { $testDriveRoot -notlike "$($_.FullName)*" }).FullName
+        $transcript = Join-Path $TestDrive 'transcript.txt'
+        $outputs = New-Object System.Collections.Generic.List[object]
+        Start-Transcript -LiteralPath $transcript | Out-Null
+        try {
+            $log = & {
+                $VerbosePreference = 'Continue'
+                $escrow = Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared)
+                $outputs.Add($escrow)
+                $escrow | Format-List * | Out-String
+                $outputs.Add((Reset-VelorinBiosPassword @setup))
+                try {
+                    Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString 'Wrong-Pass1')
+                }
+                catch {
+                    $_ | Out-String
+                    $_.Exception.ToString()
+                }
+                $env:VELORIN_FAULT_COMMAND = '/ChangeSupervisorPassword'
+                $env:VELORIN_FAULT_RULE = 'answer Save retcode=12'
+                $env:VELORIN_REAL_TOOL = $FaultTool
+                try {
+                    $outputs.Add((Reset-VelorinBiosPassword @setup))
+                }
+                catch {
+                    $_ | Out-String
+                    $_.Exception.ToString()
+                }
+                finally {
+                    $env:VELORIN_REAL_TOOL = $Tool
+                    Remove-Item Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_RULE
+                }
+                Unprotect-VelorinBiosPassword -Path $setup.EscrowPath -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword -All | Format-List * | Out-String
+                Clear-VelorinBiosPassword -StorePath $setup.StorePath -MachineFile $setup.MachineFile -ToolPath $recorder -Confirm:$false
+            } *>&1 | Out-String
+        }
+        finally {
+            Stop-Transcript | Out-Null
+        }
+        $after = @(Get-ChildItem -LiteralPath $temporary -Force | Where-Object { $testDriveRoot -notlike "$($_.FullName)*" }).FullName
+        $secrets = @($Shared) + @((Get-Recovered $setup.EscrowPath -All).Password)
+        $runs = Get-RecordedRun $records
+    }
+
+    AfterAll {
+        Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL -ErrorAction SilentlyContinue
+    }
+
+    It 'were all made and recovered (the checks below have something to find)' {
+        $secrets.Count | Should -Be 4
+        $runs.Count | Should -BeGreaterThan 8
+    }
+
+    It 'never stand in a command line; the changes read them from standard input' {
+        foreach ($run in $runs) {
+            foreach ($secret in $secrets) {
+                ($run.Arguments -join ' ') | Should -Not -Match ([regex]::Escape($secret))
+            }
+        }
+        $changes = @($runs | Where-Object { $_.Arguments[0] -eq '/ChangeSupervisorPassword' })
+        $changes[0].Arguments | Should -Be @('/ChangeSupervisorPassword', '/newpwstdin', '/pwstdin')
+        $changes[0].Input | Should -BeExactly ("$Shared`n" + $secrets[3] + "`n")
+        $changes[-1].Arguments | Should -Be @('/ChangeSupervisorPassword', '', '/pwstdin')
+    }
+
+    It 'appear in no output object outside Record, error, verbose line or transcript' {
+        foreach ($secret in $secrets) {
+            $log | Should -Not -Match ([regex]::Escape($secret))
+            [System.IO.File]::ReadAllText($transcript) | Should -Not -Match ([regex]::Escape($secret))
+            foreach ($output in $outputs) {
+                ($output | Select-Object * -ExcludeProperty Record | Out-String) | Should -Not -Match ([regex]::Escape($secret))
+            }
+        }
+        $log | Should -Match 'does not accept the password that the store holds'
+        $log | Should -Match 'the firmware kept its password'
+    }
+
+    It 'leave nothing behind in the temporary folder' {
+        # Other programs (and other test runs) use the folder at the same time, so what is new
+        # there is judged by its content: none of it may hold a password.
+        $new = @($after | Where-Object { $before -notcontains $_ })
+        # Regular files only: a named pipe there would block the read.
+        $files = $new | ForEach-Object { Get-ChildItem -LiteralPath $_ -File -Recurse -Force -ErrorAction SilentlyContinue } |
+            Where-Object { $_.UnixMode -like '-*' -and $_.Length -lt 1MB }
+        foreach ($file in $files) {
+            try {
+                $text = [System.IO.File]::ReadAllText($file.FullName, $Latin1)
+            }
+            catch [System.IO.IOException] {
+                continue  # removed by its owner since the listing: it holds nothing any more
+            }
+            foreach ($secret in $secrets) {
+                $text.Contains($secret) | Should -BeFalse -Because $file.FullName
+            }
+        }
+    }
+}
