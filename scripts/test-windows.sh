@@ -2,8 +2,8 @@
 # Builds the Windows executables with MinGW-w64 and proves them under Wine: the Windows unit
 # tests, the black-box suite against VelorinBiosConfigTool-sim.exe, the release executable's
 # hardening and its connection failure on a machine without the Velorin provider, the whole
-# black-box suite against the release executable itself over VelorinSimProvider.dll, and the
-# zip package.
+# black-box suite against the release executable itself over VelorinSimProvider.dll, the
+# zip package, and the MSI (scripts/test-msi.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -65,11 +65,11 @@ scripts/wine-register-sim-provider.sh "$provider_prefix" "$root/$win/VelorinSimP
 WINEPREFIX=$provider_prefix blackbox_suite build-wine-blackbox-release \
   "$root/$win/VelorinBiosConfigTool.exe" -DVELORIN_BLACKBOX_SYSTEM_COM=ON
 
-echo "== package"
+echo "== packages"
 (cd "$win" && cpack >/dev/null)
 package=$(ls "$win"/VelorinBiosConfigTool-*-win64.zip)
 listing=$(unzip -Z1 "$package" | grep -v '/$' | sort | tr '\n' ' ')
-expected=$({ printf '%s\n' README.txt VelorinBiosConfigTool.exe
+expected=$({ printf '%s\n' NOTICES.txt README.txt VelorinBiosConfigTool.exe
   git ls-files deploy powershell/VelorinBios | sed 's|^powershell/||'; } | sort | tr '\n' ' ')
 [ "$listing" = "$expected" ] || {
   echo "unexpected package contents: $listing"; exit 1; }
@@ -83,4 +83,6 @@ if command -v pwsh >/dev/null || [ -x "$HOME/.dotnet/tools/pwsh" ]; then
   rm -rf "$unpacked"
   echo "Import-Module ./VelorinBios works in the unzipped package"
 fi
+echo "== MSI"
+scripts/test-msi.sh "$win"
 echo "windows: all checks passed"

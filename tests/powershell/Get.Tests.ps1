@@ -57,6 +57,30 @@ Describe 'Get-VelorinBiosSetting' {
             $env:VELORIN_BIOS_TOOL = $Tool
         }
     }
+
+    It 'finds the tool of the MSI layout: the module under Modules, the tool in Program Files\Velorin\BiosConfigTool' {
+        $programFiles = Join-Path $TestDrive 'Program Files'
+        $installed = Join-Path $programFiles 'WindowsPowerShell/Modules/VelorinBios/1.1.1'
+        $toolFolder = Join-Path $programFiles 'Velorin/BiosConfigTool'
+        New-Item -ItemType Directory -Path $installed, $toolFolder -Force | Out-Null
+        Copy-Item -Path (Join-Path $ModulePath '*') -Destination $installed -Recurse
+        Copy-Item -LiteralPath $Tool -Destination (Join-Path $toolFolder 'VelorinBiosConfigTool')
+        $saved = $env:ProgramW6432
+        Remove-Item Env:VELORIN_BIOS_TOOL
+        try {
+            Import-Module (Join-Path $installed 'VelorinBios.psd1') -Force
+            $env:ProgramW6432 = Join-Path $TestDrive 'elsewhere'
+            $failure = Get-TerminatingError { Get-VelorinBiosSetting -MachineFile $machine }
+            $failure.FullyQualifiedErrorId | Should -BeLike 'VelorinBiosToolNotFound,*'
+            $env:ProgramW6432 = $programFiles
+            (Get-VelorinBiosSetting -Name 'Langue' -MachineFile $machine).Name | Should -Be 'Langue'
+        }
+        finally {
+            $env:ProgramW6432 = $saved
+            $env:VELORIN_BIOS_TOOL = $Tool
+            Import-Module $ModulePath -Force
+        }
+    }
 }
 
 Describe 'Export-VelorinBiosConfiguration' {
