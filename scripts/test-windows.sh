@@ -3,7 +3,7 @@
 # tests, the black-box suite against VelorinBiosConfigTool-sim.exe, the release executable's
 # hardening and its connection failure on a machine without the Velorin provider, the whole
 # black-box suite against the release executable itself over VelorinSimProvider.dll, the
-# zip package, and the MSI (scripts/test-msi.sh).
+# zip package, the MSI (scripts/test-msi.sh), and both signed (scripts/test-signing.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -85,4 +85,6 @@ if command -v pwsh >/dev/null || [ -x "$HOME/.dotnet/tools/pwsh" ]; then
 fi
 echo "== MSI"
 scripts/test-msi.sh "$win"
+echo "== signed packages"
+scripts/test-signing.sh "$win"
 echo "windows: all checks passed"
