@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the README's first command and the normal build's tests in a
-# fresh clone, a normal build and, against it, the Pester tests of the
-# PowerShell module and the fleet scripts; one with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the black-box suite under valgrind, the fuzzers for a bounded
-# time, and the Windows build under Wine.
+# Checks the sources' form (clang-format, shellcheck), then builds and runs every test: the
+# README's first command and the normal build's tests in a fresh clone, a normal build and,
+# against it, the Pester tests of the PowerShell module and the fleet scripts; one with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
+# fuzzers for a bounded time, and the Windows build under Wine with its packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -35,6 +35,8 @@ fresh_clone() {
   (cd "$fresh/clone" && run_suite build)
 }
 
+echo "== format: clang-format and shellcheck"
+scripts/check-format.sh
 echo "== the README's first command and the normal build's tests in a fresh clone"
 fresh_clone
 echo "== normal build"

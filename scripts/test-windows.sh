@@ -10,8 +10,9 @@ root=$PWD
 jobs=${JOBS:-2}
 win=build-windows
 
-command -v x86_64-w64-mingw32-g++ >/dev/null && command -v wine >/dev/null || {
-  echo "mingw-w64 and wine64 are needed: scripts/install-deps.sh installs them"; exit 1; }
+if ! command -v x86_64-w64-mingw32-g++ >/dev/null || ! command -v wine >/dev/null; then
+  echo "mingw-w64 and wine64 are needed: scripts/install-deps.sh installs them"; exit 1
+fi
 
 echo "== Windows build (MinGW-w64)"
 cmake --preset windows >/dev/null
@@ -57,7 +58,7 @@ echo "== black-box suite against the simulated-machine executable under Wine"
 blackbox_suite build-wine-blackbox "$root/$win/VelorinBiosConfigTool-sim.exe" \
   -DVELORIN_BLACKBOX_SYSTEM_COM=OFF
 
-echo "== release executable: hardening, planted version.dll, no ROOT\\velorin"
+printf '%s\n' '== release executable: hardening, planted version.dll, no ROOT\velorin'
 scripts/check-release-exe.sh "$root/$win/VelorinBiosConfigTool.exe"
 
 echo "== black-box suite against the release executable over VelorinSimProvider.dll"
