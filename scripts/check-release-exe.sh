@@ -35,7 +35,7 @@ fail() {
 pass() { echo "ok: $*"; }
 
 headers=$("$objdump" -p "$exe")
-imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
 if [ "$imports" = "kernel32.dll msvcrt.dll ole32.dll oleaut32.dll " ]; then
   pass "imports exactly KERNEL32, msvcrt, ole32 and OLEAUT32"
 else
@@ -67,7 +67,7 @@ if grep -q "VELORIN_MACHINE" "$exe"; then
   fail "the release executable contains the simulated machine"
 fi
 
-imports_of() { "$objdump" -p "$1" | sed -n 's/^\tDLL Name: //p' | tr 'A-Z' 'a-z'; }
+imports_of() { "$objdump" -p "$1" | sed -n 's/^\tDLL Name: //p' | tr '[:upper:]' '[:lower:]'; }
 
 # The system DLLs, among those the executable's imports pull in at its start, that import
 # version.dll themselves, read from the import tables in the prefix's system32. Windows' known
@@ -81,7 +81,7 @@ system_importers_of_version() {
   while [ ${#queue[@]} -gt 0 ]; do
     dll=${queue[0]}
     queue=("${queue[@]:1}")
-    [ -z "${seen[$dll]:-}" ] && [ -f "$system32/$dll" ] || continue
+    if [ -n "${seen[$dll]:-}" ] || [ ! -f "$system32/$dll" ]; then continue; fi
     seen[$dll]=1
     for dependency in $(imports_of "$system32/$dll"); do
       [ "$dependency" = version.dll ] && echo "$dll"

@@ -18,38 +18,50 @@ build_packages=(cmake g++ make libgtest-dev)
 #   scripts/test-windows.sh
 # clang and libclang-rt-dev: the fuzzers
 # libbenchmark-dev, valgrind and time: the benchmarks and scripts/valgrind-blackbox.sh
-test_packages=(googletest mingw-w64 wine64 wine unzip clang libclang-rt-dev libbenchmark-dev valgrind time)
+# msitools and wixl: the MSI package (wixl builds it, msiinfo reads it back)
+# osslsigncode and openssl: the signed package, against a throwaway CA made at test time
+# clang-format and shellcheck: the format and lint checks
+test_packages=(googletest mingw-w64 wine64 wine unzip clang libclang-rt-dev libbenchmark-dev valgrind time
+  msitools wixl osslsigncode openssl shellcheck clang-format)
 
 usage() {
   echo "usage: $0 [--build]" >&2
   exit 2
 }
 
-groups=(build tests)
+with_tests=1
 case "${1-}" in
   "") ;;
-  --build) groups=(build) ;;
+  --build) with_tests=0 ;;
   *) usage ;;
 esac
 [ $# -le 1 ] || usage
 
-packages=()
-for group in "${groups[@]}"; do
-  case "$group" in
-    build) packages+=("${build_packages[@]}") ;;
-    tests) packages+=("${test_packages[@]}") ;;
-  esac
-done
+packages=("${build_packages[@]}")
+[ "$with_tests" -eq 0 ] || packages+=("${test_packages[@]}")
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# osslsigncode signs PowerShell scripts from 2.8 on; Debian 12 has 2.5, its backports 2.9.
+osslsigncode_signs_scripts() {
+  dpkg --compare-versions "$(dpkg-query -W -f='${Version}' osslsigncode)" ge 2.8
+}
+if [ "$with_tests" -eq 1 ] && ! osslsigncode_signs_scripts; then
+  codename=$(sed -n "s/^VERSION_CODENAME=//p" /etc/os-release)
+  echo "deb http://deb.debian.org/debian $codename-backports main" |
+    $sudo tee /etc/apt/sources.list.d/velorin-backports.list >/dev/null
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    -t "$codename-backports" osslsigncode
 fi
 
 # The tests of the PowerShell module and the fleet scripts (scripts/test-powershell.sh):
@@ -70,6 +82,8 @@ install_powershell_tests() {
   fi
   scripts/restore-pester.sh build/pester
 }
-for group in "${groups[@]}"; do
-  [ "$group" = tests ] && install_powershell_tests
-done
+# An if, not `[ ... ] && ...`: as the last command that would make --build exit 1.
+if [ "$with_tests" -eq 1 ]; then
+  install_powershell_tests
+fi
+exit 0

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a normal build and, against it, the Pester tests of the
-# PowerShell module and the fleet scripts; one with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the black-box suite under valgrind, the fuzzers for a bounded
-# time, and the Windows build under Wine.
+# Checks the sources' form (clang-format, shellcheck), then builds and runs every test: the
+# README's first command and the normal build's tests in a fresh clone, a normal build and,
+# against it, the Pester tests of the PowerShell module and the fleet scripts; one with
+# AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
+# fuzzers for a bounded time, and the Windows build under Wine with its packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -14,6 +15,30 @@ run_suite() {
   ctest --test-dir "$dir" -j "$jobs" --output-on-failure
 }
 
+# The README's first command, as a new user runs it: in a clone of the commit under test in an
+# empty folder, with nothing beside it; then the normal build's tests in that clone, which read
+# nothing outside it either. Uncommitted changes are not in the clone.
+fresh=$(mktemp -d)
+trap 'rm -rf "$fresh"' EXIT
+fresh_clone() {
+  local command
+  command=$(awk '/^# Build the tool and list/ { getline; print; exit }' README.md)
+  [ -n "$command" ] || { echo "README.md has no first command"; return 1; }
+  git clone -q "$PWD" "$fresh/clone"
+  # HEAD as this checkout has it, also when it is on no branch.
+  git -C "$fresh/clone" fetch -q origin HEAD
+  git -C "$fresh/clone" checkout -q --detach FETCH_HEAD
+  echo "\$ $command"
+  (cd "$fresh/clone" && bash -euo pipefail -c "$command" >"$fresh/first.out")
+  tail -n 1 "$fresh/first.out"
+  grep -qx "get config command success" "$fresh/first.out"
+  (cd "$fresh/clone" && run_suite build)
+}
+
+echo "== format: clang-format and shellcheck"
+scripts/check-format.sh
+echo "== the README's first command and the normal build's tests in a fresh clone"
+fresh_clone
 echo "== normal build"
 run_suite build
 echo "== PowerShell module and fleet scripts (Pester, PowerShell 7)"

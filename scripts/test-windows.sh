@@ -2,16 +2,17 @@
 # Builds the Windows executables with MinGW-w64 and proves them under Wine: the Windows unit
 # tests, the black-box suite against VelorinBiosConfigTool-sim.exe, the release executable's
 # hardening and its connection failure on a machine without the Velorin provider, the whole
-# black-box suite against the release executable itself over VelorinSimProvider.dll, and the
-# zip package.
+# black-box suite against the release executable itself over VelorinSimProvider.dll, the
+# zip package, the MSI (scripts/test-msi.sh), and both signed (scripts/test-signing.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 jobs=${JOBS:-2}
 win=build-windows
 
-command -v x86_64-w64-mingw32-g++ >/dev/null && command -v wine >/dev/null || {
-  echo "mingw-w64 and wine64 are needed: scripts/install-deps.sh installs them"; exit 1; }
+if ! command -v x86_64-w64-mingw32-g++ >/dev/null || ! command -v wine >/dev/null; then
+  echo "mingw-w64 and wine64 are needed: scripts/install-deps.sh installs them"; exit 1
+fi
 
 echo "== Windows build (MinGW-w64)"
 cmake --preset windows >/dev/null
@@ -59,7 +60,7 @@ echo "== black-box suite against the simulated-machine executable under Wine"
 blackbox_suite build-wine-blackbox "$root/$win/VelorinBiosConfigTool-sim.exe" \
   -DVELORIN_BLACKBOX_SYSTEM_COM=OFF
 
-echo "== release executable: hardening, planted version.dll, no ROOT\\velorin"
+printf '%s\n' '== release executable: hardening, planted version.dll, no ROOT\velorin'
 scripts/check-release-exe.sh "$root/$win/VelorinBiosConfigTool.exe"
 
 echo "== black-box suite against the release executable over VelorinSimProvider.dll"
@@ -67,11 +68,11 @@ scripts/wine-register-sim-provider.sh "$provider_prefix" "$root/$win/VelorinSimP
 WINEPREFIX=$provider_prefix blackbox_suite build-wine-blackbox-release \
   "$root/$win/VelorinBiosConfigTool.exe" -DVELORIN_BLACKBOX_SYSTEM_COM=ON
 
-echo "== package"
+echo "== packages"
 (cd "$win" && cpack >/dev/null)
 package=$(ls "$win"/VelorinBiosConfigTool-*-win64.zip)
 listing=$(unzip -Z1 "$package" | grep -v '/$' | sort | tr '\n' ' ')
-expected=$({ printf '%s\n' README.txt VelorinBiosConfigTool.exe
+expected=$({ printf '%s\n' NOTICES.txt README.txt VelorinBiosConfigTool.exe
   git ls-files deploy powershell/VelorinBios | sed 's|^powershell/||'; } | sort | tr '\n' ' ')
 [ "$listing" = "$expected" ] || {
   echo "unexpected package contents: $listing"; exit 1; }
@@ -85,4 +86,8 @@ if command -v pwsh >/dev/null || [ -x "$HOME/.dotnet/tools/pwsh" ]; then
   rm -rf "$unpacked"
   echo "Import-Module ./VelorinBios works in the unzipped package"
 fi
+echo "== MSI"
+scripts/test-msi.sh "$win"
+echo "== signed packages"
+scripts/test-signing.sh "$win"
 echo "windows: all checks passed"

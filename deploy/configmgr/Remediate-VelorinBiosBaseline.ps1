@@ -40,7 +40,12 @@ param(
     [string] $BaselinePath,
     [string] $Model,
     [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
-    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    # The zip keeps the module in the install folder; the MSI installs it under
+    # Program Files\WindowsPowerShell\Modules, where PowerShell finds it by name.
+    [string] $ModulePath = $(
+        $inFolder = Join-Path $InstallFolder 'VelorinBios'
+        if (Test-Path -LiteralPath $inFolder) { $inFolder }
+        else { @(Get-Module -ListAvailable -Name VelorinBios | Sort-Object Version -Descending)[0].ModuleBase }),
     [string] $ToolPath,
     [string] $MachineFile
 )

@@ -55,7 +55,12 @@ param(
     [string] $SerialNumber,
     [string] $Uuid,
     [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
-    [string] $ModulePath = (Join-Path $InstallFolder 'VelorinBios'),
+    # The zip keeps the module in the install folder; the MSI installs it under
+    # Program Files\WindowsPowerShell\Modules, where PowerShell finds it by name.
+    [string] $ModulePath = $(
+        $inFolder = Join-Path $InstallFolder 'VelorinBios'
+        if (Test-Path -LiteralPath $inFolder) { $inFolder }
+        else { @(Get-Module -ListAvailable -Name VelorinBios | Sort-Object Version -Descending)[0].ModuleBase }),
     [string] $ToolPath,
     [string] $MachineFile
 )

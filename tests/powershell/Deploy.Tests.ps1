@@ -46,6 +46,42 @@ BeforeAll {
     }
 }
 
+Describe 'The default module path' {
+    BeforeAll {
+        # The MSI's layout: the module under Modules, where PowerShell finds it by name, and
+        # nothing but the tool and the scripts in the install folder.
+        $msiModules = Join-Path $TestDrive 'msi/WindowsPowerShell/Modules'
+        $msiModule = Join-Path $msiModules 'VelorinBios/1.1.1'
+        $msiFolder = Join-Path $TestDrive 'msi/Velorin/BiosConfigTool'
+        New-Item -ItemType Directory -Path $msiModule, $msiFolder -Force | Out-Null
+        Copy-Item -Path (Join-Path $ModulePath '*') -Destination $msiModule -Recurse
+        # The zip's layout: the module folder in the install folder.
+        $zipFolder = Join-Path $TestDrive 'zip'
+        New-Item -ItemType Directory -Path $zipFolder -Force | Out-Null
+        Copy-Item -LiteralPath $ModulePath -Destination $zipFolder -Recurse
+    }
+
+    It 'finds the module of the <Layout> layout from the install folder alone: <Script>' -ForEach @(
+        @{ Layout = 'MSI'; Script = 'intune/Detect-VelorinBiosBaseline.ps1'; Expected = 'Compliant: 2 settings match the baseline' }
+        @{ Layout = 'MSI'; Script = 'configmgr/Discover-VelorinBiosBaseline.ps1'; Expected = 'Compliant' }
+        @{ Layout = 'zip'; Script = 'intune/Detect-VelorinBiosBaseline.ps1'; Expected = 'Compliant: 2 settings match the baseline' }
+        @{ Layout = 'zip'; Script = 'configmgr/Discover-VelorinBiosBaseline.ps1'; Expected = 'Compliant' }
+    ) {
+        $folder = if ($Layout -eq 'MSI') { $msiFolder } else { $zipFolder }
+        $saved = $env:PSModulePath
+        $env:PSModulePath = $msiModules + [System.IO.Path]::PathSeparator + $saved
+        try {
+            $output = & pwsh -NoProfile -NonInteractive -File (Join-Path $deploy $Script) -InstallFolder $folder `
+                -ToolPath $Tool -MachineFile (New-TestMachine) -BaselinePath $matching
+        }
+        finally {
+            $env:PSModulePath = $saved
+        }
+        $LASTEXITCODE | Should -Be 0
+        ($output -join "`n") | Should -BeExactly $Expected
+    }
+}
+
 Describe 'Intune detection' {
     BeforeEach {
         $machine = New-TestMachine

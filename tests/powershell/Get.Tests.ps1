@@ -77,6 +77,35 @@ Describe 'Get-VelorinBiosSetting' {
             $env:VELORIN_BIOS_TOOL = $Tool
         }
     }
+
+    It 'finds the tool of the MSI layout: the module under Modules, the tool in Program Files\Velorin\BiosConfigTool' {
+        $programFiles = Join-Path $TestDrive 'Program Files'
+        $installed = Join-Path $programFiles 'WindowsPowerShell/Modules/VelorinBios/1.1.1'
+        $toolFolder = Join-Path $programFiles 'Velorin/BiosConfigTool'
+        New-Item -ItemType Directory -Path $installed, $toolFolder -Force | Out-Null
+        Copy-Item -Path (Join-Path $ModulePath '*') -Destination $installed -Recurse
+        Copy-Item -LiteralPath $Tool -Destination (Join-Path $toolFolder 'VelorinBiosConfigTool')
+        # In a process of its own: the copy's format data would outlive TestDrive in this
+        # session and break every later import.
+        $probe = {
+            param($installed, $machine, $elsewhere, $programFiles)
+            Remove-Item Env:VELORIN_BIOS_TOOL -ErrorAction SilentlyContinue
+            Import-Module (Join-Path $installed 'VelorinBios.psd1')
+            $env:ProgramW6432 = $elsewhere
+            try {
+                [void](Get-VelorinBiosSetting -MachineFile $machine)
+                'no error'
+            }
+            catch {
+                $_.FullyQualifiedErrorId
+            }
+            $env:ProgramW6432 = $programFiles
+            (Get-VelorinBiosSetting -Name 'Langue' -MachineFile $machine).Name
+        }
+        $found = & pwsh -NoProfile -NonInteractive -Command $probe -args $installed, $machine, (Join-Path $TestDrive 'elsewhere'), $programFiles
+        $found[0] | Should -BeLike 'VelorinBiosToolNotFound,*'
+        $found[1] | Should -Be 'Langue'
+    }
 }
 
 Describe 'Export-VelorinBiosConfiguration' {

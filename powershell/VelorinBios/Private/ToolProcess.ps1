@@ -32,8 +32,16 @@ function Resolve-VelorinToolPath {
     if ($ToolPath) {
         return $Cmdlet.GetUnresolvedProviderPathFromPSPath($ToolPath)
     }
-    # The package puts the module folder beside the executable.
-    foreach ($folder in @($script:ModuleRoot, (Split-Path -Parent $script:ModuleRoot))) {
+    # The zip puts the module folder beside the executable; the MSI puts the module under
+    # Program Files\WindowsPowerShell\Modules and the executable in Velorin\BiosConfigTool (the
+    # 64-bit Program Files also from a 32-bit PowerShell).
+    $folders = @($script:ModuleRoot, (Split-Path -Parent $script:ModuleRoot))
+    foreach ($programFiles in @($env:ProgramW6432, $env:ProgramFiles)) {
+        if ($programFiles) {
+            $folders += Join-Path (Join-Path $programFiles 'Velorin') 'BiosConfigTool'
+        }
+    }
+    foreach ($folder in $folders) {
         foreach ($name in $script:ToolNames) {
             $candidate = Join-Path $folder $name
             if (Test-Path -LiteralPath $candidate -PathType Leaf) {
@@ -42,7 +50,7 @@ function Resolve-VelorinToolPath {
         }
     }
     $exception = New-Object System.IO.FileNotFoundException (
-        'VelorinBiosConfigTool was not found beside the module; give -ToolPath or set VELORIN_BIOS_TOOL.')
+        'VelorinBiosConfigTool was not found beside the module or in Program Files\Velorin\BiosConfigTool; give -ToolPath or set VELORIN_BIOS_TOOL.')
     $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
                 $exception, 'VelorinBiosToolNotFound', 'ObjectNotFound', $script:ModuleRoot)))
 }
