@@ -193,19 +193,26 @@ StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement) {
         if (replacement) passwords.replacement = ReadLineFrom(input);
         return passwords;
     }
-    // Echo stays off across all prompts, so nothing typed ahead shows between them.
-    const HiddenInput hidden(input);
-    const auto prompted = [input](const char* prompt) {
-        ConsolePrint("%s", prompt);
+    const auto prompt = [](const char* text) {
+        ConsolePrint("%s", text);
         std::fflush(stdout);
+    };
+    const auto answer = [input] {
         std::string line = ReadLineFrom(input);
         ConsolePrint("\n");
         return line;
     };
-    if (current) passwords.current = prompted("Supervisor password: ");
+    // The first prompt is written before echo goes off: whoever waits for that to type finds
+    // the prompt on the screen. Echo then stays off across the prompts, so nothing typed ahead
+    // shows between them.
+    prompt(current ? "Supervisor password: " : "New password: ");
+    const HiddenInput hidden(input);
+    if (current) passwords.current = answer();
     if (replacement) {
-        passwords.replacement = prompted("New password: ");
-        passwords.retypeDiffers = prompted("Retype new password: ") != passwords.replacement;
+        if (current) prompt("New password: ");
+        passwords.replacement = answer();
+        prompt("Retype new password: ");
+        passwords.retypeDiffers = answer() != passwords.replacement;
     }
     return passwords;
 }
