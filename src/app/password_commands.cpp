@@ -1,9 +1,9 @@
 // The supervisor password check that guards every change, and the two commands that set a
 // new BIOS password through the password items.
 #include "app/command_line.h"
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
 #include "catalog/config_tool.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <cstddef>
 #include <cstdint>

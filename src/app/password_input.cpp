@@ -1,6 +1,6 @@
 #include "app/password_input.h"
 
-#include "app/report/console.h"
+#include "report/console.h"
 
 #include <cstdio>
 

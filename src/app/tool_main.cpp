@@ -2,12 +2,12 @@
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
 #include "app/password_input.h"
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 #include "catalog/machine_capture.h"
 #include "catalog/machine_file_writer.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <cstdint>
 #include <string>

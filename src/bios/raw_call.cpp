@@ -2,9 +2,9 @@
 // and the firmware's 21-byte answer read back from outData.
 #include "bios/wtolq_core.h"
 
-#include "app/report/console.h"
 #include "bios/method_runner.h"
 #include "bios/wmi_helpers.h"
+#include "report/console.h"
 
 #include <array>
 #include <cstring>

@@ -5,8 +5,8 @@
 // reader, the set engine and the check engine in src/apply.
 #pragma once
 
-#include "app/report/text_conversion.h"
 #include "bios/wtolq_core.h"
+#include "report/text_conversion.h"
 
 #include <cstdint>
 #include <map>

@@ -1,7 +1,7 @@
-#include "app/report/console.h"
+#include "report/console.h"
 
-#include "app/report/file_version.h"
-#include "app/report/text_conversion.h"
+#include "report/file_version.h"
+#include "report/text_conversion.h"
 
 #include <windows.h>
 

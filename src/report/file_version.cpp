@@ -1,4 +1,4 @@
-#include "app/report/file_version.h"
+#include "report/file_version.h"
 
 #include <cstring>
 #include <cwchar>
