@@ -84,7 +84,9 @@ int RunGet(ConfigTool& tool, const CommandOptions& options) {
 // Only a refusal, a bad length or a failed call stops the set; any other answer of the
 // provider (10 included) lets it go on, and the item sets report what the firmware refuses.
 int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
-    const int checked = tool.CheckSupervisorPassword(WidenBytes(options.currentPassword));
+    const PasswordCheck check = tool.CheckSupervisorPassword(WidenBytes(options.currentPassword));
+    const int checked =
+        check.result != RC_SUCCESS ? check.result : check.answer.value_or(RC_SUCCESS);
     if (checked == RC_WRONG_PASSWORD) ConsolePrint("Incorrect Password\n");
     if (checked == RC_WRONG_PASSWORD || checked == RC_INVALID_PASSWORD_LENGTH ||
         checked == RC_INTERNAL_ERROR) {

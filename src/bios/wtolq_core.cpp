@@ -168,3 +168,8 @@ void WTolqCore::Uninit() {
 }
 
 int WTolqCore::Reserved() { return 0; }
+
+std::optional<ResultCode> ResultOfProviderAnswer(uint16_t retCode) {
+    if (retCode != PROVIDER_RET_DONE && !IsFailureCode(retCode)) return std::nullopt;
+    return static_cast<ResultCode>(retCode);
+}
