@@ -118,6 +118,16 @@ void FillRecord(const uint8_t* structure, size_t size, SystemInformationRecord& 
     if (HasField(structure, kWakeUpTypeOffset, 1)) record.wakeUpType = structure[kWakeUpTypeOffset];
 }
 
+// Fills the record from the structure that `find` copies into a buffer of the table's size.
+template <typename Find>
+bool ReadRecordThrough(Find&& find, SystemInformationRecord& record) {
+    std::vector<uint8_t> structure(SMBIOS_TABLE_CAPACITY, 0);
+    uint32_t size = static_cast<uint32_t>(structure.size());
+    if (!find(structure.data(), size)) return false;
+    FillRecord(structure.data(), size, record);
+    return true;
+}
+
 }  // namespace
 
 RawSmbiosCache& ProcessSmbiosCache() {
@@ -198,16 +208,13 @@ void GetSmbiosString(const uint8_t* structure, size_t structureSize, uint8_t num
 
 bool ReadSystemInformationFrom(const uint8_t* table, size_t tableLength,
                                SystemInformationRecord& record) {
-    std::vector<uint8_t> structure(SMBIOS_TABLE_CAPACITY, 0);
-    uint32_t size = static_cast<uint32_t>(structure.size());
-    if (!FindSmbiosStructureIn(table, tableLength, structure.data(), size)) return false;
-    FillRecord(structure.data(), size, record);
-    return true;
+    return ReadRecordThrough(
+        [&](uint8_t* buffer, uint32_t& capacity) {
+            return FindSmbiosStructureIn(table, tableLength, buffer, capacity);
+        },
+        record);
 }
 
 bool ReadSystemInformation(SystemInformationRecord& record) {
-    if (!LoadRawSmbios()) return false;
-    const RawSmbiosCache& cache = ProcessSmbiosCache();
-    const size_t length = std::min<size_t>(cache.tableLength, SMBIOS_TABLE_CAPACITY);
-    return ReadSystemInformationFrom(cache.table, length, record);
+    return LoadRawSmbios() && ReadRecordThrough(FindSmbiosStructure, record);
 }

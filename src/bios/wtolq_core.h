@@ -64,6 +64,8 @@ class WTolqCore {
     // The raw request through a DataBuffer object; `output` may be null.
     virtual int Call(uint16_t header, uint16_t subfunction,
                      const uint8_t (&input)[RAW_CALL_DATA_BYTES], uint8_t* output);
+    // The fourth operation of the interface, which returns 0 and does nothing else. Nothing
+    // calls it, but it stays so that the interface keeps its four operations in their order.
     virtual int Reserved();
 
     int GetRevision(uint16_t& revision);
