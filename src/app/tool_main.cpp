@@ -18,9 +18,9 @@ namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
 // The commands that present the current supervisor password.
-constexpr uint32_t kChangePasswordCommands =
+constexpr uint32_t CHANGE_PASSWORD_COMMANDS =
     FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
-constexpr uint32_t kPasswordCommands = FLAG_SET | FLAG_VERIFY_PASSWORD | kChangePasswordCommands;
+constexpr uint32_t PASSWORD_COMMANDS = FLAG_SET | FLAG_VERIFY_PASSWORD | CHANGE_PASSWORD_COMMANDS;
 
 int Fail(int code) {
     ReportCommandFail(code);
@@ -212,17 +212,17 @@ struct PasswordCommandText {
     const char* succeededUnshown;  // a new password from standard input is never echoed
 };
 
-constexpr PasswordCommandText kUserPasswordText = {"set userPassword fail\n",
-                                                   "user password is successfully set to %s\n",
-                                                   "user password is successfully set\n"};
-constexpr PasswordCommandText kSupervisorPasswordText = {
+constexpr PasswordCommandText USER_PASSWORD_TEXT = {"set userPassword fail\n",
+                                                    "user password is successfully set to %s\n",
+                                                    "user password is successfully set\n"};
+constexpr PasswordCommandText SUPERVISOR_PASSWORD_TEXT = {
     "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n",
     "supervisor password is successfully set\n"};
 
 // The save follows a failed change as well; when it fails too, its report comes second and its
 // 12 is the exit code.
 int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supervisor) {
-    const PasswordCommandText& text = supervisor ? kSupervisorPasswordText : kUserPasswordText;
+    const PasswordCommandText& text = supervisor ? SUPERVISOR_PASSWORD_TEXT : USER_PASSWORD_TEXT;
     int result = tool.ChangePassword(supervisor, options.currentPassword, options.newPassword);
     if (result != RC_SUCCESS) {
         result = AsFailureCode(result);
@@ -292,8 +292,9 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     }
     // Read once, before a password is first used; the help road never uses one, so no
     // prompt stands in front of the usage text.
-    const bool readsCurrent = options.passwordFromStdin && (options.flags & kPasswordCommands);
-    const bool readsNew = options.newPasswordFromStdin && (options.flags & kChangePasswordCommands);
+    const bool readsCurrent = options.passwordFromStdin && (options.flags & PASSWORD_COMMANDS);
+    const bool readsNew =
+        options.newPasswordFromStdin && (options.flags & CHANGE_PASSWORD_COMMANDS);
     StdinPasswords typed;
     if (readsCurrent || readsNew) typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
     if (readsCurrent) options.currentPassword = typed.current;
