@@ -1,7 +1,7 @@
 #include "bench_machines.h"
 
-#include "app/report/console.h"
 #include "bios/smbios_reader.h"
+#include "report/console.h"
 #include "sim/machine.h"
 
 #include <cstdio>

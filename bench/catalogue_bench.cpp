@@ -1,7 +1,7 @@
 // The catalogue load and the export against generated machines of 100 to 10,000 items.
-#include "app/report/console.h"
 #include "bench_machines.h"
 #include "bios/smbios_reader.h"
+#include "report/console.h"
 #include "standin_calls.h"
 
 #include <benchmark/benchmark.h>

@@ -1,7 +1,7 @@
 // Reading and validating configuration files of 100 to 10,000 item blocks.
-#include "app/report/console.h"
 #include "apply/input_reader.h"
 #include "bench_machines.h"
+#include "report/console.h"
 
 #include <benchmark/benchmark.h>
 

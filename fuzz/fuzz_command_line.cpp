@@ -1,7 +1,7 @@
 // Arbitrary argument vectors through the command line parser: the input split at NUL bytes
 // gives the arguments after the program name.
 #include "app/command_line.h"
-#include "app/report/text_conversion.h"
+#include "report/text_conversion.h"
 
 #include <cstddef>
 #include <cstdint>

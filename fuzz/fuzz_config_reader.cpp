@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes through the configuration file reader and parser, with and without
 // /f, against a small catalogue. The tool object sits on a tiny simulated machine, so no
 // provider is needed; the parser's console output is sent to /dev/null.
-#include "app/report/console.h"
 #include "apply/input_reader.h"
+#include "report/console.h"
 #include "sim/machine.h"
 
 #include <unistd.h>

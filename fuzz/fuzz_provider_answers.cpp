@@ -2,9 +2,9 @@
 // Data, RetCode) come from the fuzz input, injected as `answer` rules of a small machine. An
 // ExecMethod fault after a few hundred calls bounds the work of an input that claims a huge
 // catalogue; a catalogue that loads is exported as well.
-#include "app/report/console.h"
 #include "bios/smbios_reader.h"
 #include "catalog/config_tool.h"
+#include "report/console.h"
 #include "sim/machine.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

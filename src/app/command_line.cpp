@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <cstddef>
 
@@ -48,7 +48,7 @@ struct OptionRule {
     Takes takes;
 };
 
-constexpr OptionRule kOptionRules[] = {
+constexpr OptionRule OPTION_RULES[] = {
     {"/get", FLAG_GET, true, Takes::Nothing},
     {"/set", FLAG_SET, true, Takes::SetFileName},
     {"/ChangeUserPassword", FLAG_CHANGE_USER_PASSWORD, true, Takes::NewPassword},
@@ -69,7 +69,7 @@ constexpr OptionRule kOptionRules[] = {
 // A /set followed by one of these has no file name: the option is parsed in its own right.
 // /pwstdin stands wherever /pw may stand, so /set leaves it alone as well. Any other word, an
 // option among them, is the file name of /set, as scripts in the field rely on.
-constexpr const char* kNotSetFileNames[] = {"/i", "/f", "/pw", "/pwstdin"};
+constexpr const char* NOT_SET_FILE_NAMES[] = {"/i", "/f", "/pw", "/pwstdin"};
 
 // Once the options are read, the first rule whose command is present decides whether the
 // combination stands.
@@ -80,7 +80,7 @@ struct CommandRule {
     bool fileExcludesItem;  // a file name and /i together are refused
 };
 
-constexpr CommandRule kCommandRules[] = {
+constexpr CommandRule COMMAND_RULES[] = {
     {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false, false},
     // /set /i ignores a file name given as well.
     {FLAG_SET, FLAG_OUTPUT, true, false},
@@ -95,10 +95,10 @@ constexpr CommandRule kCommandRules[] = {
 };
 
 // /newpwstdin serves the change-password commands only; beside any other command it fails.
-constexpr uint32_t kNewPasswordStdinCommands =
+constexpr uint32_t NEW_PASSWORD_STDIN_COMMANDS =
     FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
-constexpr int kMaxCommands = 1;
+constexpr int MAX_COMMANDS = 1;
 
 // The arguments after the program name. A null entry ends them early, so a vector shorter
 // than its count is never read past its end.
@@ -122,7 +122,7 @@ bool SameOption(const char* argument, const char* option) {
 }
 
 const OptionRule* FindOption(const char* argument) {
-    for (const OptionRule& rule : kOptionRules) {
+    for (const OptionRule& rule : OPTION_RULES) {
         if (SameOption(argument, rule.name)) return &rule;
     }
     return nullptr;
@@ -145,7 +145,7 @@ bool ReferToNext(ArgumentCursor& args, Reference& field) {
 }
 
 bool IsLeftAloneBySet(const char* argument) {
-    for (const char* option : kNotSetFileNames) {
+    for (const char* option : NOT_SET_FILE_NAMES) {
         if (SameOption(argument, option)) return true;
     }
     return false;
@@ -214,7 +214,7 @@ bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
         options.flags |= rule->flag;
         if (rule->isCommand) ++commandCount;
         if (!TakeArguments(rule->takes, args, options)) return false;
-        if (commandCount > kMaxCommands) return false;
+        if (commandCount > MAX_COMMANDS) return false;
     }
     return true;
 }
@@ -231,10 +231,11 @@ bool MentionsNewPasswordStdin(int argc, char** argv) {
 
 bool ValidateCombination(const CommandOptions& options) {
     const uint32_t flags = options.flags;
-    if ((flags & FLAG_NEW_PASSWORD_STDIN) && (flags & kCommandFlags & ~kNewPasswordStdinCommands)) {
+    if ((flags & FLAG_NEW_PASSWORD_STDIN) &&
+        (flags & COMMAND_FLAGS & ~NEW_PASSWORD_STDIN_COMMANDS)) {
         return false;
     }
-    for (const CommandRule& rule : kCommandRules) {
+    for (const CommandRule& rule : COMMAND_RULES) {
         if ((flags & rule.commands) == 0) continue;
         if (flags & rule.forbiddenOptions) return false;
         if (rule.fileExcludesItem && options.inputFileNamed && (flags & FLAG_ITEM)) return false;

@@ -24,7 +24,7 @@ enum CommandFlag : uint32_t {
 };
 
 // The commands live in the low 16 bits.
-constexpr uint32_t kCommandFlags = 0xFFFFu;
+constexpr uint32_t COMMAND_FLAGS = 0xFFFFu;
 
 struct CommandOptions {
     uint32_t flags = 0;

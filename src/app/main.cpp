@@ -1,6 +1,6 @@
 #include "app/command_line.h"
-#include "app/report/console.h"
 #include "catalog/config_tool.h"
+#include "report/console.h"
 
 #ifdef _WIN32
 #include <windows.h>

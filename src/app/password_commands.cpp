@@ -1,9 +1,9 @@
 // The supervisor password check that guards every change, and the two commands that set a
 // new BIOS password through the password items.
 #include "app/command_line.h"
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
 #include "catalog/config_tool.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,13 +14,10 @@ namespace {
 
 constexpr size_t MAX_PASSWORD_LENGTH = 20;
 
-// The provider's answer to the Set of a password item: its own codes 1 to 12 mean what the
-// tool's result codes mean (2 not authorised, 10 no supervisor password, 11 bad length);
-// anything else it refuses with is an internal error.
+// The provider's answer to the Set of a password item; an answer that means nothing to the
+// tool is an internal error.
 int PasswordSetResult(uint16_t retCode) {
-    if (retCode == PROVIDER_RET_DONE) return RC_SUCCESS;
-    if (IsFailureCode(retCode)) return retCode;
-    return RC_INTERNAL_ERROR;
+    return ResultOfProviderAnswer(retCode).value_or(RC_INTERNAL_ERROR);
 }
 
 // RC_SUCCESS once the provider has answered, with its answer in `retCode`; otherwise the
@@ -43,26 +40,28 @@ int PresentPassword(WTolqCore& core, const std::wstring& password, uint16_t& ret
 
 }  // namespace
 
-int ConfigTool::CheckSupervisorPassword(const std::wstring& password) {
+PasswordCheck ConfigTool::CheckSupervisorPassword(const std::wstring& password) {
     uint16_t retCode = 0;
-    const int presented = PresentPassword(*core, password, retCode);
-    return presented != RC_SUCCESS ? presented : retCode;
+    PasswordCheck check;
+    check.result = PresentPassword(*core, password, retCode);
+    if (check.result == RC_SUCCESS) check.answer = ResultOfProviderAnswer(retCode);
+    return check;
 }
 
 // Unlike the check before a change, only a plain yes or no of the provider counts: a caller
 // tells the two passwords a device may hold apart by it, so an answer it cannot read must not
 // pass for either.
 int ConfigTool::VerifySupervisorPassword(const std::wstring& password) {
-    uint16_t retCode = 0;
-    const int presented = PresentPassword(*core, password, retCode);
-    if (presented != RC_SUCCESS) return presented;
-    if (retCode == PROVIDER_RET_DONE) return RC_SUCCESS;
-    return retCode == PROVIDER_RET_WRONG_PASSWORD ? RC_WRONG_PASSWORD : RC_INTERNAL_ERROR;
+    const PasswordCheck check = CheckSupervisorPassword(password);
+    if (check.result != RC_SUCCESS) return check.result;
+    if (check.answer == RC_SUCCESS || check.answer == RC_WRONG_PASSWORD) return *check.answer;
+    return RC_INTERNAL_ERROR;
 }
 
 int ConfigTool::ChangePassword(bool supervisor, std::string_view currentPassword,
                                const char* newPassword) {
-    if (CheckSupervisorPassword(WidenBytes(currentPassword)) != RC_SUCCESS) {
+    const PasswordCheck check = CheckSupervisorPassword(WidenBytes(currentPassword));
+    if (check.result != RC_SUCCESS || check.answer != RC_SUCCESS) {
         ConsolePrint("Incorrect Password\n");
         return RC_WRONG_PASSWORD;
     }

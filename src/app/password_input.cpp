@@ -1,6 +1,6 @@
 #include "app/password_input.h"
 
-#include "app/report/console.h"
+#include "report/console.h"
 
 #include <cstdio>
 
@@ -106,7 +106,7 @@ int ReadStdinByte(Handle input) {
 // Every signal whose default action ends the process and that a handler can catch; any of
 // them at the prompt would otherwise leave the terminal without echo. SIGKILL cannot be
 // caught; the stop signals and those ignored by default do not end the process.
-constexpr int kEndingSignals[] = {
+constexpr int ENDING_SIGNALS[] = {
     SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
     SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
 #ifdef __linux__
@@ -117,7 +117,7 @@ constexpr int kEndingSignals[] = {
 // The signals above and, where the system has them, the real-time ones, which end the
 // process by default as well.
 std::vector<int> EndingSignals() {
-    std::vector<int> signals(std::begin(kEndingSignals), std::end(kEndingSignals));
+    std::vector<int> signals(std::begin(ENDING_SIGNALS), std::end(ENDING_SIGNALS));
 #if defined(SIGRTMIN) && defined(SIGRTMAX)
     for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
 #endif

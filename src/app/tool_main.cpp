@@ -2,12 +2,12 @@
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
 #include "app/password_input.h"
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
 #include "catalog/machine_capture.h"
 #include "catalog/machine_file_writer.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <cstdint>
 #include <string>
@@ -18,9 +18,9 @@ namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
 // The commands that present the current supervisor password.
-constexpr uint32_t kChangePasswordCommands =
+constexpr uint32_t CHANGE_PASSWORD_COMMANDS =
     FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
-constexpr uint32_t kPasswordCommands = FLAG_SET | FLAG_VERIFY_PASSWORD | kChangePasswordCommands;
+constexpr uint32_t PASSWORD_COMMANDS = FLAG_SET | FLAG_VERIFY_PASSWORD | CHANGE_PASSWORD_COMMANDS;
 
 int Fail(int code) {
     ReportCommandFail(code);
@@ -84,7 +84,9 @@ int RunGet(ConfigTool& tool, const CommandOptions& options) {
 // Only a refusal, a bad length or a failed call stops the set; any other answer of the
 // provider (10 included) lets it go on, and the item sets report what the firmware refuses.
 int CheckSetPassword(ConfigTool& tool, const CommandOptions& options) {
-    const int checked = tool.CheckSupervisorPassword(WidenBytes(options.currentPassword));
+    const PasswordCheck check = tool.CheckSupervisorPassword(WidenBytes(options.currentPassword));
+    const int checked =
+        check.result != RC_SUCCESS ? check.result : check.answer.value_or(RC_SUCCESS);
     if (checked == RC_WRONG_PASSWORD) ConsolePrint("Incorrect Password\n");
     if (checked == RC_WRONG_PASSWORD || checked == RC_INVALID_PASSWORD_LENGTH ||
         checked == RC_INTERNAL_ERROR) {
@@ -210,17 +212,17 @@ struct PasswordCommandText {
     const char* succeededUnshown;  // a new password from standard input is never echoed
 };
 
-constexpr PasswordCommandText kUserPasswordText = {"set userPassword fail\n",
-                                                   "user password is successfully set to %s\n",
-                                                   "user password is successfully set\n"};
-constexpr PasswordCommandText kSupervisorPasswordText = {
+constexpr PasswordCommandText USER_PASSWORD_TEXT = {"set userPassword fail\n",
+                                                    "user password is successfully set to %s\n",
+                                                    "user password is successfully set\n"};
+constexpr PasswordCommandText SUPERVISOR_PASSWORD_TEXT = {
     "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n",
     "supervisor password is successfully set\n"};
 
 // The save follows a failed change as well; when it fails too, its report comes second and its
 // 12 is the exit code.
 int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supervisor) {
-    const PasswordCommandText& text = supervisor ? kSupervisorPasswordText : kUserPasswordText;
+    const PasswordCommandText& text = supervisor ? SUPERVISOR_PASSWORD_TEXT : USER_PASSWORD_TEXT;
     int result = tool.ChangePassword(supervisor, options.currentPassword, options.newPassword);
     if (result != RC_SUCCESS) {
         result = AsFailureCode(result);
@@ -290,8 +292,9 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     }
     // Read once, before a password is first used; the help road never uses one, so no
     // prompt stands in front of the usage text.
-    const bool readsCurrent = options.passwordFromStdin && (options.flags & kPasswordCommands);
-    const bool readsNew = options.newPasswordFromStdin && (options.flags & kChangePasswordCommands);
+    const bool readsCurrent = options.passwordFromStdin && (options.flags & PASSWORD_COMMANDS);
+    const bool readsNew =
+        options.newPasswordFromStdin && (options.flags & CHANGE_PASSWORD_COMMANDS);
     StdinPasswords typed;
     if (readsCurrent || readsNew) typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
     if (readsCurrent) options.currentPassword = typed.current;

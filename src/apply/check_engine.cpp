@@ -3,7 +3,7 @@
 #include "apply/input_reader.h"
 #include "apply/report_lines.h"
 
-#include "app/report/console.h"
+#include "report/console.h"
 
 #include <cstdint>
 #include <iostream>

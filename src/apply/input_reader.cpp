@@ -1,8 +1,8 @@
 #include "apply/input_reader.h"
 #include "apply/report_lines.h"
 
-#include "app/report/console.h"
 #include "catalog/file_access.h"
+#include "report/console.h"
 
 #include <algorithm>
 #include <iostream>

@@ -1,7 +1,7 @@
 #include "apply/input_reader.h"
 #include "apply/report_lines.h"
 
-#include "app/report/console.h"
+#include "report/console.h"
 
 #include <cstdint>
 #include <iostream>
@@ -114,7 +114,7 @@ int ConfigTool::SetItem(int itemCode, int optionIndex) {
     if (!core->Set(static_cast<uint16_t>(itemCode & 0xFFFF), setData.c_str(), retCode, itemCodeText,
                    dataText)) {
         ConsolePrint("Set call failed\n");
-        return RC_INTERNAL_ERROR;
+        return PROVIDER_RET_FAILED;  // counted as the firmware's own failure
     }
     return retCode;
 }

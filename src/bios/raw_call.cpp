@@ -2,9 +2,9 @@
 // and the firmware's 21-byte answer read back from outData.
 #include "bios/wtolq_core.h"
 
-#include "app/report/console.h"
 #include "bios/method_runner.h"
 #include "bios/wmi_helpers.h"
+#include "report/console.h"
 
 #include <array>
 #include <cstring>
@@ -12,22 +12,22 @@
 
 namespace {
 
-constexpr size_t kRequestBytes = 21;
-constexpr size_t kFlagOffset = 4;
-constexpr size_t kDataOffset = 5;
-constexpr uint8_t kCompletionFlag = 0xAA;
+constexpr size_t REQUEST_BYTES = 21;
+constexpr size_t COMPLETION_FLAG_OFFSET = 4;
+constexpr size_t DATA_OFFSET = 5;
+constexpr uint8_t COMPLETION_FLAG = 0xAA;
 
-using RawBuffer = std::array<uint8_t, kRequestBytes>;
+using RawBuffer = std::array<uint8_t, REQUEST_BYTES>;
 
 // The raw call's lines have no line end.
-constexpr CallLines kRawCallLines = {
+constexpr CallLines RAW_CALL_LINES = {
     L"ERROR:: WTOLQ Call:: WTOLQ SpawnInstance() - InParam, hr=%08X",
     L"ERROR:: WTOLQ Call:: WTOLQ No administrator permission, hr=%08X",
 };
 
 // The request goes as inData of the method in row 0, whatever that method is: the provider
 // decides what a raw request on it means.
-constexpr MethodSpec kRawCallMethod{
+constexpr MethodSpec RAW_CALL_METHOD{
     ROW_GET_REVISION,
     1,
     {{L"inData", ParamKind::Object,
@@ -36,7 +36,7 @@ constexpr MethodSpec kRawCallMethod{
     1,
     {{L"outData", ParamKind::Object,
       L"ERROR:: WTOLQ Call:: WTOLQ Get() - OutParam 'outData', hr=%08X"}},
-    &kRawCallLines};
+    &RAW_CALL_LINES};
 
 RawBuffer BuildRequest(uint16_t header, uint16_t subfunction,
                        const uint8_t (&input)[RAW_CALL_DATA_BYTES]) {
@@ -45,7 +45,7 @@ RawBuffer BuildRequest(uint16_t header, uint16_t subfunction,
     request[1] = static_cast<uint8_t>(header >> 8);
     request[2] = static_cast<uint8_t>(subfunction & 0xFF);
     request[3] = static_cast<uint8_t>(subfunction >> 8);
-    std::memcpy(request.data() + kDataOffset, input, RAW_CALL_DATA_BYTES);
+    std::memcpy(request.data() + DATA_OFFSET, input, RAW_CALL_DATA_BYTES);
     return request;
 }
 
@@ -114,7 +114,7 @@ bool IsWholeAnswer(const VARIANT& answer) {
         FAILED(SafeArrayGetUBound(answer.parray, 1, &upper))) {
         return false;
     }
-    return static_cast<long long>(upper) - lower + 1 >= static_cast<long long>(kRequestBytes);
+    return static_cast<long long>(upper) - lower + 1 >= static_cast<long long>(REQUEST_BYTES);
 }
 
 int TakeAnswer(const VARIANT& answer, uint16_t subfunction, uint8_t* output) {
@@ -130,12 +130,12 @@ int TakeAnswer(const VARIANT& answer, uint16_t subfunction, uint8_t* output) {
         return 0;
     }
     const auto* bytes = static_cast<const uint8_t*>(lock.data());
-    if (bytes[kFlagOffset] != kCompletionFlag) {
+    if (bytes[COMPLETION_FLAG_OFFSET] != COMPLETION_FLAG) {
         ConsolePrintW(L"ERROR:: Call TOLQ:: TOLQ completion flag not set, func=%02X, sts=%02X",
-                      (unsigned)subfunction, (unsigned)bytes[kFlagOffset]);
+                      (unsigned)subfunction, (unsigned)bytes[COMPLETION_FLAG_OFFSET]);
         return 0;
     }
-    if (output != nullptr) std::memcpy(output, bytes + kDataOffset, RAW_CALL_DATA_BYTES);
+    if (output != nullptr) std::memcpy(output, bytes + DATA_OFFSET, RAW_CALL_DATA_BYTES);
     return 1;
 }
 
@@ -155,7 +155,7 @@ int WTolqCore::Call(uint16_t header, uint16_t subfunction,
         ConsolePrintW(L"ERROR:: WTOLQ Call:: WTOLQ ExecMethod(), subfunc=%02Xh, hr=%08X",
                       (unsigned)subfunction, (unsigned)hr);
     };
-    if (!RunProviderMethod(*this, kRawCallMethod, in, out, attemptFailed)) return 0;
+    if (!RunProviderMethod(*this, RAW_CALL_METHOD, in, out, attemptFailed)) return 0;
     UniqueVariant answer;
     if (!ReadAnswerBytes(*outData.get(), answer)) return 0;
     return TakeAnswer(answer.get(), subfunction, output);

@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr uint8_t kSystemInformationType = 1;
-constexpr size_t kHeaderBytes = 4;  // type, length, handle
+constexpr uint8_t SYSTEM_INFORMATION_TYPE = 1;
+constexpr size_t HEADER_BYTES = 4;  // type, length, handle
 
 // The element count of a one-dimensional byte array, or -1 when it is not one.
 long long ByteArrayLength(const VARIANT& value) {
@@ -87,13 +87,13 @@ struct TextField {
     wchar_t (SystemInformationRecord::*field)[SMBIOS_TEXT_FIELD_UNITS];
 };
 
-constexpr TextField kTextFields[] = {
+constexpr TextField TEXT_FIELDS[] = {
     {0x04, &SystemInformationRecord::manufacturer}, {0x05, &SystemInformationRecord::productName},
     {0x06, &SystemInformationRecord::version},      {0x07, &SystemInformationRecord::serialNumber},
     {0x19, &SystemInformationRecord::skuNumber},    {0x1A, &SystemInformationRecord::family},
 };
-constexpr size_t kUuidOffset = 0x08;
-constexpr size_t kWakeUpTypeOffset = 0x18;
+constexpr size_t UUID_OFFSET = 0x08;
+constexpr size_t WAKE_UP_TYPE_OFFSET = 0x18;
 
 // Older SMBIOS versions have shorter type-1 structures; a field is read only when it lies
 // wholly inside the formatted area.
@@ -107,15 +107,26 @@ void FillRecord(const uint8_t* structure, size_t size, SystemInformationRecord& 
     record.type = structure[0];
     record.length = structure[1];
     record.handle = static_cast<uint16_t>(structure[2] | (structure[3] << 8));
-    for (const TextField& text : kTextFields) {
+    for (const TextField& text : TEXT_FIELDS) {
         if (HasField(structure, text.offset, 1)) {
             GetSmbiosString(structure, size, structure[text.offset], record.*text.field);
         }
     }
-    if (HasField(structure, kUuidOffset, sizeof record.uuid)) {
-        std::memcpy(record.uuid, structure + kUuidOffset, sizeof record.uuid);
+    if (HasField(structure, UUID_OFFSET, sizeof record.uuid)) {
+        std::memcpy(record.uuid, structure + UUID_OFFSET, sizeof record.uuid);
     }
-    if (HasField(structure, kWakeUpTypeOffset, 1)) record.wakeUpType = structure[kWakeUpTypeOffset];
+    if (HasField(structure, WAKE_UP_TYPE_OFFSET, 1))
+        record.wakeUpType = structure[WAKE_UP_TYPE_OFFSET];
+}
+
+// Fills the record from the structure that `find` copies into a buffer of the table's size.
+template <typename Find>
+bool ReadRecordThrough(Find&& find, SystemInformationRecord& record) {
+    std::vector<uint8_t> structure(SMBIOS_TABLE_CAPACITY, 0);
+    uint32_t size = static_cast<uint32_t>(structure.size());
+    if (!find(structure.data(), size)) return false;
+    FillRecord(structure.data(), size, record);
+    return true;
 }
 
 }  // namespace
@@ -152,14 +163,14 @@ bool LoadRawSmbios() {
 bool FindSmbiosStructureIn(const uint8_t* table, size_t tableLength, uint8_t* buffer,
                            uint32_t& capacity) {
     size_t offset = 0;
-    while (offset + kHeaderBytes <= tableLength) {
+    while (offset + HEADER_BYTES <= tableLength) {
         const uint8_t type = table[offset];
         const size_t formatted = table[offset + 1];
-        if (formatted < kHeaderBytes || offset + formatted > tableLength) break;
+        if (formatted < HEADER_BYTES || offset + formatted > tableLength) break;
         const size_t end = EndOfStringSet(table, tableLength, offset + formatted);
         if (end == 0) break;
         const size_t size = end - offset;
-        if (type == kSystemInformationType) {
+        if (type == SYSTEM_INFORMATION_TYPE) {
             // A structure of exactly the buffer's size is refused too (>=, not >): kept as
             // the field expects it.
             if (size >= capacity) break;
@@ -198,16 +209,13 @@ void GetSmbiosString(const uint8_t* structure, size_t structureSize, uint8_t num
 
 bool ReadSystemInformationFrom(const uint8_t* table, size_t tableLength,
                                SystemInformationRecord& record) {
-    std::vector<uint8_t> structure(SMBIOS_TABLE_CAPACITY, 0);
-    uint32_t size = static_cast<uint32_t>(structure.size());
-    if (!FindSmbiosStructureIn(table, tableLength, structure.data(), size)) return false;
-    FillRecord(structure.data(), size, record);
-    return true;
+    return ReadRecordThrough(
+        [&](uint8_t* buffer, uint32_t& capacity) {
+            return FindSmbiosStructureIn(table, tableLength, buffer, capacity);
+        },
+        record);
 }
 
 bool ReadSystemInformation(SystemInformationRecord& record) {
-    if (!LoadRawSmbios()) return false;
-    const RawSmbiosCache& cache = ProcessSmbiosCache();
-    const size_t length = std::min<size_t>(cache.tableLength, SMBIOS_TABLE_CAPACITY);
-    return ReadSystemInformationFrom(cache.table, length, record);
+    return LoadRawSmbios() && ReadRecordThrough(FindSmbiosStructure, record);
 }

@@ -1,7 +1,7 @@
 #include "bios/wmi_helpers.h"
 
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <new>
 #include <string>

@@ -4,29 +4,29 @@
 
 namespace {
 
-constexpr size_t kMethodNameUnits = 20;
-constexpr wchar_t kMethodNames[METHOD_ROW_COUNT][kMethodNameUnits] = {
+constexpr size_t METHOD_NAME_UNITS = 20;
+constexpr wchar_t METHOD_NAMES[METHOD_ROW_COUNT][METHOD_NAME_UNITS] = {
     L"GetRevision", L"Get",         L"Set",       L"Save",
     L"SetPassword", L"EnumSetting", L"GetString", L"LoadDefault",
 };
 
-constexpr long kInstanceQueryFlags = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
+constexpr long INSTANCE_QUERY_FLAGS = WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY;
 
-constexpr wchar_t kCoInitializeFailure[] =
+constexpr wchar_t CO_INITIALIZE_FAILURE[] =
     L"ERROR:: WTOLQ Init:: CoInitialize() api fail, hr=%08X\n";
 // The class lookup and each method lookup share this line. The field's scripts match it as it
 // stands, "GetObject(Class)" for a GetMethod included, so it is kept.
-constexpr wchar_t kClassLookupFailure[] =
+constexpr wchar_t CLASS_LOOKUP_FAILURE[] =
     L"ERROR:: WTOLQ Init:: WTOLQ COM GetObject(Class), hr=%08X\n";
 // By ConnectStep.
-constexpr const wchar_t* kConnectFailures[CONNECT_STEP_COUNT] = {
+constexpr const wchar_t* CONNECT_FAILURES[CONNECT_STEP_COUNT] = {
     L"ERROR:: WTOLQ Init:: WTOLQ CoCreateInstance error, hr=%08X\n",
     L"ERROR:: WTOLQ Init:: WTOLQ ConnectServer error, hr=%08X\n",
     L"ERROR:: WTOLQ Init:: WTOLQ CoSetProxyBlanket error, hr=%08X\n",
 };
 
 // How a stage of Init ended. It failed when `hr` did or when it names a line of its own; it is
-// reported with that line, else with the line of its row in kInitStages. `detail` follows the
+// reported with that line, else with the line of its row in INIT_STAGES. `detail` follows the
 // HRESULT in a line that shows a count.
 struct StageResult {
     HRESULT hr;
@@ -36,7 +36,7 @@ struct StageResult {
 
 StageResult AllocateMethodNames(WTolqCore& core) {
     for (int row = 0; row < METHOD_ROW_COUNT; ++row) {
-        core.methodNames[row].reset(SysAllocString(kMethodNames[row]));
+        core.methodNames[row].reset(SysAllocString(METHOD_NAMES[row]));
         if (!core.methodNames[row]) return {E_OUTOFMEMORY};
     }
     return {S_OK};
@@ -58,7 +58,7 @@ StageResult InitializeSecurity(WTolqCore&) {
 StageResult Connect(WTolqCore& core) {
     const ConnectResult connected = ConnectNamespace(L"ROOT\\velorin", core.locator, core.services);
     if (SUCCEEDED(connected.hr)) return {S_OK};
-    return {connected.hr, kConnectFailures[static_cast<int>(connected.failedStep)]};
+    return {connected.hr, CONNECT_FAILURES[static_cast<int>(connected.failedStep)]};
 }
 
 StageResult GetBiosManagerClass(WTolqCore& core) {
@@ -76,7 +76,7 @@ StageResult LookUpMethodSignatures(WTolqCore& core) {
     for (int row = 0; row < METHOD_ROW_COUNT; ++row) {
         const HRESULT hr = core.biosManagerClass->GetMethod(core.methodNames[row].get(), 0,
                                                             core.inSignatures[row].put(), nullptr);
-        if (FAILED(hr)) PrintHr(kClassLookupFailure, hr);
+        if (FAILED(hr)) PrintHr(CLASS_LOOKUP_FAILURE, hr);
     }
     return {S_OK};
 }
@@ -84,7 +84,7 @@ StageResult LookUpMethodSignatures(WTolqCore& core) {
 StageResult QueryInstances(WTolqCore& core) {
     const UniqueBstr language = MakeBstrFromNarrow("WQL");
     const UniqueBstr query = MakeBstrFromNarrow("SELECT * FROM BiosManager");
-    return {core.services->ExecQuery(language.get(), query.get(), kInstanceQueryFlags, nullptr,
+    return {core.services->ExecQuery(language.get(), query.get(), INSTANCE_QUERY_FLAGS, nullptr,
                                      core.instanceEnum.put())};
 }
 
@@ -117,12 +117,12 @@ struct InitStage {
 };
 
 // Init after COM is initialised: each stage in turn, the first failure ending the road.
-constexpr InitStage kInitStages[] = {
+constexpr InitStage INIT_STAGES[] = {
     {AllocateMethodNames, L"ERROR:: WTOLQ Init:: No enough system memory for method name\n"},
     {AllocateClassName, L"ERROR:: WTOLQ Init:: No enough system memory for class name\n"},
     {InitializeSecurity, L"ERROR:: WTOLQ Init:: WTOLQ CoInitializeSecurity error, hr=%08X\n"},
     {Connect, nullptr},  // the line of the step that failed
-    {GetBiosManagerClass, kClassLookupFailure},
+    {GetBiosManagerClass, CLASS_LOOKUP_FAILURE},
     {LookUpMethodSignatures, nullptr},  // reports each failed lookup and goes on
     {QueryInstances, L"ERROR:: WTOLQ Init:: WTOLQ COM ExecQuery() - WmiAcpiMethod, hr=%08X\n"},
     {ReadInstancePath, L"ERROR:: WTOLQ Init:: WTOLQ COM Get() - '__PATH', hr=%08X\n"},
@@ -139,11 +139,11 @@ int WTolqCore::Init() {
         if (!apartment_->Initialized()) {
             const HRESULT hr = apartment_->status();
             apartment_.reset();
-            PrintHr(kCoInitializeFailure, hr);
+            PrintHr(CO_INITIALIZE_FAILURE, hr);
             return 0;
         }
     }
-    for (const InitStage& stage : kInitStages) {
+    for (const InitStage& stage : INIT_STAGES) {
         const StageResult result = stage.run(*this);
         if (FAILED(result.hr) || result.ownLine != nullptr) {
             PrintHr(result.ownLine != nullptr ? result.ownLine : stage.failure, result.hr,
@@ -168,3 +168,8 @@ void WTolqCore::Uninit() {
 }
 
 int WTolqCore::Reserved() { return 0; }
+
+std::optional<ResultCode> ResultOfProviderAnswer(uint16_t retCode) {
+    if (retCode != PROVIDER_RET_DONE && !IsFailureCode(retCode)) return std::nullopt;
+    return static_cast<ResultCode>(retCode);
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "com/com_handles.h"
+#include "report/console.h"
 
 #include <array>
 #include <cstddef>
@@ -12,13 +13,19 @@
 
 // The provider's RetCode values that the tool tells apart, by what they mean to it.
 inline constexpr uint16_t PROVIDER_RET_DONE = 0;
-inline constexpr uint16_t PROVIDER_RET_WRONG_PASSWORD =
-    2;  // SetPassword: not the supervisor password
 inline constexpr uint16_t PROVIDER_RET_NOT_SELECTABLE = 7;  // read only through this interface
 inline constexpr uint16_t PROVIDER_RET_NO_SUPERVISOR_PASSWORD = 10;  // Set: one must be set first
-inline constexpr uint16_t PROVIDER_RET_FAILED = 12;                  // Save: nothing was saved
+// The provider's internal error; from Save: nothing was saved.
+inline constexpr uint16_t PROVIDER_RET_FAILED = 12;
 // GetString: on an option index, the last option; on the current value, no option list.
 inline constexpr uint16_t PROVIDER_RET_LIST_END = 14;
+
+// A provider's answer to a password (SetPassword, or the Set of a password item) as the tool's
+// result code: the one place where the two number spaces meet. The provider gives its codes 1
+// to 12 there the meaning of the tool's codes of the same number (2 not authorised, 10 no
+// supervisor password, 11 bad length, 12 internal error), and 0 is success; any other answer
+// means nothing to the tool, and gives nothing.
+std::optional<ResultCode> ResultOfProviderAnswer(uint16_t retCode);
 
 // Rows of the method-name table, in its order (0 to 7); the index into methodNames and
 // inSignatures.
@@ -57,6 +64,8 @@ class WTolqCore {
     // The raw request through a DataBuffer object; `output` may be null.
     virtual int Call(uint16_t header, uint16_t subfunction,
                      const uint8_t (&input)[RAW_CALL_DATA_BYTES], uint8_t* output);
+    // The fourth operation of the interface, which returns 0 and does nothing else. Nothing
+    // calls it, but it stays so that the interface keeps its four operations in their order.
     virtual int Reserved();
 
     int GetRevision(uint16_t& revision);

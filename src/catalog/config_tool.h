@@ -5,12 +5,13 @@
 // reader, the set engine and the check engine in src/apply.
 #pragma once
 
-#include "app/report/text_conversion.h"
 #include "bios/wtolq_core.h"
+#include "report/text_conversion.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,6 +34,16 @@ class TextList {
 
 class ConfigLines;
 
+// The supervisor password presented to the provider. `result` is the tool's own code where the
+// provider never saw the password or its call failed (RC_INVALID_PASSWORD_LENGTH,
+// RC_WRONG_PASSWORD for a text with a NUL, RC_INTERNAL_ERROR); otherwise it is RC_SUCCESS and
+// `answer` is the provider's answer in the tool's terms (ResultOfProviderAnswer), which each
+// caller reads in its own way.
+struct PasswordCheck {
+    int result = RC_SUCCESS;
+    std::optional<ResultCode> answer;
+};
+
 // Option text to option index (1-based, in the order the firmware lists the options).
 using OptionTable = std::map<std::string, int>;
 
@@ -47,7 +58,7 @@ class ConfigTool {
     int ExportConfig(bool singleItem, bool toFile, std::string fileName, std::string itemName);
 
     // Password commands (src/app)
-    int CheckSupervisorPassword(const std::wstring& password);
+    PasswordCheck CheckSupervisorPassword(const std::wstring& password);
     int VerifySupervisorPassword(const std::wstring& password);
     int ChangePassword(bool supervisor, std::string_view currentPassword, const char* newPassword);
 

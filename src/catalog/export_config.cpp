@@ -1,6 +1,6 @@
-#include "app/report/console.h"
 #include "catalog/config_tool.h"
 #include "catalog/file_access.h"
+#include "report/console.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "app/report/console.h"
 #include "catalog/config_tool.h"
 #include "catalog/provider_answers.h"
+#include "report/console.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "catalog/machine_capture.h"
 
-#include "app/report/console.h"
 #include "bios/smbios_reader.h"
 #include "catalog/provider_answers.h"
+#include "report/console.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
 #include "catalog/provider_answers.h"
 
-#include "app/report/console.h"
-#include "app/report/text_conversion.h"
 #include "bios/smbios_reader.h"
+#include "report/console.h"
+#include "report/text_conversion.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,17 +1,16 @@
 // The COM library calls the tool makes. Apartments are counted per thread as COM counts
-// them; security is set at most once per process; the only class that can be created is
-// the WMI locator of the simulated machine. Each call meets the machine's fault rules first.
+// them; security is set at most once per process. The classes that can be created, the
+// proxies CoSetProxyBlanket knows and the gate every call meets first are the hooks' (see
+// stand_in_com.h).
 #include <windows.h>
 #include <wbemidl.h>
 
-#include "simcom/sim_support.h"
-#include "simcom/sim_wmi.h"
+#include "stand_in_com.h"
 
 #include <atomic>
+#include <type_traits>
 
 namespace {
-
-using velorin::simcom::WithFault;
 
 struct ThreadApartment {
     ULONG initCount = 0;
@@ -20,6 +19,7 @@ struct ThreadApartment {
 
 thread_local ThreadApartment apartment;
 std::atomic<bool> securityInitialized{false};
+StandInComHooks hooks;
 
 DWORD ModelOf(DWORD coInit) { return coInit & COINIT_APARTMENTTHREADED; }
 
@@ -34,10 +34,28 @@ HRESULT EnterApartment(DWORD coInit) {
     return S_OK;
 }
 
+// Runs `body` through the hooks' gate, or directly when there is none.
+template <typename Body>
+HRESULT Gated(const char* call, Body&& body) {
+    if (hooks.gate == nullptr) return body();
+    using BodyType = std::remove_reference_t<Body>;
+    return hooks.gate(
+        call, [](void* context) -> HRESULT { return (*static_cast<BodyType*>(context))(); }, &body);
+}
+
+HRESULT CreateRegistered(REFCLSID clsid, REFIID riid, void** object) {
+    for (size_t i = 0; i < hooks.classCount; ++i) {
+        if (hooks.classes[i].clsid == clsid) return hooks.classes[i].create(riid, object);
+    }
+    return REGDB_E_CLASSNOTREG;
+}
+
 }  // namespace
 
+void SetStandInComHooks(const StandInComHooks& installed) { hooks = installed; }
+
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit) {
-    return WithFault("CoInitializeEx", {}, [&]() -> HRESULT {
+    return Gated("CoInitializeEx", [&]() -> HRESULT {
         if (pvReserved != nullptr) return E_INVALIDARG;
         return EnterApartment(dwCoInit);
     });
@@ -49,7 +67,7 @@ void CoUninitialize() {
 
 HRESULT CoInitializeSecurity(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SERVICE*, void*, DWORD,
                              DWORD, void*, DWORD, void*) {
-    return WithFault("CoInitializeSecurity", {}, []() -> HRESULT {
+    return Gated("CoInitializeSecurity", []() -> HRESULT {
         if (apartment.initCount == 0) return CO_E_NOTINITIALIZED;
         if (securityInitialized.exchange(true)) return RPC_E_TOO_LATE;
         return S_OK;
@@ -58,16 +76,16 @@ HRESULT CoInitializeSecurity(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SER
 
 HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD, REFIID riid, LPVOID* ppv) {
     if (ppv != nullptr) *ppv = nullptr;
-    return WithFault("CoCreateInstance", {}, [&]() -> HRESULT {
+    return Gated("CoCreateInstance", [&]() -> HRESULT {
         if (ppv == nullptr) return E_POINTER;
         if (apartment.initCount == 0) return CO_E_NOTINITIALIZED;
         if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
-        if (rclsid != CLSID_WbemLocator) return REGDB_E_CLASSNOTREG;
-        return CreateSimulatedLocatorAs(riid, ppv);
+        return CreateRegistered(rclsid, riid, ppv);
     });
 }
 
+// Without a hook no object is a proxy of this runtime.
 HRESULT CoSetProxyBlanket(IUnknown* pProxy, DWORD, DWORD, OLECHAR*, DWORD, DWORD,
                           RPC_AUTH_IDENTITY_HANDLE, DWORD) {
-    return SimulatedProxyBlanket(pProxy);
+    return hooks.proxyBlanket != nullptr ? hooks.proxyBlanket(pProxy) : E_NOINTERFACE;
 }

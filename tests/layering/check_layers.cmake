@@ -11,11 +11,11 @@ cmake_minimum_required(VERSION 3.25)
 
 # Each layer and the layers it may include, itself among them. The product's layers are in
 # order from the bottom: each may include every layer before it.
-set(product_layers com app/report bios catalog apply app)
+set(product_layers com report bios catalog apply app)
 set(allowed_com com)
 set(allowed_sim sim)
 set(allowed_simcom com sim simcom)
-set(allowed_winstub com sim simcom winstub)
+set(allowed_winstub com winstub)
 set(below "")
 foreach(layer IN LISTS product_layers)
   list(APPEND below ${layer})

@@ -7,9 +7,9 @@ cmake_minimum_required(VERSION 3.25)
 
 set(tree "${WORK_DIR}/src")
 file(REMOVE_RECURSE "${tree}")
-file(WRITE "${tree}/app/report/console.h" "#pragma once\n")
-file(WRITE "${tree}/app/command_line.h" "#pragma once\n#include \"app/report/console.h\"\n")
-file(WRITE "${tree}/bios/wtolq_core.cpp" "#include \"app/report/console.h\"\n#include <vector>\n")
+file(WRITE "${tree}/report/console.h" "#pragma once\n")
+file(WRITE "${tree}/app/command_line.h" "#pragma once\n#include \"report/console.h\"\n")
+file(WRITE "${tree}/bios/wtolq_core.cpp" "#include \"report/console.h\"\n#include <vector>\n")
 file(WRITE "${tree}/simcom/wmi_object.cpp" "#include \"com/com_handles.h\"\n")
 
 function(run_checker result output)
@@ -25,13 +25,13 @@ if(NOT code EQUAL 0)
 endif()
 
 # The bottom layer reaching into the front end, and the simulated machine into the product.
-file(WRITE "${tree}/app/report/console.cpp" "#include \"app/command_line.h\"\n")
+file(WRITE "${tree}/report/console.cpp" "#include \"app/command_line.h\"\n")
 file(WRITE "${tree}/simcom/wmi_services.cpp" "#include \"bios/wtolq_core.h\"\n")
 run_checker(code output)
 if(code EQUAL 0)
   message(FATAL_ERROR "upward includes passed the check:\n${output}")
 endif()
-foreach(expected "app/report/console.cpp (layer app/report) includes \"app/command_line.h\""
+foreach(expected "report/console.cpp (layer report) includes \"app/command_line.h\""
                  "simcom/wmi_services.cpp (layer simcom) includes \"bios/wtolq_core.h\""
                  "2 include(s) against the layering")
   string(FIND "${output}" "${expected}" at)

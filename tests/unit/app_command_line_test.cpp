@@ -1,5 +1,5 @@
 #include "app/command_line.h"
-#include "app/report/text_conversion.h"
+#include "report/text_conversion.h"
 #include "tool_fixture.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "app/report/console.h"
+#include "report/console.h"
 #include "tool_fixture.h"
 
 #include <gtest/gtest.h>

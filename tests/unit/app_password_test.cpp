@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -36,28 +37,46 @@ struct PasswordCase {
     std::string next;
 };
 
+// The tool's own refusals (length, a NUL, a failed call) stay apart from the provider's
+// answers, also where both have the same number.
 TEST(AppPassword, SupervisorCheckLimitsLengthAndPassesTheProvidersAnswer) {
-    const PasswordCase cases[] = {
-        {kAdmin, "admin", 0, "", false, ""},
-        {"supervisor-password \"" + k20 + "\"\n", k20, 0, "", false, ""},
-        {kAdmin + kSetPasswordFails, k21, 11, "password length must be under 20\n", false, ""},
-        {"supervisor-password \"\"\n", "", 0, "", false, ""},
-        {"supervisor-password \"caf\\xE9\"\n", "caf\xE9", 0, "", false, ""},
-        {kAdmin + "answer SetPassword retcode=10\n", "admin", 10, "", false, ""},
-        {kAdmin + kSetPasswordFails, "admin", 12, "Setpassword call failed\n", false, ""},
-        // A NUL is never sent: the provider, failing every call here, is not asked.
-        {kAdmin + kSetPasswordFails, std::string("admin\0zzz", 9), 2, "", false, ""},
-        {kAdmin + kSetPasswordFails, std::string("\0", 1), 2, "", false, ""},
-        {kAdmin + kSetPasswordFails, k20 + std::string("\0", 1), 11,
-         "password length must be under 20\n", false, ""},
+    struct CheckCase {
+        std::string machine;
+        std::string current;
+        int result;
+        std::optional<ResultCode> answer;
+        std::string tail;
     };
-    for (const PasswordCase& c : cases) {
+    const std::string kAnswers = kAdmin + "answer SetPassword retcode=";
+    const CheckCase cases[] = {
+        {kAdmin, "admin", RC_SUCCESS, RC_SUCCESS, ""},
+        {kAdmin, "wrong", RC_SUCCESS, RC_WRONG_PASSWORD, ""},
+        {"supervisor-password \"" + k20 + "\"\n", k20, RC_SUCCESS, RC_SUCCESS, ""},
+        {kAdmin + kSetPasswordFails, k21, RC_INVALID_PASSWORD_LENGTH, std::nullopt,
+         "password length must be under 20\n"},
+        {"supervisor-password \"\"\n", "", RC_SUCCESS, RC_SUCCESS, ""},
+        {"supervisor-password \"caf\\xE9\"\n", "caf\xE9", RC_SUCCESS, RC_SUCCESS, ""},
+        {kAnswers + "10\n", "admin", RC_SUCCESS, RC_NO_SUPERVISOR_PASSWORD, ""},
+        {kAnswers + "11\n", "admin", RC_SUCCESS, RC_INVALID_PASSWORD_LENGTH, ""},
+        {kAnswers + "13\n", "admin", RC_SUCCESS, std::nullopt, ""},
+        {kAnswers + "14\n", "admin", RC_SUCCESS, std::nullopt, ""},
+        {kAdmin + kSetPasswordFails, "admin", RC_INTERNAL_ERROR, std::nullopt,
+         "Setpassword call failed\n"},
+        // A NUL is never sent: the provider, failing every call here, is not asked.
+        {kAdmin + kSetPasswordFails, std::string("admin\0zzz", 9), RC_WRONG_PASSWORD, std::nullopt,
+         ""},
+        {kAdmin + kSetPasswordFails, std::string("\0", 1), RC_WRONG_PASSWORD, std::nullopt, ""},
+        {kAdmin + kSetPasswordFails, k20 + std::string("\0", 1), RC_INVALID_PASSWORD_LENGTH,
+         std::nullopt, "password length must be under 20\n"},
+    };
+    for (const CheckCase& c : cases) {
         auto tool = ToolOn(c.machine);
         const std::wstring password = WidenBytes(c.current);
-        int result = -1;
+        PasswordCheck check;
         const std::string output =
-            tool_fixture::CaptureOutput([&] { result = tool->CheckSupervisorPassword(password); });
-        EXPECT_EQ(result, c.result) << c.machine;
+            tool_fixture::CaptureOutput([&] { check = tool->CheckSupervisorPassword(password); });
+        EXPECT_EQ(check.result, c.result) << c.machine;
+        EXPECT_EQ(check.answer, c.answer) << c.machine;
         EXPECT_TRUE(EndsWith(output, c.tail)) << c.machine;
     }
 }

@@ -1,7 +1,7 @@
 #include "apply/input_reader.h"
 
-#include "app/report/console.h"
 #include "apply_test_support.h"
+#include "report/console.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/report/text_conversion.h"
+#include "report/text_conversion.h"
 
 std::wstring WidenArgument(const char* text) {
     return text == nullptr ? std::wstring() : WidenBytes(text);

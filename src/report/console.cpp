@@ -1,7 +1,7 @@
-#include "app/report/console.h"
+#include "report/console.h"
 
-#include "app/report/file_version.h"
-#include "app/report/text_conversion.h"
+#include "report/file_version.h"
+#include "report/text_conversion.h"
 
 #include <windows.h>
 
@@ -42,7 +42,7 @@ void ConsolePrint(const char* format, ...) {
 // The wide text is narrowed unit by unit and written through the narrow stdout stream: a wide
 // write would fix the stream's orientation on some C libraries and break the other writers.
 void ConsolePrintW(const wchar_t* format, ...) {
-    constexpr size_t kMaxUnits = size_t{1} << 20;
+    constexpr size_t MAX_MESSAGE_UNITS = size_t{1} << 20;
     std::vector<wchar_t> buffer(512);
     for (;;) {
         va_list args;
@@ -58,7 +58,7 @@ void ConsolePrintW(const wchar_t* format, ...) {
             std::fwrite(narrow.data(), 1, narrow.size(), stdout);
             return;
         }
-        if (buffer.size() >= kMaxUnits) return;  // a message this long is a format fault
+        if (buffer.size() >= MAX_MESSAGE_UNITS) return;  // a message this long is a format fault
         buffer.resize(buffer.size() * 2);
     }
 }

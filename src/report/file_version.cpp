@@ -1,4 +1,4 @@
-#include "app/report/file_version.h"
+#include "report/file_version.h"
 
 #include <cstring>
 #include <cwchar>
@@ -60,11 +60,11 @@ void FindProc(HMODULE module, const char* name, Function& function) {
 // version.dll that something else had already loaded into the process from another folder.
 // Its own dependencies come from the system folder as well.
 HMODULE LoadSystemVersionLibrary() {
-    constexpr wchar_t kName[] = L"\\version.dll";
+    constexpr wchar_t VERSION_DLL_NAME[] = L"\\version.dll";
     wchar_t path[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-    if (length == 0 || length + std::size(kName) > MAX_PATH) return nullptr;
-    std::wmemcpy(path + length, kName, std::size(kName));
+    if (length == 0 || length + std::size(VERSION_DLL_NAME) > MAX_PATH) return nullptr;
+    std::wmemcpy(path + length, VERSION_DLL_NAME, std::size(VERSION_DLL_NAME));
     return LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
