@@ -4,7 +4,8 @@
 # this module from the folder of VelorinBios.
 
 Set-StrictMode -Version 2.0
-Import-Module (Join-Path $PSScriptRoot 'VelorinBios.psd1') -ErrorAction Stop
+# The store's password is read by the module's own functions, in its scope.
+$script:VelorinBios = Import-Module (Join-Path $PSScriptRoot 'VelorinBios.psd1') -PassThru -ErrorAction Stop
 . (Join-Path $PSScriptRoot 'VelorinBiosModelBaseline.ps1')
 
 # Intune keeps no more of a script's output.
@@ -183,11 +184,14 @@ function Invoke-VelorinBaselineRemediation {
     Sets a baseline on this machine for a remediation script.
 
     .DESCRIPTION
-    Reads the supervisor password from the first line of PasswordFile and runs
-    Set-VelorinBiosConfiguration -Force on the baseline. Returns a Velorin.FleetOutcome:
-    State Remediated, NotApplicable or Failed, a Summary of at most 2,048 characters and
-    RebootRequired. An entry that cannot be met makes it Failed, naming the entry (the rest is
-    set and saved all the same); so does a baseline of which no entry applies.
+    Runs Set-VelorinBiosConfiguration -Force on the baseline with the supervisor password of
+    this device: the current password of the store that Reset-VelorinBiosPassword keeps (a
+    rotation that was cut off is completed or rolled back first, as the next rotation would),
+    or, while the store holds none, the first line of PasswordFile. The store stays locked
+    meanwhile. Returns a Velorin.FleetOutcome: State Remediated, NotApplicable or Failed, a
+    Summary of at most 2,048 characters and RebootRequired. An entry that cannot be met makes
+    it Failed, naming the entry (the rest is set and saved all the same); so does a baseline
+    of which no entry applies.
 
     .PARAMETER Baseline
     The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.
@@ -196,7 +200,10 @@ function Invoke-VelorinBaselineRemediation {
     A baseline file, used instead of Baseline.
 
     .PARAMETER PasswordFile
-    A file whose first line is the supervisor password.
+    A file whose first line is the supervisor password, for a device whose store holds none.
+
+    .PARAMETER StorePath
+    The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
 
     .PARAMETER ToolPath
     Handed to Set-VelorinBiosConfiguration.
@@ -208,14 +215,29 @@ function Invoke-VelorinBaselineRemediation {
     Invoke-VelorinBaselineRemediation -Baseline $Baseline -PasswordFile $PasswordFile
     #>
     [CmdletBinding()]
-    param([string] $Baseline, [string] $BaselinePath, [string] $PasswordFile, [string] $ToolPath, [string] $MachineFile)
+    param([string] $Baseline, [string] $BaselinePath, [string] $PasswordFile, [string] $StorePath, [string] $ToolPath, [string] $MachineFile)
 
     try {
-        $password = Read-VelorinPasswordFile $PasswordFile
-        $result = Use-VelorinBaselineFile $Baseline $BaselinePath {
-            param($path)
-            Set-VelorinBiosConfiguration -Path $path -Password $password -Force -Confirm:$false -ToolPath $ToolPath -MachineFile $MachineFile
+        $stored = @{
+            Tool        = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+            StorePath   = $StorePath
+            Fallback    = { Read-VelorinPasswordFile $PasswordFile }
+            UsePassword = {
+                param($password)
+                Use-VelorinBaselineFile $Baseline $BaselinePath {
+                    param($path)
+                    Set-VelorinBiosConfiguration -Path $path -Password $password -Force -Confirm:$false -ToolPath $ToolPath -MachineFile $MachineFile
+                }
+            }
         }
+        $result = & $script:VelorinBios {
+            param($stored, $cmdlet)
+            if (-not $stored.StorePath) {
+                $stored.StorePath = Get-VelorinDefaultStorePath
+            }
+            $stored.StorePath = $cmdlet.GetUnresolvedProviderPathFromPSPath($stored.StorePath)
+            Use-VelorinStoredPassword @stored
+        } $stored $PSCmdlet
     }
     catch {
         return ConvertTo-VelorinFailureOutcome $_ 'Remediation'

@@ -150,6 +150,31 @@ function Use-VelorinPasswordStore([string] $StorePath, [scriptblock] $Script) {
     }
 }
 
+# Runs UsePassword with the password the firmware holds by the store: its current one, once a
+# rotation that was cut off is completed or rolled back as the next rotation would do it. A
+# store without a password gives UsePassword the password of Fallback instead, and a takeover
+# that was cut off is resolved against it. The store stays locked while UsePassword runs, so
+# that no rotation changes the password under it; a store that does not exist is not created.
+function Use-VelorinStoredPassword {
+    param([hashtable] $Tool, [string] $StorePath, [scriptblock] $Fallback, [scriptblock] $UsePassword)
+
+    if (-not [System.IO.File]::Exists((Join-Path $StorePath $script:StoreFileName))) {
+        return & $UsePassword (& $Fallback)
+    }
+    Use-VelorinPasswordStore $StorePath {
+        param($state)
+        if (-not $state.Current -and -not $state.Pending) {
+            return & $UsePassword (& $Fallback)
+        }
+        $known = $state.Current
+        if (-not $known) {
+            $known = & $Fallback
+        }
+        $known = Complete-VelorinPendingRotation -Tool $Tool -StorePath $StorePath -State $state -Known $known
+        return & $UsePassword $known
+    }
+}
+
 # Steps (2) to (5) of a rotation, the store locked and read.
 function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
     $tool = $Rotation.Tool
