@@ -21,7 +21,8 @@ function Set-VelorinBiosConfiguration {
 
     .PARAMETER Path
     A configuration file, as Export-VelorinBiosConfiguration writes it, with the wanted
-    options marked "*": a regular file of at most 16 MiB.
+    options marked "*": a regular file of at most 16 MiB. Also from the pipeline (the FullName
+    or PSPath of Get-ChildItem's files).
 
     .PARAMETER Password
     The current supervisor password.
@@ -53,7 +54,8 @@ function Set-VelorinBiosConfiguration {
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType('Velorin.BiosSetResult')]
     param(
-        [Parameter(Mandatory = $true, Position = 0)]
+        [Parameter(Mandatory = $true, Position = 0, ValueFromPipelineByPropertyName = $true)]
+        [Alias('PSPath', 'FullName')]
         [string] $Path,
 
         [Parameter(Mandatory = $true)]
@@ -66,6 +68,8 @@ function Set-VelorinBiosConfiguration {
         [string] $MachineFile
     )
 
-    Invoke-VelorinSet -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Password $Password `
-        -ToolPath $ToolPath -MachineFile $MachineFile -Action "Apply the configuration file '$Path'"
+    process {
+        Invoke-VelorinSet -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Password $Password `
+            -ToolPath $ToolPath -MachineFile $MachineFile -Action "Apply the configuration file '$Path'"
+    }
 }

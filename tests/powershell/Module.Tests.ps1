@@ -1,0 +1,48 @@
+# How the module's commands behave in a pipeline and at a console, and what a caller's catch
+# block can read off their errors.
+
+BeforeAll {
+    . (Join-Path $PSScriptRoot 'TestSupport.ps1')
+    $secure = ConvertTo-TestSecureString $Password
+}
+
+Describe 'Pipeline input by property name' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'checks each file that Get-ChildItem gives, by its path' {
+        $folder = Join-Path $TestDrive 'baselines'
+        [void](New-Item -ItemType Directory -Path $folder -Force)
+        [void](New-TestConfiguration -Name 'baselines/a.txt' -Line @('+++Wake On LAN', '*Disabled', ''))
+        [void](New-TestConfiguration -Name 'baselines/b.txt' -Line @('+++Wake On LAN', '*Enabled', ''))
+        $results = @(Get-ChildItem -Path (Join-Path $folder '*.txt') | Sort-Object Name | Test-VelorinBiosConfiguration -MachineFile $machine)
+        $results.Count | Should -Be 2
+        $results.Compliant | Should -Be @($true, $false)
+        $results[1].Differences[0].Wanted | Should -BeExactly 'Enabled'
+    }
+
+    It 'checks each setting that Get-VelorinBiosSetting gives against the value given' {
+        @(Get-VelorinBiosSetting -Name 'Wake*' -MachineFile $machine | Test-VelorinBiosConfiguration -Value 'Disabled' -Quiet -MachineFile $machine) | Should -Be @($true)
+        @(Get-VelorinBiosSetting -Name 'Lock*' -MachineFile $machine | Test-VelorinBiosConfiguration -Value 'Open' -Quiet -MachineFile $machine) | Should -Be @($false)
+    }
+
+    It 'takes Name and Value from objects such as a CSV''s rows' {
+        $rows = @([pscustomobject]@{ Name = 'Wake On LAN'; Value = 'Disabled' }, [pscustomobject]@{ Name = 'Boot Mode'; Value = 'UEFI' })
+        ($rows | Test-VelorinBiosConfiguration -Quiet -MachineFile $machine) | Should -Be @($true, $true)
+    }
+
+    It 'sets each setting that Get-VelorinBiosSetting gives' {
+        $results = @(Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $machine |
+                Set-VelorinBiosSetting -Value 'Enabled' -Password $secure -MachineFile $machine -Confirm:$false)
+        $results.Count | Should -Be 1
+        $results[0].Changed[0].Name | Should -BeExactly 'Wake On LAN'
+        (Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $machine).CurrentValue | Should -BeExactly 'Enabled'
+    }
+
+    It 'sets each file that Get-ChildItem gives' {
+        $file = New-TestConfiguration -Name 'piped-set.txt' -Line @('+++Wake On LAN', '*LAN Only', '')
+        $result = Get-Item -LiteralPath $file | Set-VelorinBiosConfiguration -Password $secure -MachineFile $machine -Confirm:$false
+        $result.Changed[0].Value | Should -BeExactly 'LAN Only'
+    }
+}
