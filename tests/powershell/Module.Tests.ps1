@@ -46,3 +46,44 @@ Describe 'Pipeline input by property name' {
         $result.Changed[0].Value | Should -BeExactly 'LAN Only'
     }
 }
+
+Describe 'Default views' {
+    BeforeAll {
+        # The table a bare command shows at a console, its lines trimmed.
+        function Show-Default([object[]] $InputObject) {
+            return @(($InputObject | Out-String -Width 200) -split "`r?`n" | ForEach-Object { $_.TrimEnd() } | Where-Object { $_ })
+        }
+    }
+
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'shows settings as a table of name, current value and number of options, keeping the options' {
+        $settings = @(Get-VelorinBiosSetting -Name 'Wake On LAN', 'Asset Tag' -MachineFile $machine)
+        $shown = Show-Default $settings
+        $shown[0] | Should -Match '^Name\s+CurrentValue\s+Options$'
+        $shown[2] | Should -Match '^Wake On LAN\s+Disabled\s+3$'
+        $shown[3] | Should -Match '^Asset Tag\s+0$'
+        $settings[0].Options | Should -Be @('Enabled', 'Disabled', 'LAN Only')
+    }
+
+    It 'shows a compliance result as one row of counts, keeping the differences' {
+        $baseline = New-TestConfiguration -Name 'view-check.txt' -Line @('+++Wake On LAN', '*Enabled', '', '+++Boot Mode', '*UEFI', '', '+++Absent', '*On', '')
+        $compliance = Test-VelorinBiosConfiguration -Path $baseline -Force -MachineFile $machine
+        $shown = Show-Default $compliance
+        $shown[0] | Should -Match '^Compliant\s+Differences\s+Matching\s+NotChecked\s+Unmatched\s+NotOnModel$'
+        $shown[2] | Should -Match '^\s*False\s+1\s+1\s+1\s+0\s+1$'
+        $compliance.Differences[0].Name | Should -BeExactly 'Wake On LAN'
+        $compliance.ExitCode | Should -Be 13
+    }
+
+    It 'shows a set result as one row of counts, keeping the changes' {
+        $baseline = New-TestConfiguration -Name 'view-set.txt' -Line @('+++Wake On LAN', '*Enabled', '', '+++Boot Mode', '*UEFI', '')
+        $result = Set-VelorinBiosConfiguration -Path $baseline -Password $secure -MachineFile $machine -Confirm:$false
+        $shown = Show-Default $result
+        $shown[0] | Should -Match '^Changed\s+Unchanged\s+Skipped\s+Failed\s+RebootRequired\s+Unmatched\s+NotOnModel$'
+        $shown[2] | Should -Match '^\s*1\s+1\s+0\s+0\s+True\s+0\s+0$'
+        $result.Changed[0].Value | Should -BeExactly 'Enabled'
+    }
+}
