@@ -87,3 +87,57 @@ Describe 'Default views' {
         $result.Changed[0].Value | Should -BeExactly 'Enabled'
     }
 }
+
+Describe 'Errors a caller can branch on' {
+    BeforeEach {
+        $machine = New-TestMachine
+    }
+
+    It 'name the file a failed check concerns, and carry the exit code after catch' {
+        $file = New-TestConfiguration -Name 'unknown-item.txt' -Line @('+++No Such Item', '*On', '')
+        $caught = try { Test-VelorinBiosConfiguration -Path $file -MachineFile $machine; $null } catch { $_ }
+        $caught.FullyQualifiedErrorId | Should -Be 'VelorinBiosTool9,Test-VelorinBiosConfiguration'
+        $caught.TargetObject | Should -BeExactly $file
+        $caught.CategoryInfo.Category | Should -Be 'InvalidData'
+        $caught.Exception.ExitCode | Should -Be 9
+        $caught.Exception.Data['ExitCode'] | Should -Be 9
+        $caught.Exception.Data['Reason'] | Should -BeExactly 'ToolFailed'
+    }
+
+    It 'name the setting a refused change concerns' {
+        $wrong = ConvertTo-TestSecureString 'not-it'
+        $caught = Get-TerminatingError { Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $wrong -MachineFile $machine -Confirm:$false }
+        $caught.FullyQualifiedErrorId | Should -Be 'VelorinBiosTool2,Set-VelorinBiosSetting'
+        $caught.TargetObject | Should -BeExactly 'Wake On LAN'
+        $caught.CategoryInfo.Category | Should -Be 'AuthenticationError'
+        $caught.Exception.Data['ExitCode'] | Should -Be 2
+    }
+
+    It 'name the password a refused password change concerns' {
+        $wrong = ConvertTo-TestSecureString 'not-it'
+        $caught = Get-TerminatingError { Set-VelorinBiosPassword -Supervisor -NewPassword $secure -Password $wrong -MachineFile $machine -Confirm:$false }
+        $caught.TargetObject | Should -BeExactly 'BIOS supervisor password'
+        $caught.FullyQualifiedErrorId | Should -Be 'VelorinBiosTool2,Set-VelorinBiosPassword'
+    }
+
+    It 'say NotInstalled on a machine that is no Velorin PC: <Case>' -ForEach @(
+        @{ Case = 'other maker'; Text = "manufacturer ""Other Corp""`nitem 0x100 ""A"" current 1`n  option ""x""`n" }
+        @{ Case = 'no provider'; Text = "fault ConnectServer ""ROOT\velorin"" hr=0x8004100E`n" }
+    ) {
+        $other = New-TestMachine -Name 'not-velorin.txt' -Text $Text
+        $caught = Get-TerminatingError { Get-VelorinBiosSetting -Name 'Wake*' -MachineFile $other }
+        $caught.CategoryInfo.Category | Should -Be 'NotInstalled'
+        $caught.FullyQualifiedErrorId | Should -Be 'VelorinBiosTool12,Get-VelorinBiosSetting'
+        $caught.Exception.Data['Reason'] | Should -BeExactly 'NotVelorin'
+        $caught.TargetObject | Should -Be @('Wake*')
+    }
+
+    It 'say NotImplemented below revision 6, naming the file to be written' {
+        $old = New-TestMachine -Name 'old-revision.txt' -Text "revision 5`nmanufacturer ""VELORIN""`n"
+        $path = Join-Path $TestDrive 'never-written.txt'
+        $caught = Get-TerminatingError { Export-VelorinBiosConfiguration -Path $path -MachineFile $old }
+        $caught.CategoryInfo.Category | Should -Be 'NotImplemented'
+        $caught.Exception.Data['Reason'] | Should -BeExactly 'UnsupportedRevision'
+        $caught.TargetObject | Should -BeExactly $path
+    }
+}

@@ -48,9 +48,9 @@ function Export-VelorinBiosMachine {
         }
         # The tool takes a file name without a folder and writes beside it in its working folder.
         $run = Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-            -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target)
+            -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target) -Target $Path
         if ($run.Output -notmatch '(?m)^capture command success\r?$') {
-            $PSCmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target '/capture'))
+            $PSCmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $Path))
         }
         return Get-Item -LiteralPath $target
     }

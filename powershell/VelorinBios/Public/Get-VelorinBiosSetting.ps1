@@ -54,7 +54,11 @@ function Get-VelorinBiosSetting {
         [string] $MachineFile
     )
 
-    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    $target = 'BIOS settings'
+    if ($Name) {
+        $target = $Name
+    }
+    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile -Target $target
     foreach ($block in (Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name)) {
         [pscustomobject]@{
             PSTypeName   = 'Velorin.BiosSetting'

@@ -85,7 +85,7 @@ function Set-VelorinBiosPassword {
         }
         [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
                 -WorkingDirectory $folder -Arguments $arguments -Secret @($new) `
-                -StandardInput (Join-VelorinPasswordInput $passwords))
+                -StandardInput (Join-VelorinPasswordInput $passwords) -Target "BIOS $which password")
     }
     finally {
         $new = $null
