@@ -141,3 +141,36 @@ Describe 'Errors a caller can branch on' {
         $caught.TargetObject | Should -BeExactly $path
     }
 }
+
+Describe 'Help' {
+    BeforeAll {
+        $commands = @(Get-Command -Module VelorinBios | Where-Object { $_.Parameters.ContainsKey('ToolPath') })
+        $about = Join-Path $ModulePath 'en-US/about_VelorinBios.help.txt'
+    }
+
+    It 'describes -ToolPath and -MachineFile once, in about_VelorinBios' {
+        $text = [System.IO.File]::ReadAllText($about)
+        $text | Should -Match 'VELORIN_BIOS_TOOL'
+        $text | Should -Match 'VELORIN_MACHINE'
+        (Get-Help about_VelorinBios | Out-String) | Should -Match 'VELORIN_BIOS_TOOL'
+    }
+
+    It 'points <_> to about_VelorinBios for -ToolPath and -MachineFile' -ForEach @(
+        'Get-VelorinBiosSetting', 'Export-VelorinBiosConfiguration', 'Test-VelorinBiosConfiguration', 'Set-VelorinBiosConfiguration',
+        'Set-VelorinBiosSetting', 'Set-VelorinBiosPassword', 'Export-VelorinBiosMachine', 'Test-VelorinBiosBaseline',
+        'Reset-VelorinBiosPassword', 'Clear-VelorinBiosPassword') {
+        $commands.Name | Should -Contain $_
+        $help = Get-Help $_ -Full
+        ($help.relatedLinks | Out-String) | Should -Match 'about_VelorinBios'
+        # Test-VelorinBiosBaseline's -MachineFile names the captures it rehearses on: its own text.
+        $shared = @('ToolPath', 'MachineFile')
+        if ($_ -eq 'Test-VelorinBiosBaseline') {
+            $shared = @('ToolPath')
+        }
+        foreach ($parameter in $shared) {
+            $description = (Get-Help $_ -Parameter $parameter).description | Out-String
+            $description | Should -Match 'about_VelorinBios'
+            $description | Should -Not -Match 'VELORIN_BIOS_TOOL|VELORIN_MACHINE|handed to the tool'
+        }
+    }
+}

@@ -32,11 +32,10 @@ function Set-VelorinBiosConfiguration {
     NotOnModel) instead of refusing the file.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Set-VelorinBiosConfiguration -Path .\baseline.txt -Password (Read-Host -AsSecureString 'Supervisor password')
@@ -50,6 +49,9 @@ function Set-VelorinBiosConfiguration {
 
     .OUTPUTS
     Velorin.BiosSetResult
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType('Velorin.BiosSetResult')]

@@ -25,11 +25,10 @@ function Set-VelorinBiosSetting {
     The current supervisor password.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'LAN Only' -Password $password
@@ -48,6 +47,9 @@ function Set-VelorinBiosSetting {
 
     .OUTPUTS
     Velorin.BiosSetResult
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType('Velorin.BiosSetResult')]

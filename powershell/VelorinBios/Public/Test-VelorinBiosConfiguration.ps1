@@ -43,11 +43,10 @@ function Test-VelorinBiosConfiguration {
     Returns only $true (the settings match) or $false.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Test-VelorinBiosConfiguration -Path .\baseline.txt
@@ -76,6 +75,9 @@ function Test-VelorinBiosConfiguration {
 
     .OUTPUTS
     Velorin.BiosCompliance, or System.Boolean with -Quiet
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(DefaultParameterSetName = 'File')]
     [OutputType('Velorin.BiosCompliance', [bool])]
