@@ -90,7 +90,7 @@ Disabled
 
 $state = 'Failed'
 try {
-    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile

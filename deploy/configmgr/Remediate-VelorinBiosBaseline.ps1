@@ -5,8 +5,9 @@ ConfigMgr remediation script and task-sequence step: sets the BIOS baseline.
 .DESCRIPTION
 Sets the settings of the baseline pasted below (the same one as in
 Discover-VelorinBiosBaseline.ps1), or of BaselinePath, and saves them; they take effect at
-the next reboot. The supervisor password is read from PasswordFile and handed to the tool
-on its standard input, never on a command line. Exit 0: the baseline is set, or the machine
+the next reboot. The supervisor password is the one of the password store (StorePath) once
+this device's password is rotated, else the one of PasswordFile, handed to the tool on its
+standard input, never on a command line. Exit 0: the baseline is set, or the machine
 is not one the tool applies to; RebootExitCode (for instance 3010) instead when something
 changed, so that a task sequence can restart the machine. Exit 1: it failed, also when an
 entry of the baseline cannot be met (the rest is set) or no entry applies; the reason goes
@@ -14,7 +15,13 @@ to the error stream.
 
 .PARAMETER PasswordFile
 A file whose first line is the supervisor password. Keep it where only SYSTEM and the
-administrators can read it (see the README's "Fleet use").
+administrators can read it (see the README's "Fleet use"). Read only while the password
+store holds no password.
+
+.PARAMETER StorePath
+The password store that Reset-VelorinBiosPassword keeps. Default:
+$env:ProgramData\Velorin\BiosPassword. Once it holds this device's password, that one is used
+instead of PasswordFile.
 
 .PARAMETER RebootExitCode
 The exit code when settings were changed; 0 unless given.
@@ -36,6 +43,7 @@ powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\deploy\configmgr\Remed
 [CmdletBinding()]
 param(
     [string] $PasswordFile = "$env:ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt",
+    [string] $StorePath,
     [int] $RebootExitCode = 0,
     [string] $BaselinePath,
     [string] $Model,
@@ -98,11 +106,11 @@ Disabled
 )
 
 try {
-    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
-            -ToolPath $ToolPath -MachineFile $MachineFile
+            -StorePath $StorePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
 }
 catch {

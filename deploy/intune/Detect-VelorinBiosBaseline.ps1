@@ -88,7 +88,7 @@ Disabled
 
 $exitCode = 1
 try {
-    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile

@@ -54,7 +54,7 @@ param(
 
 $exitCode = 1
 try {
-    Import-Module (Join-Path $ModulePath 'VelorinBiosPasswordFleet.psm1') -ErrorAction Stop
+    Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Get-VelorinPasswordRotationState -StorePath $StorePath -MaximumAgeDays $MaximumAgeDays -ToolPath $ToolPath -MachineFile $MachineFile
     $summary = $outcome.Summary
     if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {

@@ -5,14 +5,21 @@ Intune Remediations remediation script: sets the BIOS baseline on this Velorin P
 .DESCRIPTION
 Sets the settings of the baseline pasted below (paste the same one as in
 Detect-VelorinBiosBaseline.ps1) and saves them; they take effect at the next reboot. The
-supervisor password is read from PasswordFile and handed to the tool on its standard
-input, never on a command line. Prints one summary of at most 2,048 characters. Exit 0:
+supervisor password is the one of the password store (StorePath) once this device's password
+is rotated, else the one of PasswordFile, handed to the tool on its standard input, never on
+a command line. Prints one summary of at most 2,048 characters. Exit 0:
 the baseline is set, or the machine is not one the tool applies to. Exit 1: it failed,
 also when an entry of the baseline cannot be met (the rest is set) or no entry applies.
 
 .PARAMETER PasswordFile
 A file whose first line is the supervisor password. Keep it where only SYSTEM and the
-administrators can read it (see the README's "Fleet use").
+administrators can read it (see the README's "Fleet use"). Read only while the password
+store holds no password.
+
+.PARAMETER StorePath
+The password store that Reset-VelorinBiosPassword keeps. Default:
+$env:ProgramData\Velorin\BiosPassword. Once it holds this device's password, that one is used
+instead of PasswordFile.
 
 .PARAMETER BaselinePath
 A baseline file to use instead of the baselines pasted below, for every model.
@@ -31,6 +38,7 @@ powershell.exe -NoProfile -ExecutionPolicy Bypass -File .\Remediate-VelorinBiosB
 [CmdletBinding()]
 param(
     [string] $PasswordFile = "$env:ProgramData\Velorin\BiosConfigTool\SupervisorPassword.txt",
+    [string] $StorePath,
     [string] $BaselinePath,
     [string] $Model,
     [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
@@ -93,11 +101,11 @@ Disabled
 
 $exitCode = 1
 try {
-    Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -ErrorAction Stop
+    Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
-            -ToolPath $ToolPath -MachineFile $MachineFile
+            -StorePath $StorePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
     $summary = $outcome.Summary
     if ($outcome.State -ne 'Failed') {

@@ -78,7 +78,7 @@ PASTE THE FIRST ESCROW CERTIFICATE HERE
 
 $exitCode = 1
 try {
-    Import-Module (Join-Path $ModulePath 'VelorinBiosPasswordFleet.psm1') -ErrorAction Stop
+    Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     if ($EscrowCertificatePath) {
         $EscrowCertificates = $EscrowCertificatePath
     }

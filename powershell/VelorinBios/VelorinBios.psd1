@@ -21,6 +21,11 @@
         'Unprotect-VelorinBiosPassword'
         'Clear-VelorinBiosPassword'
         'Get-VelorinBiosPasswordStatus'
+        'Get-VelorinBaselineState'
+        'Invoke-VelorinBaselineRemediation'
+        'Invoke-VelorinModelBaseline'
+        'Get-VelorinPasswordRotationState'
+        'Invoke-VelorinPasswordRotation'
     )
     FormatsToProcess     = @('VelorinBios.Format.ps1xml')
     CmdletsToExport      = @()

@@ -43,4 +43,9 @@ Export-ModuleMember -Function @(
     'Unprotect-VelorinBiosPassword'
     'Clear-VelorinBiosPassword'
     'Get-VelorinBiosPasswordStatus'
+    'Get-VelorinBaselineState'
+    'Invoke-VelorinBaselineRemediation'
+    'Invoke-VelorinModelBaseline'
+    'Get-VelorinPasswordRotationState'
+    'Invoke-VelorinPasswordRotation'
 )

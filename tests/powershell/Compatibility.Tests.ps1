@@ -12,9 +12,12 @@ BeforeDiscovery {
     $commands = @('Get-VelorinBiosSetting', 'Export-VelorinBiosConfiguration', 'Test-VelorinBiosConfiguration',
         'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting', 'Set-VelorinBiosPassword',
         'Export-VelorinBiosMachine', 'Test-VelorinBiosBaseline', 'Reset-VelorinBiosPassword',
-        'Unprotect-VelorinBiosPassword', 'Clear-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus') | ForEach-Object { @{ Command = $_ } }
-    # These read records or the password store only; the tool is not run.
-    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus')
+        'Unprotect-VelorinBiosPassword', 'Clear-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus',
+        'Get-VelorinBaselineState', 'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinModelBaseline',
+        'Get-VelorinPasswordRotationState', 'Invoke-VelorinPasswordRotation') | ForEach-Object { @{ Command = $_ } }
+    # These read records or the password store only, or hand a baseline to a script block; the
+    # tool is not run.
+    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus', 'Invoke-VelorinModelBaseline')
 }
 
 BeforeAll {
@@ -126,6 +129,11 @@ Describe 'The module manifest' -ForEach @(@{ Documented = @($commands.Command | 
     It 'runs on Windows PowerShell 5.1 and PowerShell 7' {
         $manifest.PowerShellVersion | Should -Be ([version]'5.1')
         $manifest.CompatiblePSEditions | Should -Be @('Desktop', 'Core')
+    }
+
+    It 'is the only module in its folder: the fleet commands are its own' {
+        @(Get-ChildItem -LiteralPath $ModulePath -Recurse -Include '*.psm1', '*.psd1' | ForEach-Object Name | Sort-Object) |
+            Should -Be @('VelorinBios.psd1', 'VelorinBios.psm1')
     }
 
     It 'exports the documented commands and nothing else' {

@@ -295,3 +295,23 @@ Describe 'A baseline that cannot be met or checks nothing' {
     }
 }
 
+
+Describe 'The sample baselines' {
+    It 'are the same list in every baseline script of both engines' {
+        $scripts = 'intune/Detect-VelorinBiosBaseline.ps1', 'intune/Remediate-VelorinBiosBaseline.ps1',
+        'configmgr/Discover-VelorinBiosBaseline.ps1', 'configmgr/Remediate-VelorinBiosBaseline.ps1'
+        $lists = foreach ($script in $scripts) {
+            $ast = [System.Management.Automation.Language.Parser]::ParseFile((Join-Path $deploy $script), [ref]$null, [ref]$null)
+            $assignment = @($ast.FindAll({
+                        param($node)
+                        $node -is [System.Management.Automation.Language.AssignmentStatementAst] -and $node.Left.Extent.Text -eq '$Baselines'
+                    }, $false))
+            $assignment.Count | Should -Be 1 -Because "$script pastes one list"
+            $assignment[0].Right.Extent.Text -replace "`r`n", "`n"
+        }
+        $lists[0] | Should -Match 'Velorin ProBook 14\*'
+        foreach ($index in 1..($lists.Count - 1)) {
+            $lists[$index] | Should -BeExactly $lists[0] -Because "$($scripts[$index]) must say what $($scripts[0]) says"
+        }
+    }
+}

@@ -190,3 +190,81 @@ Describe 'Password rotation detection and remediation' {
         Get-HeldPassword $device.Machine | Should -BeExactly $Shared
     }
 }
+
+Describe 'Baseline remediation on a rotated device' {
+    BeforeAll {
+        $wanted = New-TestConfiguration -Name 'rotated-baseline.txt' -Line @('+++Wake On LAN', '*Enabled', 'Disabled', '')
+
+        # A device taken over from the shared password file, which is then deleted; the baseline
+        # remediation's parameters for it.
+        function New-RotatedDevice {
+            $device = New-FleetDevice
+            $taken = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+            $taken.ExitCode | Should -Be 0
+            Remove-Item -LiteralPath $device.Remediate.PasswordFile
+            $device.Baseline = @{
+                BaselinePath = $wanted; StorePath = $device.Remediate.StorePath; PasswordFile = $device.Remediate.PasswordFile
+                MachineFile = $device.Machine
+            }
+            return $device
+        }
+
+        function Get-WakeOnLan([string] $Machine) {
+            return (Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $Machine).CurrentValue
+        }
+    }
+
+    It '<_> sets the baseline with the store''s password, no password file, no password in any arguments' -ForEach 'intune', 'configmgr' {
+        $device = New-RotatedDevice
+        $held = Get-HeldPassword $device.Machine
+        $recorder = Start-ToolRecording 'rotated-remediation'
+        $run = Invoke-RotationScript "../$_/Remediate-VelorinBiosBaseline.ps1" $device.Baseline -ToolPath $recorder
+        $runs = Stop-ToolRecording
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -Match '^Remediated: 1 changed, 0 unchanged, 0 read only, 0 not on this model'
+        Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'
+        $runs.Count | Should -BeGreaterThan 0
+        foreach ($recorded in $runs) {
+            ($recorded.Arguments -join ' ') | Should -Not -Match ([regex]::Escape($held))
+            ($recorded.Arguments -join ' ') | Should -Not -Match ([regex]::Escape($Shared))
+        }
+        ($runs | Where-Object { $_.Arguments[0] -eq '/set' }).Input | Should -BeExactly "$held`n"
+    }
+
+    It 'completes a rotation that was stopped after the change, then sets the baseline with the new password' {
+        $device = New-RotatedDevice
+        $stopped = Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ STOP_CALLER = '1' }
+        $stopped.ExitCode | Should -Not -Be 0
+        $cutOff = Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath
+        $cutOff.PendingRotation | Should -BeTrue
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosBaseline.ps1' $device.Baseline
+        $run.ExitCode | Should -Be 0
+        $run.Output | Should -Match '^Remediated: 1 changed'
+        $status = Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath
+        $status.PendingRotation | Should -BeFalse
+        $status.Sequence | Should -Be 2
+        $status.Record | Should -BeExactly $cutOff.PendingRecord
+    }
+
+    It 'fails, changes nothing and keeps the pending password when the firmware takes neither of the store''s' {
+        $device = New-RotatedDevice
+        [void](Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ STOP_CALLER = '1' })
+        $pending = ConvertTo-TestSecureString (Get-HeldPassword $device.Machine)
+        Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString 'Elsewhere-9') -Password $pending -MachineFile $device.Machine -Confirm:$false
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosBaseline.ps1' $device.Baseline
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly ('Remediation failed: The firmware accepts neither the pending password of record 2 nor the current one; ' +
+            'give the password it holds with -Password (recover it from the escrow records).')
+        Get-WakeOnLan $device.Machine | Should -BeExactly 'Disabled'
+        (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingRotation | Should -BeTrue
+    }
+
+    It 'uses the password file while the store holds no password, and leaves no store behind' {
+        $device = New-FleetDevice
+        $parameters = @{ BaselinePath = $wanted; StorePath = $device.Remediate.StorePath; PasswordFile = $device.Remediate.PasswordFile; MachineFile = $device.Machine }
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosBaseline.ps1' $parameters
+        $run.ExitCode | Should -Be 0
+        Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'
+        Test-Path -LiteralPath $device.Remediate.StorePath | Should -BeFalse
+    }
+}

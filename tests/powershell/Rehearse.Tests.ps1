@@ -247,7 +247,6 @@ Describe 'A baseline per model in the fleet scripts' {
     }
 
     It 'takes the first baseline whose pattern matches, in any letter case; a catch-all last serves the rest' {
-        Import-Module (Join-Path $ModulePath 'VelorinBiosFleet.psm1') -Force
         $list = @(
             @{ Model = 'Velorin ProBook*'; Baseline = 'any ProBook' }
             @{ Model = 'Velorin ProBook 14*'; Baseline = 'never reached' }

@@ -34,8 +34,12 @@ function Invoke-VelorinOnTarget {
             $arguments = @($Command, '/i', $Name, $Value)
             $index = New-VelorinBaselineIndex -Typed -Name $Name -Value $Value
         }
+        $target = $Name
+        if ($Path) {
+            $target = $Path
+        }
         $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
-            -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode
+            -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode -Target $target
         $run | Add-Member -NotePropertyName Index -NotePropertyValue $index
         return $run
     }

@@ -109,18 +109,19 @@ function Select-VelorinBlock {
 }
 
 # Runs /get /o in a private folder (the tool writes only into its working folder) and returns
-# the file's blocks.
+# the file's blocks. Target: what a failure concerns (the names asked for, the file to write).
 function Get-VelorinConfiguration {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
         [string] $ToolPath,
-        [string] $MachineFile
+        [string] $MachineFile,
+        [object] $Target = 'BIOS settings'
     )
 
     $folder = New-VelorinWorkFolder
     try {
         [void](Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-                -WorkingDirectory $folder -Arguments @('/get', '/o', $script:ConfigurationFileName))
+                -WorkingDirectory $folder -Arguments @('/get', '/o', $script:ConfigurationFileName) -Target $Target)
         $bytes = [System.IO.File]::ReadAllBytes((Join-Path $folder $script:ConfigurationFileName))
         return ConvertFrom-VelorinConfiguration -Text $script:Latin1.GetString($bytes)
     }

@@ -2,6 +2,9 @@
 # standard input. A step that is cut off leaves the firmware with the store's current or its
 # pending password, and the escrow already holds a record of the pending one.
 
+# What the errors of these steps concern.
+$script:SupervisorTarget = 'BIOS supervisor password'
+
 function New-VelorinEmptyPassword {
     $empty = New-Object System.Security.SecureString
     $empty.MakeReadOnly()
@@ -28,7 +31,7 @@ function Test-VelorinSupervisorPassword {
 
     $folder = New-VelorinWorkFolder
     try {
-        $run = Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments @('/VerifyPassword', '/pwstdin') `
+        $run = Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments @('/VerifyPassword', '/pwstdin') -Target $script:SupervisorTarget `
             -StandardInput (Join-VelorinPasswordInput $Password) -AcceptedExitCode 0, 2
         return $run.ExitCode -eq 0
     }
@@ -44,7 +47,7 @@ function Invoke-VelorinSupervisorChange {
 
     $folder = New-VelorinWorkFolder
     try {
-        return Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments $Arguments `
+        return Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments $Arguments -Target $script:SupervisorTarget `
             -StandardInput (Join-VelorinPasswordInput $Password) -AcceptedExitCode (0..255)
     }
     finally {
@@ -115,7 +118,7 @@ function Undo-VelorinSupervisorChange {
         $kept = 'the firmware accepts neither password; the pending one stays in the store for the next run'
     }
     if ($Run.ExitCode -ne 0) {
-        $toolError = New-VelorinToolError -ExitCode $Run.ExitCode -Output $Run.Output -Target 'BIOS supervisor password'
+        $toolError = New-VelorinToolError -ExitCode $Run.ExitCode -Output $Run.Output -Target $script:SupervisorTarget
         throw (New-Object System.InvalidOperationException (
                 "The password change failed ($($toolError.Exception.Message), exit code $($Run.ExitCode)); $kept.", $toolError.Exception))
     }
@@ -147,6 +150,31 @@ function Use-VelorinPasswordStore([string] $StorePath, [scriptblock] $Script) {
     }
     finally {
         $lock.Dispose()
+    }
+}
+
+# Runs UsePassword with the password the firmware holds by the store: its current one, once a
+# rotation that was cut off is completed or rolled back as the next rotation would do it. A
+# store without a password gives UsePassword the password of Fallback instead, and a takeover
+# that was cut off is resolved against it. The store stays locked while UsePassword runs, so
+# that no rotation changes the password under it; a store that does not exist is not created.
+function Use-VelorinStoredPassword {
+    param([hashtable] $Tool, [string] $StorePath, [scriptblock] $Fallback, [scriptblock] $UsePassword)
+
+    if (-not [System.IO.File]::Exists((Join-Path $StorePath $script:StoreFileName))) {
+        return & $UsePassword (& $Fallback)
+    }
+    Use-VelorinPasswordStore $StorePath {
+        param($state)
+        if (-not $state.Current -and -not $state.Pending) {
+            return & $UsePassword (& $Fallback)
+        }
+        $known = $state.Current
+        if (-not $known) {
+            $known = & $Fallback
+        }
+        $known = Complete-VelorinPendingRotation -Tool $Tool -StorePath $StorePath -State $state -Known $known
+        return & $UsePassword $known
     }
 }
 
@@ -214,7 +242,7 @@ function Remove-VelorinSupervisorPassword([hashtable] $Tool, [System.Security.Se
     Assert-VelorinKnownPassword -Tool $Tool -Known $Known
     $run = Invoke-VelorinSupervisorChange -Tool $Tool -Arguments @('/ChangeSupervisorPassword', '', '/pwstdin') -Password $Known
     if ($run.ExitCode -ne 0) {
-        $Tool.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target 'BIOS supervisor password'))
+        $Tool.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $script:SupervisorTarget))
     }
     if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
         throw 'The firmware still has a supervisor password after its removal.'

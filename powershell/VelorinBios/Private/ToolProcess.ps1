@@ -224,8 +224,14 @@ function New-VelorinToolError {
     }
     $reason = Get-VelorinFailureReason -ExitCode $ExitCode -Output $Output
     $exception = New-Object VelorinBiosToolException ($message, $ExitCode, $Output, $reason)
+    # Also where a caller cannot name the module's exception type (a remote or other runspace).
+    $exception.Data['ExitCode'] = $ExitCode
+    $exception.Data['Reason'] = $reason
     $category = 'InvalidOperation'
-    if ($reason -ne 'ToolFailed') {
+    if ($reason -eq 'NotVelorin') {
+        $category = 'NotInstalled'
+    }
+    elseif ($reason -eq 'UnsupportedRevision') {
         $category = 'NotImplemented'
     }
     elseif ($ExitCode -eq 2) {
@@ -242,8 +248,9 @@ function New-VelorinToolError {
 }
 
 # Runs the tool once in WorkingDirectory and returns its exit code and output. An exit code
-# outside AcceptedExitCode ends the calling command with the tool's error. Secret lists texts
-# that are hidden in everything handed back (the output, errors, verbose lines).
+# outside AcceptedExitCode ends the calling command with the tool's error, whose target is
+# Target: the file or setting the caller works on. Secret lists texts that are hidden in
+# everything handed back (the output, errors, verbose lines).
 function Invoke-VelorinTool {
     param(
         [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
@@ -254,7 +261,8 @@ function Invoke-VelorinTool {
         [string] $MachineFile,
         [byte[]] $StandardInput,
         [string[]] $Secret = @(),
-        [int[]] $AcceptedExitCode = @(0)
+        [int[]] $AcceptedExitCode = @(0),
+        [object] $Target
     )
 
     $tool = Resolve-VelorinToolPath -ToolPath $ToolPath -Cmdlet $Cmdlet
@@ -308,13 +316,13 @@ function Invoke-VelorinTool {
         Write-Verbose (Hide-VelorinSecret -Text $errorOutput -Secret $Secret)
     }
     if ($AcceptedExitCode -notcontains $exitCode) {
-        $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Arguments[0]))
+        $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Target))
     }
     # A refusal the caller accepts (a wrong password to /VerifyPassword, a failed set in a
     # rehearsal) has no success line to look for.
     $success = $script:ToolSuccessPatterns[$Arguments[0]]
     if ($success -and ($exitCode -eq 0 -or $exitCode -eq 13) -and $output -notmatch $success) {
-        $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Arguments[0] `
+        $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $exitCode -Output $output -Target $Target `
                     -Message "VelorinBiosConfigTool ended with exit code $exitCode without reporting success; is '$tool' the tool?"))
     }
     return New-Object PSObject -Property @{ ExitCode = $exitCode; Output = $output }

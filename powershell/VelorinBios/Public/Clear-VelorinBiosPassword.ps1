@@ -17,16 +17,18 @@ function Clear-VelorinBiosPassword {
     The current supervisor password, instead of the store's.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Clear-VelorinBiosPassword -Confirm:$false
 
     Retires the device: no supervisor password, none in the store.
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true, ConfirmImpact = 'High')]
     param(

@@ -19,11 +19,10 @@ function Export-VelorinBiosConfiguration {
     Get-VelorinBiosSetting takes it.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Export-VelorinBiosConfiguration -Path .\baseline.txt
@@ -34,6 +33,9 @@ function Export-VelorinBiosConfiguration {
     Export-VelorinBiosConfiguration -Path C:\Baselines\boot.txt -Name 'Secure Boot', 'Fast Boot'
 
     Saves two settings, the start of a baseline for the fleet.
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     param(
@@ -49,7 +51,7 @@ function Export-VelorinBiosConfiguration {
     )
 
     $target = Resolve-VelorinFilePath -Path $Path -Cmdlet $PSCmdlet
-    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile -Target $Path
     $selected = Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name
     if ($selected.Count -eq 0) {
         return

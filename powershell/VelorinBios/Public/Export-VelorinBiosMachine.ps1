@@ -14,12 +14,11 @@ function Export-VelorinBiosMachine {
     The machine file to write. An existing file and its table are replaced.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file to capture instead of this machine, handed to the tool's process
-    only.
+    A simulated machine file to capture instead of this machine, as about_VelorinBios
+    describes.
 
     .EXAMPLE
     Export-VelorinBiosMachine -Path \\server\captures\ProBook-14-G3.txt
@@ -28,6 +27,9 @@ function Export-VelorinBiosMachine {
 
     .OUTPUTS
     System.IO.FileInfo: the machine file.
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType([System.IO.FileInfo])]
@@ -48,9 +50,9 @@ function Export-VelorinBiosMachine {
         }
         # The tool takes a file name without a folder and writes beside it in its working folder.
         $run = Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-            -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target)
+            -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target) -Target $Path
         if ($run.Output -notmatch '(?m)^capture command success\r?$') {
-            $PSCmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target '/capture'))
+            $PSCmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $Path))
         }
         return Get-Item -LiteralPath $target
     }

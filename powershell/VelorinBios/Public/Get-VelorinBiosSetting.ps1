@@ -17,12 +17,10 @@ function Get-VelorinBiosSetting {
     wildcards that matches no setting is reported as an error.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal: it is handed to the tool's process only, as
-    VELORIN_MACHINE. The Windows release build ignores it.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Get-VelorinBiosSetting
@@ -41,6 +39,9 @@ function Get-VelorinBiosSetting {
 
     .OUTPUTS
     Velorin.BiosSetting
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding()]
     [OutputType('Velorin.BiosSetting')]
@@ -54,7 +55,11 @@ function Get-VelorinBiosSetting {
         [string] $MachineFile
     )
 
-    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    $target = 'BIOS settings'
+    if ($Name) {
+        $target = $Name
+    }
+    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile -Target $target
     foreach ($block in (Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name)) {
         [pscustomobject]@{
             PSTypeName   = 'Velorin.BiosSetting'

@@ -49,11 +49,10 @@ function Reset-VelorinBiosPassword {
     The device's UUID for its records. Default on Windows: the SMBIOS UUID.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Reset-VelorinBiosPassword -EscrowCertificate .\BiosEscrow.cer -EscrowPath \\server\BiosEscrow$
@@ -67,6 +66,9 @@ function Reset-VelorinBiosPassword {
 
     .OUTPUTS
     Velorin.BiosPasswordEscrow
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType('Velorin.BiosPasswordEscrow')]

@@ -21,7 +21,8 @@ function Set-VelorinBiosConfiguration {
 
     .PARAMETER Path
     A configuration file, as Export-VelorinBiosConfiguration writes it, with the wanted
-    options marked "*": a regular file of at most 16 MiB.
+    options marked "*": a regular file of at most 16 MiB. Also from the pipeline (the FullName
+    or PSPath of Get-ChildItem's files).
 
     .PARAMETER Password
     The current supervisor password.
@@ -31,11 +32,10 @@ function Set-VelorinBiosConfiguration {
     NotOnModel) instead of refusing the file.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Set-VelorinBiosConfiguration -Path .\baseline.txt -Password (Read-Host -AsSecureString 'Supervisor password')
@@ -49,11 +49,15 @@ function Set-VelorinBiosConfiguration {
 
     .OUTPUTS
     Velorin.BiosSetResult
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType('Velorin.BiosSetResult')]
     param(
-        [Parameter(Mandatory = $true, Position = 0)]
+        [Parameter(Mandatory = $true, Position = 0, ValueFromPipelineByPropertyName = $true)]
+        [Alias('PSPath', 'FullName')]
         [string] $Path,
 
         [Parameter(Mandatory = $true)]
@@ -66,6 +70,8 @@ function Set-VelorinBiosConfiguration {
         [string] $MachineFile
     )
 
-    Invoke-VelorinSet -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Password $Password `
-        -ToolPath $ToolPath -MachineFile $MachineFile -Action "Apply the configuration file '$Path'"
+    process {
+        Invoke-VelorinSet -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Password $Password `
+            -ToolPath $ToolPath -MachineFile $MachineFile -Action "Apply the configuration file '$Path'"
+    }
 }

@@ -27,11 +27,10 @@ function Set-VelorinBiosPassword {
     The current supervisor password (an empty one while none is set).
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Set-VelorinBiosPassword -Supervisor -NewPassword (Read-Host -AsSecureString 'New') -Password (Read-Host -AsSecureString 'Current')
@@ -42,6 +41,9 @@ function Set-VelorinBiosPassword {
     Set-VelorinBiosPassword -User -NewPassword $new -Password $supervisor -WhatIf
 
     Shows what would be done.
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true, DefaultParameterSetName = 'Supervisor')]
     param(
@@ -85,7 +87,7 @@ function Set-VelorinBiosPassword {
         }
         [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
                 -WorkingDirectory $folder -Arguments $arguments -Secret @($new) `
-                -StandardInput (Join-VelorinPasswordInput $passwords))
+                -StandardInput (Join-VelorinPasswordInput $passwords) -Target "BIOS $which password")
     }
     finally {
         $new = $null

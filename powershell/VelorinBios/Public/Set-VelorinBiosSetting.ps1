@@ -15,20 +15,20 @@ function Set-VelorinBiosSetting {
     configuration file and Set-VelorinBiosConfiguration.
 
     .PARAMETER Name
-    The setting, as Get-VelorinBiosSetting names it.
+    The setting, as Get-VelorinBiosSetting names it; also the Name of objects from the
+    pipeline, such as Get-VelorinBiosSetting's.
 
     .PARAMETER Value
-    The option to choose.
+    The option to choose; also the Value of objects from the pipeline.
 
     .PARAMETER Password
     The current supervisor password.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'LAN Only' -Password $password
@@ -40,16 +40,24 @@ function Set-VelorinBiosSetting {
 
     Shows whether the setting would change.
 
+    .EXAMPLE
+    Get-VelorinBiosSetting -Name 'Wake*' | Set-VelorinBiosSetting -Value 'Disabled' -Password $password
+
+    Turns every Wake setting off.
+
     .OUTPUTS
     Velorin.BiosSetResult
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(SupportsShouldProcess = $true)]
     [OutputType('Velorin.BiosSetResult')]
     param(
-        [Parameter(Mandatory = $true)]
+        [Parameter(Mandatory = $true, ValueFromPipelineByPropertyName = $true)]
         [string] $Name,
 
-        [Parameter(Mandatory = $true)]
+        [Parameter(Mandatory = $true, ValueFromPipelineByPropertyName = $true)]
         [AllowEmptyString()]
         [string] $Value,
 
@@ -61,6 +69,8 @@ function Set-VelorinBiosSetting {
         [string] $MachineFile
     )
 
-    Invoke-VelorinSet -Cmdlet $PSCmdlet -Name $Name -Value $Value -Password $Password `
-        -ToolPath $ToolPath -MachineFile $MachineFile -Action "Set '$Name' to '$Value'"
+    process {
+        Invoke-VelorinSet -Cmdlet $PSCmdlet -Name $Name -Value $Value -Password $Password `
+            -ToolPath $ToolPath -MachineFile $MachineFile -Action "Set '$Name' to '$Value'"
+    }
 }

@@ -22,8 +22,7 @@ function Test-VelorinBiosBaseline {
     tables and saved ".nvram" states).
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .EXAMPLE
     Test-VelorinBiosBaseline -Path .\baseline.txt -MachineFile \\server\captures
@@ -37,6 +36,9 @@ function Test-VelorinBiosBaseline {
 
     .OUTPUTS
     Velorin.BiosRehearsal
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding()]
     [OutputType('Velorin.BiosRehearsal')]

@@ -24,7 +24,7 @@ function Test-VelorinBiosConfiguration {
 
     .PARAMETER Path
     A configuration file, as Export-VelorinBiosConfiguration writes it, with the wanted
-    options marked "*". Only a regular file of at most 16 MiB is handed to the tool, the tool's
+    options marked "*"; also from the pipeline (the FullName or PSPath of Get-ChildItem's files). Only a regular file of at most 16 MiB is handed to the tool, the tool's
     own error (exit code 4 or 6) otherwise.
 
     .PARAMETER Force
@@ -32,20 +32,21 @@ function Test-VelorinBiosConfiguration {
     NotOnModel) instead of failing.
 
     .PARAMETER Name
-    The setting to compare, matched as Set-VelorinBiosSetting matches it.
+    The setting to compare, matched as Set-VelorinBiosSetting matches it; also the Name of
+    objects from the pipeline, such as Get-VelorinBiosSetting's.
 
     .PARAMETER Value
-    The wanted option of that setting.
+    The wanted option of that setting; also the Value of objects from the pipeline (a CSV of
+    Name and Value columns, for instance).
 
     .PARAMETER Quiet
     Returns only $true (the settings match) or $false.
 
     .PARAMETER ToolPath
-    The VelorinBiosConfigTool executable. Defaults to the VELORIN_BIOS_TOOL environment
-    variable, else the executable beside the module folder.
+    The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
 
     .PARAMETER MachineFile
-    A simulated machine file for a rehearsal, handed to the tool's process only.
+    A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
     Test-VelorinBiosConfiguration -Path .\baseline.txt
@@ -62,22 +63,36 @@ function Test-VelorinBiosConfiguration {
 
     Lists the differing settings, leaving out entries this model does not have.
 
+    .EXAMPLE
+    Get-ChildItem .\baselines\*.txt | Test-VelorinBiosConfiguration -Force
+
+    Compares the machine with each baseline file of a folder.
+
+    .EXAMPLE
+    Get-VelorinBiosSetting -Name 'Wake*' | Test-VelorinBiosConfiguration -Value 'Disabled' -Quiet
+
+    Tells for each Wake setting whether it is Disabled.
+
     .OUTPUTS
     Velorin.BiosCompliance, or System.Boolean with -Quiet
+
+    .LINK
+    about_VelorinBios
     #>
     [CmdletBinding(DefaultParameterSetName = 'File')]
     [OutputType('Velorin.BiosCompliance', [bool])]
     param(
-        [Parameter(Mandatory = $true, Position = 0, ParameterSetName = 'File')]
+        [Parameter(Mandatory = $true, Position = 0, ParameterSetName = 'File', ValueFromPipelineByPropertyName = $true)]
+        [Alias('PSPath', 'FullName')]
         [string] $Path,
 
         [Parameter(ParameterSetName = 'File')]
         [switch] $Force,
 
-        [Parameter(Mandatory = $true, ParameterSetName = 'Item')]
+        [Parameter(Mandatory = $true, ParameterSetName = 'Item', ValueFromPipelineByPropertyName = $true)]
         [string] $Name,
 
-        [Parameter(Mandatory = $true, ParameterSetName = 'Item')]
+        [Parameter(Mandatory = $true, ParameterSetName = 'Item', ValueFromPipelineByPropertyName = $true)]
         [AllowEmptyString()]
         [string] $Value,
 
@@ -88,10 +103,12 @@ function Test-VelorinBiosConfiguration {
         [string] $MachineFile
     )
 
-    $compliance = Invoke-VelorinCheck -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Name $Name -Value $Value `
-        -ToolPath $ToolPath -MachineFile $MachineFile
-    if ($Quiet) {
-        return $compliance.Compliant
+    process {
+        $compliance = Invoke-VelorinCheck -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Name $Name -Value $Value `
+            -ToolPath $ToolPath -MachineFile $MachineFile
+        if ($Quiet) {
+            return $compliance.Compliant
+        }
+        return $compliance
     }
-    return $compliance
 }

@@ -1,0 +1,113 @@
+# What the fleet commands share: the outcome of a check or remediation as one state and one
+# summary that Intune and ConfigMgr can show, the baseline as the tool reads it, and the shared
+# password file.
+
+# Intune keeps no more of a script's output.
+$script:SummaryLimit = 2048
+
+function Limit-VelorinSummary([string] $Text) {
+    if ($Text.Length -gt $script:SummaryLimit) {
+        $Text = $Text.Substring(0, $script:SummaryLimit - 3) + '...'
+    }
+    return $Text
+}
+
+function New-VelorinFleetOutcome([string] $State, [string] $Summary, [bool] $RebootRequired = $false) {
+    return [pscustomobject]@{
+        PSTypeName     = 'Velorin.FleetOutcome'
+        State          = $State
+        Summary        = Limit-VelorinSummary $Summary
+        RebootRequired = $RebootRequired
+    }
+}
+
+# A machine the tool does not apply to gives NotApplicable; any other failure Failed.
+function ConvertTo-VelorinFailureOutcome([System.Management.Automation.ErrorRecord] $Failure, [string] $What) {
+    $exception = $Failure.Exception
+    $reason = $null
+    if ($exception.PSObject.Properties['Reason']) {
+        $reason = $exception.Reason
+    }
+    if ($reason -eq 'NotVelorin') {
+        return New-VelorinFleetOutcome 'NotApplicable' "Not applicable: this machine offers no Velorin BIOS interface ($($exception.Message))"
+    }
+    if ($reason -eq 'UnsupportedRevision') {
+        return New-VelorinFleetOutcome 'NotApplicable' 'Not applicable: the Velorin BIOS interface is older than revision 6'
+    }
+    if ($reason) {
+        return New-VelorinFleetOutcome 'Failed' ('{0} failed (exit code {1}): {2}' -f $What, $exception.ExitCode, $exception.Message)
+    }
+    return New-VelorinFleetOutcome 'Failed' ('{0} failed: {1}' -f $What, $exception.Message)
+}
+
+# The entries of a baseline that cannot be met on this machine, named for a summary: an item
+# whose wanted option the machine does not offer or does not let be selected, or a line where
+# an item line belongs.
+function Format-VelorinUnmatched([object[]] $Unmatched) {
+    $named = foreach ($entry in $Unmatched) {
+        if ($entry.Problem -eq 'NotAnItemLine') {
+            'line {0} is no item line: "{1}"' -f $entry.Line, $entry.Name
+        }
+        else {
+            '{0}: the wanted option is not offered or is read only' -f $entry.Name
+        }
+    }
+    return '{0} baseline entries cannot be met: {1}' -f @($Unmatched).Count, ($named -join '; ')
+}
+
+# A baseline of which no entry applies to this machine proves nothing: a failure, never a pass.
+function New-VelorinNothingApplies([string] $What, [string[]] $NotOnModel) {
+    return New-VelorinFleetOutcome 'Failed' ('{0} failed: no entry of the baseline applies to this machine ({1} not on this model)' -f
+        $What, @($NotOnModel).Count)
+}
+
+# Runs Script with the path of the baseline: BaselinePath, or the pasted text written into a
+# temporary file as the tool reads it (ISO-8859-1, CR LF, no byte-order mark).
+function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [scriptblock] $Script) {
+    if ($BaselinePath) {
+        return & $Script $BaselinePath
+    }
+    $file = [System.IO.Path]::GetTempFileName()
+    try {
+        $text = ($Baseline -replace "`r?`n", "`r`n")
+        [System.IO.File]::WriteAllBytes($file, [System.Text.Encoding]::GetEncoding(28591).GetBytes($text))
+        return & $Script $file
+    }
+    finally {
+        [System.IO.File]::Delete($file)
+    }
+}
+
+# The first line of the file as the tool reads a password: each byte one character. Windows
+# PowerShell 5.1 writes text files with a byte-order mark ('pw' > file is UTF-16), so a file that
+# starts with one is decoded by it instead; handing the mark to the tool as bytes would make every
+# run present a wrong password to the firmware.
+function Read-VelorinPasswordFile([string] $Path) {
+    $bytes = [System.IO.File]::ReadAllBytes($Path)
+    $marks = @(
+        @{ Bytes = [byte[]](0xEF, 0xBB, 0xBF); Encoding = [System.Text.Encoding]::UTF8 }
+        @{ Bytes = [byte[]](0xFF, 0xFE); Encoding = [System.Text.Encoding]::Unicode }
+        @{ Bytes = [byte[]](0xFE, 0xFF); Encoding = [System.Text.Encoding]::BigEndianUnicode }
+    )
+    $encoding = [System.Text.Encoding]::GetEncoding(28591)
+    $offset = 0
+    foreach ($mark in $marks) {
+        $length = $mark.Bytes.Length
+        if ($bytes.Length -ge $length -and [System.BitConverter]::ToString($bytes, 0, $length) -eq [System.BitConverter]::ToString($mark.Bytes)) {
+            $encoding = $mark.Encoding
+            $offset = $length
+            break
+        }
+    }
+    $chars = $encoding.GetChars($bytes, $offset, $bytes.Length - $offset)
+    $password = New-Object System.Security.SecureString
+    foreach ($char in $chars) {
+        if ($char -eq "`n" -or $char -eq "`r") {
+            break
+        }
+        $password.AppendChar($char)
+    }
+    [System.Array]::Clear($bytes, 0, $bytes.Length)
+    [System.Array]::Clear($chars, 0, $chars.Length)
+    return $password
+}

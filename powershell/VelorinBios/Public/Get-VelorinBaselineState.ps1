@@ -1,0 +1,59 @@
+function Get-VelorinBaselineState {
+    <#
+    .SYNOPSIS
+    Compares this machine with a baseline for a detection or discovery script.
+
+    .DESCRIPTION
+    Runs Test-VelorinBiosConfiguration -Force on the baseline and returns a
+    Velorin.FleetOutcome: State Compliant, NonCompliant, NotApplicable (not a Velorin PC, or
+    an interface older than revision 6) or Failed, and a Summary of at most 2,048 characters.
+    Items this model lacks are left out; an entry that cannot be met (its item is here but
+    not its wanted option, or it is read only, or the line is no item line) makes the machine
+    NonCompliant and is named; a baseline of which no entry applies is Failed.
+
+    .PARAMETER Baseline
+    The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.
+
+    .PARAMETER BaselinePath
+    A baseline file, used instead of Baseline.
+
+    .PARAMETER ToolPath
+    Handed to Test-VelorinBiosConfiguration.
+
+    .PARAMETER MachineFile
+    Handed to Test-VelorinBiosConfiguration.
+
+    .EXAMPLE
+    (Get-VelorinBaselineState -Baseline $Baseline).Summary
+    #>
+    [CmdletBinding()]
+    param([string] $Baseline, [string] $BaselinePath, [string] $ToolPath, [string] $MachineFile)
+
+    try {
+        $compliance = Use-VelorinBaselineFile $Baseline $BaselinePath {
+            param($path)
+            Test-VelorinBiosConfiguration -Path $path -Force -ToolPath $ToolPath -MachineFile $MachineFile
+        }
+    }
+    catch {
+        return ConvertTo-VelorinFailureOutcome $_ 'Check'
+    }
+    $checked = $compliance.Matching + $compliance.Differences.Count
+    if ($compliance.Unmatched.Count -eq 0 -and $checked -eq 0) {
+        return New-VelorinNothingApplies 'Check' $compliance.NotOnModel
+    }
+    if ($compliance.Compliant) {
+        return New-VelorinFleetOutcome 'Compliant' ('Compliant: {0} settings match the baseline' -f $compliance.Matching)
+    }
+    $parts = @()
+    if ($compliance.Unmatched.Count -gt 0) {
+        $parts += Format-VelorinUnmatched $compliance.Unmatched
+    }
+    if ($compliance.Differences.Count -gt 0) {
+        $differences = foreach ($difference in $compliance.Differences) {
+            '{0}: {1} -> {2}' -f $difference.Name, $difference.Current, $difference.Wanted
+        }
+        $parts += '{0} of {1} settings differ: {2}' -f $compliance.Differences.Count, $checked, ($differences -join '; ')
+    }
+    return New-VelorinFleetOutcome 'NonCompliant' ('NonCompliant: ' + ($parts -join '; '))
+}

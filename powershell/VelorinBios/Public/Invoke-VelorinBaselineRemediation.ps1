@@ -1,0 +1,77 @@
+function Invoke-VelorinBaselineRemediation {
+    <#
+    .SYNOPSIS
+    Sets a baseline on this machine for a remediation script.
+
+    .DESCRIPTION
+    Runs Set-VelorinBiosConfiguration -Force on the baseline with the supervisor password of
+    this device: the current password of the store that Reset-VelorinBiosPassword keeps (a
+    rotation that was cut off is completed or rolled back first, as the next rotation would),
+    or, while the store holds none, the first line of PasswordFile. The store stays locked
+    meanwhile. Returns a Velorin.FleetOutcome: State Remediated, NotApplicable or Failed, a
+    Summary of at most 2,048 characters and RebootRequired. An entry that cannot be met makes
+    it Failed, naming the entry (the rest is set and saved all the same); so does a baseline
+    of which no entry applies.
+
+    .PARAMETER Baseline
+    The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.
+
+    .PARAMETER BaselinePath
+    A baseline file, used instead of Baseline.
+
+    .PARAMETER PasswordFile
+    A file whose first line is the supervisor password, for a device whose store holds none.
+
+    .PARAMETER StorePath
+    The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
+
+    .PARAMETER ToolPath
+    Handed to Set-VelorinBiosConfiguration.
+
+    .PARAMETER MachineFile
+    Handed to Set-VelorinBiosConfiguration.
+
+    .EXAMPLE
+    Invoke-VelorinBaselineRemediation -Baseline $Baseline -PasswordFile $PasswordFile
+    #>
+    [CmdletBinding()]
+    param([string] $Baseline, [string] $BaselinePath, [string] $PasswordFile, [string] $StorePath, [string] $ToolPath, [string] $MachineFile)
+
+    try {
+        if (-not $StorePath) {
+            $StorePath = Get-VelorinDefaultStorePath
+        }
+        $stored = @{
+            Tool        = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+            StorePath   = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+            Fallback    = { Read-VelorinPasswordFile $PasswordFile }
+            UsePassword = {
+                param($password)
+                Use-VelorinBaselineFile $Baseline $BaselinePath {
+                    param($path)
+                    Set-VelorinBiosConfiguration -Path $path -Password $password -Force -Confirm:$false -ToolPath $ToolPath -MachineFile $MachineFile
+                }
+            }
+        }
+        $result = Use-VelorinStoredPassword @stored
+    }
+    catch {
+        return ConvertTo-VelorinFailureOutcome $_ 'Remediation'
+    }
+    if ($result.Unmatched.Count -eq 0 -and $result.Changed.Count + $result.Unchanged + $result.Skipped.Count -eq 0) {
+        return New-VelorinNothingApplies 'Remediation' $result.NotOnModel
+    }
+    $changes = foreach ($change in $result.Changed) {
+        '{0} -> {1}' -f $change.Name, $change.Value
+    }
+    $summary = '{0} changed, {1} unchanged, {2} read only, {3} not on this model' -f
+    $result.Changed.Count, $result.Unchanged, $result.Skipped.Count, $result.NotOnModel.Count
+    if ($result.RebootRequired) {
+        $summary += '; reboot to apply: ' + ($changes -join '; ')
+    }
+    # The rest of the baseline is set and saved all the same; the failure names what is not.
+    if ($result.Unmatched.Count -gt 0) {
+        return New-VelorinFleetOutcome 'Failed' ('Remediation failed: {0}; {1}' -f (Format-VelorinUnmatched $result.Unmatched), $summary) $result.RebootRequired
+    }
+    return New-VelorinFleetOutcome 'Remediated' ('Remediated: ' + $summary) $result.RebootRequired
+}

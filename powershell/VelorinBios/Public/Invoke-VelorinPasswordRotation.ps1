@@ -1,0 +1,79 @@
+function Invoke-VelorinPasswordRotation {
+    <#
+    .SYNOPSIS
+    Rotates the supervisor password for a remediation script; the escrow record is its output.
+
+    .DESCRIPTION
+    Runs Reset-VelorinBiosPassword with the escrow certificates given. A device whose store
+    holds no password yet is taken over with the shared password of PasswordFile, when that
+    file exists (read as the baseline remediation reads it), else it gets its first password.
+    Returns a Velorin.FleetOutcome: State Rotated, NotApplicable or Failed, and Summary: the
+    escrow record line, followed on failure by the reason on a line of its own (a record is
+    printed whenever one was made, because the firmware may already hold its password).
+
+    .PARAMETER EscrowCertificate
+    The escrow certificates as PEM text, paths or X509Certificate2 objects.
+
+    .PARAMETER StorePath
+    The password store's folder.
+
+    .PARAMETER EscrowPath
+    A folder (share) that receives each record as SERIAL-SEQUENCE.json.
+
+    .PARAMETER PasswordFile
+    The shared supervisor password for a takeover; its first line.
+
+    .PARAMETER SerialNumber
+    The device's serial number (default: SMBIOS).
+
+    .PARAMETER Uuid
+    The device's UUID (default: SMBIOS).
+
+    .PARAMETER ToolPath
+    Handed to Reset-VelorinBiosPassword.
+
+    .PARAMETER MachineFile
+    Handed to Reset-VelorinBiosPassword.
+
+    .EXAMPLE
+    (Invoke-VelorinPasswordRotation -EscrowCertificate $EscrowCertificates).Summary
+    #>
+    [CmdletBinding()]
+    param(
+        [object[]] $EscrowCertificate,
+        [string] $StorePath,
+        [string] $EscrowPath,
+        [string] $PasswordFile,
+        [string] $SerialNumber,
+        [string] $Uuid,
+        [string] $ToolPath,
+        [string] $MachineFile
+    )
+
+    $reset = @{ EscrowCertificate = $EscrowCertificate; Confirm = $false }
+    foreach ($name in 'StorePath', 'EscrowPath', 'SerialNumber', 'Uuid', 'ToolPath', 'MachineFile') {
+        if ($PSBoundParameters[$name]) {
+            $reset[$name] = $PSBoundParameters[$name]
+        }
+    }
+    $record = $null
+    try {
+        $status = Get-VelorinStoreStatus $StorePath
+        if (-not $status.HasPassword -and $PasswordFile -and (Test-Path -LiteralPath $PasswordFile -PathType Leaf)) {
+            $reset.Password = Read-VelorinPasswordFile $PasswordFile
+        }
+        Reset-VelorinBiosPassword @reset | ForEach-Object { $record = $_.Record }
+        return New-VelorinRotationOutcome 'Rotated' $record
+    }
+    catch {
+        $notApplicable = Get-VelorinNotApplicableSummary $_
+        if ($notApplicable -and -not $record) {
+            return New-VelorinRotationOutcome 'NotApplicable' $notApplicable
+        }
+        $reason = 'Rotation failed: ' + $_.Exception.Message
+        if ($record) {
+            $reason = $record + "`n" + $reason
+        }
+        return New-VelorinRotationOutcome 'Failed' $reason
+    }
+}
