@@ -80,8 +80,12 @@ echo "$package: $listing"
 if command -v pwsh >/dev/null || [ -x "$HOME/.dotnet/tools/pwsh" ]; then
   unpacked=$(mktemp -d)
   unzip -q "$package" -d "$unpacked"
+  # The command is PowerShell's: its $ are PowerShell's own.
+  # shellcheck disable=SC2016
   (cd "$unpacked" && PATH="$PATH:$HOME/.dotnet/tools" pwsh -NoProfile -NonInteractive -Command \
-    'Import-Module ./VelorinBios -ErrorAction Stop; if (@(Get-Command -Module VelorinBios).Count -ne 6) { exit 1 }') || {
+    'Import-Module ./VelorinBios -ErrorAction Stop
+     $listed = (Import-PowerShellDataFile ./VelorinBios/VelorinBios.psd1).FunctionsToExport
+     if (@(Get-Command -Module VelorinBios).Count -ne @($listed).Count) { exit 1 }') || {
     echo "Import-Module ./VelorinBios fails in the unzipped package"; rm -rf "$unpacked"; exit 1; }
   rm -rf "$unpacked"
   echo "Import-Module ./VelorinBios works in the unzipped package"
