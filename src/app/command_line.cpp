@@ -193,7 +193,8 @@ bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
         case Takes::CheckFileName:
             return TakeInputFileName(args, options, IsLeftAloneByCheck);
         case Takes::NewPassword:
-            return options.newPasswordFromStdin || ReferToNext(args, options.newPassword);
+            return (options.flags & FLAG_NEW_PASSWORD_STDIN) != 0 ||
+                   ReferToNext(args, options.newPassword);
         case Takes::CurrentPassword:
             return TakeCurrentPassword(args, options);
         case Takes::StdinPassword:
@@ -252,8 +253,7 @@ bool ValidateCombination(const CommandOptions& options) {
 
 int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     ArgumentCursor args(argc, argv);
-    options.newPasswordFromStdin = MentionsNewPasswordStdin(argc, argv);
-    if (options.newPasswordFromStdin) options.flags |= FLAG_NEW_PASSWORD_STDIN;
+    if (MentionsNewPasswordStdin(argc, argv)) options.flags |= FLAG_NEW_PASSWORD_STDIN;
     if (!ReadOptions(args, options)) return -1;
     return ValidateCombination(options) ? 0 : -1;
 }

@@ -20,6 +20,8 @@ enum CommandFlag : uint32_t {
     FLAG_OUTPUT = 1u << 17,
     FLAG_FORCE = 1u << 18,
     FLAG_ITEM = 1u << 19,
+    // /newpwstdin anywhere on the command line: the change-password options take no argument
+    // and the new password is read from standard input after the current one.
     FLAG_NEW_PASSWORD_STDIN = 1u << 20,
 };
 
@@ -40,9 +42,6 @@ struct CommandOptions {
     // bytes and all.
     bool passwordFromStdin = false;
     const char* newPassword = nullptr;  // the argument after a change-password option
-    // /newpwstdin stood anywhere on the command line: the change-password options take no
-    // argument and the new password is read from standard input after the current one.
-    bool newPasswordFromStdin = false;
 };
 
 extern const char UsageText[];

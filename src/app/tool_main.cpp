@@ -228,7 +228,7 @@ int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supe
         result = AsFailureCode(result);
         ConsolePrint("%s", text.failed);
         ReportCommandFail(result);
-    } else if (options.newPasswordFromStdin) {
+    } else if (options.flags & FLAG_NEW_PASSWORD_STDIN) {
         ConsolePrint("%s", text.succeededUnshown);
     } else {
         ConsolePrint(text.succeeded, options.newPassword);
@@ -294,7 +294,7 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     // prompt stands in front of the usage text.
     const bool readsCurrent = options.passwordFromStdin && (options.flags & PASSWORD_COMMANDS);
     const bool readsNew =
-        options.newPasswordFromStdin && (options.flags & CHANGE_PASSWORD_COMMANDS);
+        (options.flags & FLAG_NEW_PASSWORD_STDIN) && (options.flags & CHANGE_PASSWORD_COMMANDS);
     StdinPasswords typed;
     if (readsCurrent || readsNew) typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
     if (readsCurrent) options.currentPassword = typed.current;
