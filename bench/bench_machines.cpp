@@ -10,7 +10,7 @@
 #include <fstream>
 #include <stdexcept>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 
 namespace {
 
@@ -83,4 +83,4 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 
 constexpr int kOptionsPerItem = 8;
 
@@ -39,4 +39,4 @@ double CpuSeconds();
 std::string TempPath(const std::string& name);
 void WriteFile(const std::string& path, const std::string& bytes);
 
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

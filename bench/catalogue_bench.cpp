@@ -6,7 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 namespace {
 
 using benchmark::Counter;
@@ -61,4 +61,4 @@ void BM_ExportConfigToFile(benchmark::State& state) {
 BENCHMARK(BM_ExportConfigToFile)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

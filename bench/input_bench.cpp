@@ -5,7 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 namespace {
 
 void BM_ReadAndParseConfig(benchmark::State& state) {
@@ -26,4 +26,4 @@ void BM_ReadAndParseConfig(benchmark::State& state) {
 BENCHMARK(BM_ReadAndParseConfig)->Arg(100)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <vector>
 
+namespace velorin::tool::bench {
+
 namespace {
 
 constexpr char kLargestTable[] = VELORIN_SMBIOS_TESTDATA "/hyperv_gen1_vm_broken.bin";
@@ -30,3 +32,5 @@ void BM_FindSmbiosStructure(benchmark::State& state) {
 BENCHMARK(BM_FindSmbiosStructure);
 
 }  // namespace
+
+}  // namespace velorin::tool::bench

@@ -7,7 +7,7 @@
 
 #include <benchmark/benchmark.h>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 namespace {
 
 void BM_StandinGetString(benchmark::State& state) {
@@ -41,4 +41,4 @@ void BM_MachineExecuteGetString(benchmark::State& state) {
 BENCHMARK(BM_MachineExecuteGetString)->Arg(100)->Arg(10000);
 
 }  // namespace
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 
 namespace {
 
@@ -55,4 +55,4 @@ double StandinSecondsPerCall(const WTolqCore& core, int items, int calls) {
     return (CpuSeconds() - start) / calls;
 }
 
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

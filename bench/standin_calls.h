@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace velorin::bench {
+namespace velorin::tool::bench {
 
 // GetString(itemCode, index) through SpawnInstance, two Puts, ExecMethod and the three Gets
 // that the tool's GetString makes. False when any of them fails.
@@ -15,4 +15,4 @@ bool RawGetString(const WTolqCore& core, uint16_t itemCode, const wchar_t* index
 // Seconds per RawGetString, measured over `calls` calls spread over `items` items.
 double StandinSecondsPerCall(const WTolqCore& core, int items, int calls);
 
-}  // namespace velorin::bench
+}  // namespace velorin::tool::bench

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace velorin::tool;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return std::freopen("/dev/null", "w", stdout) == nullptr ? 1 : 0;
 }

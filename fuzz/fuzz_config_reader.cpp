@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+using namespace velorin::tool;
+
 namespace {
 
 constexpr char kMachine[] =

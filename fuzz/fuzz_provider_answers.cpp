@@ -15,6 +15,8 @@
 #include <memory>
 #include <string>
 
+using namespace velorin::tool;
+
 namespace {
 
 constexpr char kMachine[] =

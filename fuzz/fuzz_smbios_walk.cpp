@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+using namespace velorin::tool;
+
 namespace {
 
 void ReadAllStrings(const uint8_t* structure, size_t size) {

@@ -5,7 +5,7 @@
 #include "simcom/sim_support.h"
 #include "simcom/sim_wmi.h"
 
-HRESULT CreateWbemLocator(IWbemLocator** locator) {
+HRESULT velorin::tool::CreateWbemLocator(IWbemLocator** locator) {
     if (locator != nullptr) *locator = nullptr;
     return velorin::simcom::WithFault("CoCreateInstance", {},
                                       [&]() -> HRESULT { return CreateSimulatedLocator(locator); });

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace velorin::tool {
+
 // The usage text is kept letter for letter ("curretn", the heading, the second "/set is used to
 // set bios using input file" over the password commands): the field expects it as it stands.
 const char UsageText[] =
@@ -257,3 +259,5 @@ int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     if (!ReadOptions(args, options)) return -1;
     return ValidateCombination(options) ? 0 : -1;
 }
+
+}  // namespace velorin::tool

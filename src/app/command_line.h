@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace velorin::tool {
+
 // The bits of CommandOptions::flags: the commands in the low bits, the options from bit 16 up.
 enum CommandFlag : uint32_t {
     FLAG_HELP = 1u << 0,
@@ -54,3 +56,5 @@ class ConfigTool;
 // The run of one command line with `tool`, once the banner is printed and the tool connected:
 // revision check, parse, one command. Returns the result code that becomes the exit code.
 int RunTool(ConfigTool& tool, int argc, char** argv);
+
+}  // namespace velorin::tool

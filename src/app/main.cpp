@@ -16,10 +16,11 @@ int main(int argc, char** argv) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 #endif
     // The banner comes before the connection, whose failures it must precede.
-    PrintBanner();
+    velorin::tool::PrintBanner();
     // The one tool of the process is never destroyed: the process end releases the WMI
     // connection, and tearing COM down from static destructors after main has returned is not
     // safe on Windows. The static reference keeps it reachable, so leak checkers do not flag it.
-    static ConfigTool& tool = *std::make_unique<ConfigTool>().release();
-    return RunTool(tool, argc, argv);
+    static velorin::tool::ConfigTool& tool =
+        *std::make_unique<velorin::tool::ConfigTool>().release();
+    return velorin::tool::RunTool(tool, argc, argv);
 }

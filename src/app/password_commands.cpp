@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr size_t MAX_PASSWORD_LENGTH = 20;
@@ -77,3 +79,5 @@ int ConfigTool::ChangePassword(bool supervisor, std::string_view currentPassword
     }
     return PasswordSetResult(retCode);
 }
+
+}  // namespace velorin::tool

@@ -15,6 +15,8 @@
 #include <vector>
 #endif
 
+namespace velorin::tool {
+
 std::string ReadFirstLine(const std::function<int()>& nextByte) {
     std::string line;
     const auto keep = [&line](char kept) {
@@ -216,3 +218,5 @@ StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement) {
     }
     return passwords;
 }
+
+}  // namespace velorin::tool

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+namespace velorin::tool {
+
 // The most bytes of the line that are kept as the password.
 constexpr size_t MAX_STDIN_PASSWORD_BYTES = 255;
 // The most bytes read in all: a line without end (a device, an endless pipe) stops here.
@@ -31,3 +33,5 @@ struct StdinPasswords {
 // and "Retype new password: ", reads with echo off and ends each prompt line; from a pipe or
 // a file it prints nothing. Empty or closed input gives empty passwords.
 StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement);
+
+}  // namespace velorin::tool

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <string>
 
+namespace velorin::tool {
+
 // Some texts below keep spellings that look like slips ("GetRivision", "systeam", "contians"):
 // scripts in the field match them as they stand, so they are kept.
 namespace {
@@ -305,3 +307,5 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     }
     return Dispatch(tool, argc, argv, options);
 }
+
+}  // namespace velorin::tool

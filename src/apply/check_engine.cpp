@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr char CHECK_HEADING[] = "======================Check Command Result==================\n";
@@ -74,3 +76,5 @@ int ConfigTool::CheckSingleItem(std::string itemName, std::string itemValue,
     ConsolePrint("%s", CHECK_HEADING);
     return CompareWithCatalogue(*this, {{typed.itemCode, typed.optionIndex}}, differingCount);
 }
+
+}  // namespace velorin::tool

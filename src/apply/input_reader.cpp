@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+namespace velorin::tool {
+
 namespace {
 
 bool BeginsWith(std::string_view text, std::string_view prefix) {
@@ -207,3 +209,5 @@ void ConfigTool::ShowWrongInput() {
     }
     std::cout << std::endl;
 }
+
+}  // namespace velorin::tool

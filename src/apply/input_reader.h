@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace velorin::tool {
+
 constexpr size_t MAX_LINE_LENGTH = 255;
 // The largest configuration file that /set reads. An export of a full catalogue is far
 // smaller; the bound keeps a file of any content within a fixed amount of memory.
@@ -76,3 +78,5 @@ InputFile ReadInputFile(const std::string& fileName);
 ParsedConfig ParseConfigLines(ConfigTool& tool, const ConfigLines& lines, bool force);
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
                                const std::string& valueText);
+
+}  // namespace velorin::tool

@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+namespace velorin::tool {
+
 namespace {
 
 const std::string* FirstKeyWithValue(const std::map<std::string, int>& table, int value) {
@@ -71,3 +73,5 @@ void PrintTotals(std::initializer_list<ReportCounter> counters) {
         std::cout << counter.label << counter.count << std::endl;
     }
 }
+
+}  // namespace velorin::tool

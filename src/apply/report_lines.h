@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+namespace velorin::tool {
+
 // The item name and option text of chosen settings, as DescribeSetting gives them. The names
 // by code are gathered once, so a file of many blocks does not scan the catalogue per block.
 class SettingTexts {
@@ -43,3 +45,5 @@ struct ReportCounter {
 
 // "Total N Items" with N the sum of the counters, then one line per counter.
 void PrintTotals(std::initializer_list<ReportCounter> counters);
+
+}  // namespace velorin::tool

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr char RESULT_HEADING[] = "======================Set Command Result==================\n";
@@ -157,3 +159,5 @@ int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
     std::cout << block << std::flush;
     return IsFailedSet(retCode) ? RC_INTERNAL_ERROR : RC_SUCCESS;
 }
+
+}  // namespace velorin::tool

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr int EXEC_METHOD_ATTEMPTS = 3;
@@ -157,3 +159,5 @@ int RunProviderMethod(const WTolqCore& core, const MethodSpec& methodSpec, const
     }
     return 1;
 }
+
+}  // namespace velorin::tool

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 
+namespace velorin::tool {
+
 // Number: 16 bits as VT_I4 and CIM_UINT16. Text: a BSTR and CIM_STRING. Object: an embedded
 // WMI object as VT_UNKNOWN, CIM type 0.
 enum class ParamKind { Number, Text, Object };
@@ -81,3 +83,5 @@ using AttemptFailed = std::function<void(HRESULT)>;
 // than the HRESULT.
 int RunProviderMethod(const WTolqCore& core, const MethodSpec& methodSpec, const InValue* in,
                       const OutSlot* out, const AttemptFailed& attemptFailed = {});
+
+}  // namespace velorin::tool

@@ -4,6 +4,8 @@
 
 #include "bios/method_runner.h"
 
+namespace velorin::tool {
+
 namespace {
 
 // Save and GetString report a failed attempt with the line of Set: the field's scripts match
@@ -112,3 +114,5 @@ int WTolqCore::GetString(uint16_t itemCode, const wchar_t* index, uint16_t& retC
     const OutSlot out[] = {NumberOut(retCode), TextOut(itemCodeText), TextOut(dataText)};
     return RunProviderMethod(*this, GET_STRING_METHOD, in, out);
 }
+
+}  // namespace velorin::tool

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <new>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr size_t REQUEST_BYTES = 21;
@@ -160,3 +162,5 @@ int WTolqCore::Call(uint16_t header, uint16_t subfunction,
     if (!ReadAnswerBytes(*outData.get(), answer)) return 0;
     return TakeAnswer(answer.get(), subfunction, output);
 }
+
+}  // namespace velorin::tool

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr uint8_t SYSTEM_INFORMATION_TYPE = 1;
@@ -219,3 +221,5 @@ bool ReadSystemInformationFrom(const uint8_t* table, size_t tableLength,
 bool ReadSystemInformation(SystemInformationRecord& record) {
     return LoadRawSmbios() && ReadRecordThrough(FindSmbiosStructure, record);
 }
+
+}  // namespace velorin::tool

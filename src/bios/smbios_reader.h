@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace velorin::tool {
+
 constexpr size_t SMBIOS_TABLE_CAPACITY = 64000;
 constexpr size_t SMBIOS_TEXT_FIELD_UNITS = 2000;
 constexpr size_t SMBIOS_TEXT_COPY_UNITS = 1000;  // at most, terminator included
@@ -51,3 +53,5 @@ bool FindSmbiosStructureIn(const uint8_t* table, size_t tableLength, uint8_t* bu
 // Writes string `number` of a structure of `structureSize` bytes as UTF-16 into `text`
 // (SMBIOS_TEXT_COPY_UNITS units at most, terminator included), or an empty text.
 void GetSmbiosString(const uint8_t* structure, size_t structureSize, uint8_t number, wchar_t* text);
+
+}  // namespace velorin::tool

@@ -6,6 +6,8 @@
 #include <new>
 #include <string>
 
+namespace velorin::tool {
+
 void PrintHr(const wchar_t* format, HRESULT hr, int detail) {
     ConsolePrintW(format, static_cast<unsigned>(hr), detail);
 }
@@ -33,3 +35,5 @@ ConnectResult ConnectNamespace(const wchar_t* nameSpace, ComPtr<IWbemLocator>& l
                            RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
     return {hr, ConnectStep::SetProxyBlanket};
 }
+
+}  // namespace velorin::tool

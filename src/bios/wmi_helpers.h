@@ -7,6 +7,8 @@
 #include "bios/wtolq_core.h"
 #include "com/com_handles.h"
 
+namespace velorin::tool {
+
 // Prints one of the interface's diagnostic lines; `format` takes the HRESULT in its %08X
 // field, and `detail` after it where a line shows a count as well.
 void PrintHr(const wchar_t* format, HRESULT hr, int detail = 0);
@@ -30,3 +32,5 @@ struct ConnectResult {
 // failure it names the step that failed.
 ConnectResult ConnectNamespace(const wchar_t* nameSpace, ComPtr<IWbemLocator>& locator,
                                ComPtr<IWbemServices>& services);
+
+}  // namespace velorin::tool

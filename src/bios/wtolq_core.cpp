@@ -2,6 +2,8 @@
 
 #include "bios/wmi_helpers.h"
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr size_t METHOD_NAME_UNITS = 20;
@@ -173,3 +175,5 @@ std::optional<ResultCode> ResultOfProviderAnswer(uint16_t retCode) {
     if (retCode != PROVIDER_RET_DONE && !IsFailureCode(retCode)) return std::nullopt;
     return static_cast<ResultCode>(retCode);
 }
+
+}  // namespace velorin::tool

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace velorin::tool {
+
 // The provider's RetCode values that the tool tells apart, by what they mean to it.
 inline constexpr uint16_t PROVIDER_RET_DONE = 0;
 inline constexpr uint16_t PROVIDER_RET_NOT_SELECTABLE = 7;  // read only through this interface
@@ -98,3 +100,5 @@ class WTolqCore {
 // Creates the WMI locator (CoCreateInstance of CLSID_WbemLocator). A seam of its own so that
 // a build can take its locator from elsewhere.
 HRESULT CreateWbemLocator(IWbemLocator** locator);
+
+}  // namespace velorin::tool

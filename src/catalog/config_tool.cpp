@@ -1,5 +1,7 @@
 #include "catalog/config_tool.h"
 
+namespace velorin::tool {
+
 ConfigTool::ConfigTool() : core(std::make_unique<WTolqCore>()) {
     // A connection that failed is not fatal here: the first provider call reports it.
     static_cast<void>(core->Init());
@@ -32,3 +34,5 @@ std::string_view TextList::operator[](size_t index) const {
     const size_t begin = index == 0 ? 0 : ends_[index - 1];
     return std::string_view(bytes_).substr(begin, ends_[index] - begin);
 }
+
+}  // namespace velorin::tool

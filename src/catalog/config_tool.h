@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+namespace velorin::tool {
+
 // A list of byte strings in the order added, held in one buffer: an entry costs its bytes and
 // four more, so a file that names millions of unknown items stays within bounded memory.
 class TextList {
@@ -95,3 +97,5 @@ class ConfigTool {
 // Text as the catalogue holds it: each UTF-16 unit becomes its low 8 bits, and '?' where those
 // are a control character (0x00 to 0x1F, 0x7F).
 std::string NarrowText(const wchar_t* text);
+
+}  // namespace velorin::tool

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace velorin::tool {
+
 namespace {
 
 // Blocks go out by item code, names of a shared code byte by byte.
@@ -79,3 +81,5 @@ int ConfigTool::ExportConfig(bool singleItem, bool toFile, std::string fileName,
     ConsolePrint("can't write the output file %s\n", fileName.c_str());
     return RC_INTERNAL_ERROR;
 }
+
+}  // namespace velorin::tool

@@ -17,6 +17,8 @@
 #include <cerrno>
 #endif
 
+namespace velorin::tool {
+
 namespace {
 
 // Enough for any number of leftovers from crashed runs; a name still taken after that many
@@ -348,3 +350,5 @@ bool ReplaceFilesContents(const std::vector<FileContents>& files) {
     for (size_t left = moved; left < temporaries.size(); ++left) RemoveTemporary(temporaries[left]);
     return moved == files.size();
 }
+
+}  // namespace velorin::tool

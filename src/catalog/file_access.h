@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool {
+
 enum class FileReadOutcome {
     Read,        // `bytes` holds the whole file
     Unreadable,  // missing, not a regular file, or a read failed before the end
@@ -37,3 +39,5 @@ bool ReplaceFilesContents(const std::vector<FileContents>& files);
 // The name of the `attempt`th temporary file that a process tries beside `target`. It does not
 // grow with the target's name, so a long target name cannot make it too long.
 std::string TemporaryFileName(const std::string& target, unsigned long processId, unsigned attempt);
+
+}  // namespace velorin::tool

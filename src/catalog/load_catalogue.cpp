@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+namespace velorin::tool {
+
 namespace {
 
 // `currentListed` tells whether the walk met the current index, so that it names an option of
@@ -91,3 +93,5 @@ void ConfigTool::IndexLowerCase() {
         lowerOptionsByItem.emplace(itemCode, std::move(lowered));
     }
 }
+
+}  // namespace velorin::tool

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace velorin::tool {
+
 namespace {
 
 // Current index N is enumerated as the one unit 0x30 + N, so no higher N can be written down.
@@ -83,3 +85,5 @@ bool CaptureMachine(WTolqCore& core, CapturedMachine& machine) {
     }
     return true;
 }
+
+}  // namespace velorin::tool

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool {
+
 struct CapturedOption {
     std::wstring text;
     uint16_t retCode = 0;  // the provider's RetCode for this option, 14 for a last one only
@@ -37,3 +39,5 @@ struct CapturedMachine {
 // Reads the machine through the same requests as the catalogue load. False when it is not a
 // Velorin machine or a request failed; the failure has printed its line.
 bool CaptureMachine(WTolqCore& core, CapturedMachine& machine);
+
+}  // namespace velorin::tool

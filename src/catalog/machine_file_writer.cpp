@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr char SMBIOS_SUFFIX[] = ".smbios";
@@ -109,3 +111,5 @@ bool WriteMachineFiles(const CapturedMachine& machine, const std::string& path) 
     files.push_back({path, MachineFileText(machine, FileNameOf(smbiosPath))});
     return ReplaceFilesContents(files);
 }
+
+}  // namespace velorin::tool

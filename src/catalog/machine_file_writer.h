@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace velorin::tool {
+
 // The machine file's text; `smbiosFileName` is the table's file name relative to it.
 std::string MachineFileText(const CapturedMachine& machine, const std::string& smbiosFileName);
 
@@ -16,3 +18,5 @@ std::string QuotedMachineText(const std::wstring& text);
 // Writes `path` and, when the machine publishes a table, `path` + ".smbios", each replaced as
 // an export is; a failed write leaves both as they were.
 bool WriteMachineFiles(const CapturedMachine& machine, const std::string& path);
+
+}  // namespace velorin::tool

@@ -8,6 +8,8 @@
 #include <memory>
 #include <new>
 
+namespace velorin::tool {
+
 namespace {
 
 constexpr wchar_t MANUFACTURER[] = L"VELORIN";
@@ -108,3 +110,5 @@ std::wstring OptionIndexText(int optionIndex) {
 std::wstring CurrentIndexText(uint16_t currentIndex) {
     return currentIndex == 0 ? std::wstring() : std::to_wstring(currentIndex);
 }
+
+}  // namespace velorin::tool

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+namespace velorin::tool {
+
 inline constexpr uint16_t ITEM_COUNT_INDEX = 0xFFFF;
 // A provider that never ends an option list with RetCode 14 must not keep a reader asking.
 inline constexpr int MAX_OPTION_INDEX = 255;
@@ -42,3 +44,5 @@ std::wstring CurrentIndexText(uint16_t currentIndex);
 // True when the SMBIOS System Information names Velorin; otherwise prints why and
 // "Failed to get BIOS version".
 bool IsVelorinMachine();
+
+}  // namespace velorin::tool

@@ -10,6 +10,8 @@
 
 #include <utility>
 
+namespace velorin {
+
 template <typename Interface>
 struct ComReference : NullIsNone<Interface*> {
     static bool Free(Interface* object) {
@@ -97,3 +99,5 @@ class ComApartment {
   private:
     HRESULT status_;
 };
+
+}  // namespace velorin

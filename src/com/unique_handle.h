@@ -4,6 +4,8 @@
 
 #include <utility>
 
+namespace velorin {
+
 // Owns one handle of the kind `Traits` describes: `Traits::Handle` is its type,
 // `Traits::None()` the value that holds nothing, and `Traits::Free` releases any other value,
 // answering whether that succeeded.
@@ -53,3 +55,5 @@ struct NullIsNone {
     using Handle = Pointer;
     static Handle None() { return nullptr; }
 };
+
+}  // namespace velorin

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool {
+
 // The messages are kept letter for letter, small letters of 11 included: the field's scripts
 // match them.
 const std::array<std::string, RESULT_CODE_COUNT> ResultMessages = {
@@ -96,3 +98,5 @@ bool IsValidFileName(std::string name) {
     }
     return true;
 }
+
+}  // namespace velorin::tool

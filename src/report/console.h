@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace velorin::tool {
+
 enum ResultCode : int {
     RC_SUCCESS = 0,
     RC_INVALID_COMMAND = 1,
@@ -49,3 +51,5 @@ void PrintBanner();
 // (major and minor in the high word, build and revision in the low word).
 void PrintVersionLines(uint32_t fileVersionMS, uint32_t fileVersionLS);
 bool IsValidFileName(std::string name);
+
+}  // namespace velorin::tool

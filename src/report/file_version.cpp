@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace velorin::tool {
+
 namespace {
 
 struct VersionCalls {
@@ -88,3 +90,5 @@ std::optional<VS_FIXEDFILEINFO> FixedFileVersionOf(const wchar_t* path) {
 #endif
     return ReadFixedFileVersion(calls, path);
 }
+
+}  // namespace velorin::tool

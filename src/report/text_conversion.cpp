@@ -1,5 +1,7 @@
 #include "report/text_conversion.h"
 
+namespace velorin::tool {
+
 std::wstring WidenArgument(const char* text) {
     return text == nullptr ? std::wstring() : WidenBytes(text);
 }
@@ -16,3 +18,5 @@ std::string LowerAscii(std::string text) {
     for (char& c : text) c = LowerAsciiByte(c);
     return text;
 }
+
+}  // namespace velorin::tool

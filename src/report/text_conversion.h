@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace velorin::tool {
+
 // Each byte becomes the UTF-16 unit of the same value; c_str() gives the NUL-terminated text
 // that the provider takes. A null text gives an empty one.
 std::wstring WidenArgument(const char* text);
@@ -26,3 +28,5 @@ inline wchar_t LowerAsciiUnit(wchar_t unit) {
 }
 // Lower-cases the ASCII letters A to Z only; every other byte passes unchanged.
 std::string LowerAscii(std::string text);
+
+}  // namespace velorin::tool

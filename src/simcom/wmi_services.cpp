@@ -174,7 +174,7 @@ HRESULT CreateSimulatedLocatorAs(REFIID riid, void** object) {
 
 HRESULT SimulatedProxyBlanket(IUnknown* proxy) {
     using namespace velorin::simcom;
-    ComPtr<WbemServices> services = FindSimulated<WbemServices>(proxy);
+    velorin::ComPtr<WbemServices> services = FindSimulated<WbemServices>(proxy);
     std::u16string target(services ? services->NamespaceName() : std::u16string_view());
     return WithFault("CoSetProxyBlanket", target, [&]() -> HRESULT {
         if (proxy == nullptr) return E_INVALIDARG;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 // The whole outcome of a parse in one line: "fail" (with what it printed), or the flags in hex
@@ -44,7 +46,7 @@ struct ParseCase {
 
 void ExpectOutcomes(const std::vector<ParseCase>& cases) {
     for (const ParseCase& c : cases) {
-        EXPECT_EQ(ParseOutcome(c.args), c.outcome) << testing::PrintToString(c.args);
+        EXPECT_EQ(ParseOutcome(c.args), c.outcome) << ::testing::PrintToString(c.args);
     }
 }
 
@@ -142,3 +144,5 @@ TEST(AppCommandLine, WidenArgumentKeepsEachByteAsOneUnit) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -6,6 +6,8 @@
 #include <iostream>
 #include <string>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using tool_fixture::CaptureOutput;
@@ -79,3 +81,5 @@ TEST(AppConsole, LongWideMessagesArePrintedWhole) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 struct LineRead {
@@ -36,8 +38,8 @@ TEST(AppPasswordInput, FirstLineEndsAtLfOrEndAndDropsOnlyTheCrBeforeTheLf) {
     };
     for (const auto& c : cases) {
         const LineRead read = FirstLineOf(c.input);
-        EXPECT_EQ(read.line, c.line) << testing::PrintToString(c.input);
-        EXPECT_EQ(read.consumed, c.consumed) << testing::PrintToString(c.input);
+        EXPECT_EQ(read.line, c.line) << ::testing::PrintToString(c.input);
+        EXPECT_EQ(read.consumed, c.consumed) << ::testing::PrintToString(c.input);
     }
 }
 
@@ -64,3 +66,5 @@ TEST(AppPasswordInput, LineWithoutEndStopsAtTheReadBound) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 const std::string kAdmin = "supervisor-password \"admin\"\n";
@@ -111,3 +113,5 @@ TEST(AppPassword, ChangeFailsOnRefusedCurrentPasswordAndOnRefusedSet) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

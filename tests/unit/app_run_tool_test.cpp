@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 std::string Report(int code, const std::string& message) {
@@ -60,3 +62,5 @@ TEST(AppRunTool, MendedRoadsEndWithTheirLinesAndExitCode) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

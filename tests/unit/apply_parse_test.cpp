@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using Choices = std::vector<std::pair<int, int>>;
@@ -90,3 +92,5 @@ INSTANTIATE_TEST_SUITE_P(Rules, ApplyParseConfig, ::testing::Values(
 // clang-format on
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

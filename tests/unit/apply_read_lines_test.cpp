@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -123,3 +125,5 @@ TEST(ApplyInputFile, LinkToRegularFileIsRead) {
 #endif
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 const std::string kHeading = "======================Set Command Result==================\n";
@@ -118,3 +120,5 @@ INSTANTIATE_TEST_SUITE_P(SingleItems, ApplySetCommand, ::testing::Values(
 // clang-format on
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -16,7 +16,7 @@
 #include <ostream>
 #include <string>
 
-namespace apply_test {
+namespace velorin::tool::apply_test {
 
 // "Power (AC)" can't be named in a file; "Caf\xC9" holds a byte above 0x7F.
 constexpr char kMachine[] = R"machine(manufacturer "Velorin Corporation"
@@ -71,13 +71,15 @@ inline std::string WriteTempFile(const std::string& bytes) {
     return path;
 }
 
-}  // namespace apply_test
+}  // namespace velorin::tool::apply_test
 
 // Prints a case as its name in test listings instead of its bytes. It lives in the unnamed
 // namespace that holds each test file's case structs, so lookup finds it there.
+namespace velorin::tool::testing {
 namespace {
 template <typename Case>
 auto operator<<(std::ostream& os, const Case& testCase) -> decltype(testCase.name, os) {
     return os << testCase.name;
 }
 }  // namespace
+}  // namespace velorin::tool::testing

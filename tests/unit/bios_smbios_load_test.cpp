@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using bios_test::CaptureOutput;
@@ -100,3 +102,5 @@ TEST(BiosSmbiosLoad, TablesOf64000BytesOrMoreAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -249,3 +251,5 @@ TEST(BiosSmbiosRealTables, EveryTableYieldsItsExpectedSystemInformation) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

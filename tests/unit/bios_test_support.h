@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace bios_test {
+namespace velorin::tool::bios_test {
 
 using tool_fixture::CaptureOutput;
 
@@ -152,4 +152,4 @@ inline void ConnectToFakes(WTolqCore& core, FakeServices& services, FakeClassObj
     core.instancePath.reset(SysAllocString(L"BiosManager.InstanceName=\"ACPI\\PNP0C14\\0_0\""));
 }
 
-}  // namespace bios_test
+}  // namespace velorin::tool::bios_test

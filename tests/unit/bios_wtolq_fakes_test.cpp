@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using bios_test::CaptureOutput;
@@ -153,3 +155,5 @@ TEST(BiosWTolqFakes, UnusableAnswersFailWithoutTouchingTheOutput) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

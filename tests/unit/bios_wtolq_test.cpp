@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 using bios_test::CaptureOutput;
@@ -257,3 +259,5 @@ TEST(BiosWTolq, UninitBalancesOnlyTheInitialisationItMade) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+namespace velorin::tool::testing {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -199,3 +201,5 @@ TEST(CatalogExport, WritesTheListingToTheConsoleOrReplacesTheFileWhole) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #endif
 
+namespace velorin::tool::testing {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -104,3 +106,5 @@ TEST(CatalogFileAccess, ReplacedFileKeepsItsPermissions) {
 #endif
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

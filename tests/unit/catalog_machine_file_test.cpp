@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace velorin::tool::testing {
+
 namespace {
 
 TEST(CatalogMachineFile, TextsKeepEveryUnit) {
@@ -32,3 +34,5 @@ TEST(CatalogMachineFile, MachineWithoutTableSaysSo) {
 }
 
 }  // namespace
+
+}  // namespace velorin::tool::testing

@@ -12,6 +12,8 @@
 #include <unistd.h>
 #include <vector>
 
+using velorin::ComPtr;
+
 namespace {
 
 void UseMachine(const std::string& text) {

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+using velorin::ComPtr;
+using velorin::UniqueBstr;
+using velorin::UniqueVariant;
+
 namespace {
 
 constexpr HRESULT kNotFound = (HRESULT)WBEM_E_NOT_FOUND;

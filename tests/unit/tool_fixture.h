@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace tool_fixture {
+namespace velorin::tool::tool_fixture {
 
 // Keep: the tests of the SMBIOS reader's cache itself change machines under a loaded table.
 enum class SmbiosCache { Forget, Keep };
@@ -54,4 +54,4 @@ class ScopedWorkingDirectory {
     std::filesystem::path previous_;
 };
 
-}  // namespace tool_fixture
+}  // namespace velorin::tool::tool_fixture
