@@ -57,7 +57,7 @@ for symbol in __stack_chk_guard __stack_chk_fail; do
     fail "does not define $symbol (no stack protector)"
   fi
 done
-if "$objdump" -d -C --no-show-raw-insn "$exe" | awk '/^[0-9a-f]+ <PrintBanner\(\)>:$/ { on = 1; next } /^$/ { on = 0 } on' |
+if "$objdump" -d -C --no-show-raw-insn "$exe" | awk '/^[0-9a-f]+ <velorin::tool::PrintBanner\(\)>:$/ { on = 1; next } /^$/ { on = 0 } on' |
   grep -q 'call .*<__stack_chk_fail>'; then
   pass "PrintBanner() checks its canary (-fstack-protector-strong)"
 else
