@@ -74,6 +74,26 @@ BeforeAll {
         }
     }
 
+    $wanted = New-TestConfiguration -Name 'rotated-baseline.txt' -Line @('+++Wake On LAN', '*Enabled', 'Disabled', '')
+
+    # A device taken over from the shared password file, which is then deleted; the baseline
+    # remediation's parameters for it.
+    function New-RotatedDevice {
+        $device = New-FleetDevice
+        $taken = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $taken.ExitCode | Should -Be 0
+        Remove-Item -LiteralPath $device.Remediate.PasswordFile
+        $device.Baseline = @{
+            BaselinePath = $wanted; StorePath = $device.Remediate.StorePath; PasswordFile = $device.Remediate.PasswordFile
+            MachineFile = $device.Machine
+        }
+        return $device
+    }
+
+    function Get-WakeOnLan([string] $Machine) {
+        return (Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $Machine).CurrentValue
+    }
+
     function Get-RecoveredFrom([string[]] $Line, [hashtable] $Escrow = $first) {
         return (Unprotect-VelorinBiosPassword -Record $Line -PfxPath $Escrow.Pfx -PfxPassword $pfxPassword -AsPlainText).Password
     }
@@ -192,27 +212,6 @@ Describe 'Password rotation detection and remediation' {
 }
 
 Describe 'Baseline remediation on a rotated device' {
-    BeforeAll {
-        $wanted = New-TestConfiguration -Name 'rotated-baseline.txt' -Line @('+++Wake On LAN', '*Enabled', 'Disabled', '')
-
-        # A device taken over from the shared password file, which is then deleted; the baseline
-        # remediation's parameters for it.
-        function New-RotatedDevice {
-            $device = New-FleetDevice
-            $taken = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
-            $taken.ExitCode | Should -Be 0
-            Remove-Item -LiteralPath $device.Remediate.PasswordFile
-            $device.Baseline = @{
-                BaselinePath = $wanted; StorePath = $device.Remediate.StorePath; PasswordFile = $device.Remediate.PasswordFile
-                MachineFile = $device.Machine
-            }
-            return $device
-        }
-
-        function Get-WakeOnLan([string] $Machine) {
-            return (Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $Machine).CurrentValue
-        }
-    }
 
     It '<_> sets the baseline with the store''s password, no password file, no password in any arguments' -ForEach 'intune', 'configmgr' {
         $device = New-RotatedDevice
@@ -266,5 +265,121 @@ Describe 'Baseline remediation on a rotated device' {
         $run.ExitCode | Should -Be 0
         Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'
         Test-Path -LiteralPath $device.Remediate.StorePath | Should -BeFalse
+    }
+}
+
+Describe 'The fleet remediations under -WhatIf and -Confirm' {
+    BeforeAll {
+        # A rotated device whose second rotation was stopped between the change and the commit:
+        # the next remediation of either kind completes it first, unless it changes nothing.
+        function New-CutOffDevice {
+            $device = New-RotatedDevice
+            [void](Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ STOP_CALLER = '1' })
+            (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingRotation | Should -BeTrue
+            $device.Rotation = @{
+                EscrowCertificate = $first.Cert; StorePath = $device.Remediate.StorePath; EscrowPath = $device.Share
+                SerialNumber = $device.Remediate.SerialNumber; Uuid = $device.Remediate.Uuid; MachineFile = $device.Machine
+            }
+            return $device
+        }
+
+        # Every file of the device (machine, saved state, store, escrow share) with its bytes.
+        function Get-DeviceFiles([hashtable] $Device) {
+            $files = Get-ChildItem -LiteralPath $Device.Remediate.StorePath, $Device.Share -File -Force
+            $files = @($files) + @(Get-Item -LiteralPath $Device.Machine, "$($Device.Machine).nvram")
+            return ($files | Sort-Object FullName | ForEach-Object { $_.FullName + ' ' + (Get-FileHash -LiteralPath $_.FullName).Hash }) -join "`n"
+        }
+
+        # Runs Line (a command of the module on @parameters) in a PowerShell of its own, as an
+        # administrator at a console would: what it printed, "What if" lines and prompts among it,
+        # and each outcome returned as "Outcome [STATE] SUMMARY". Answer is typed at the prompts;
+        # without one the PowerShell is non-interactive, so that any prompt fails the run.
+        function Invoke-FleetCommand([string] $Line, [hashtable] $Parameters, [string] $Answer) {
+            $id = [guid]::NewGuid().ToString('N')
+            $data = Join-Path $TestDrive "parameters-$id.xml"
+            $script = Join-Path $TestDrive "command-$id.ps1"
+            $Parameters | Export-Clixml -LiteralPath $data
+            [System.IO.File]::WriteAllText($script, ("Import-Module '$ModulePath'`n`$parameters = Import-Clixml -LiteralPath '$data'`n" +
+                    "$Line | ForEach-Object { 'Outcome [' + `$_.State + '] ' + `$_.Summary }`n"))
+            if ($Answer) {
+                $output = $Answer | & pwsh -NoProfile -File $script 2>&1
+            }
+            else {
+                $output = & pwsh -NoProfile -NonInteractive -File $script 2>&1
+            }
+            return @{ Lines = @($output | ForEach-Object { "$_" }); Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
+        }
+
+        $Prompt = 'Are you sure you want to perform this action?'
+
+        # What a run printed besides the frame of a prompt, its lines joined: the host breaks a
+        # prompt's long lines.
+        function Get-Shown([hashtable] $Run) {
+            $frame = '^(|Confirm|' + [regex]::Escape($Prompt) + '|\[Y\] Yes .*|\(default is "Y"\):.)$'
+            return ($Run.Lines | Where-Object { $_ -notmatch $frame }) -join ''
+        }
+
+        # What each command names as its operation and target, for a device.
+        function Get-Announced([string] $Command, [hashtable] $Device) {
+            $store = "password store '$($Device.Remediate.StorePath)'"
+            if ($Command -eq 'Invoke-VelorinBaselineRemediation') {
+                return "Performing the operation ""Set the baseline file '$wanted'"" on target ""BIOS settings of this machine; $store""."
+            }
+            return "Performing the operation ""Set a new random password and escrow it"" on target " +
+            """BIOS supervisor password of this machine; $store; escrow folder '$($Device.Share)'""."
+        }
+
+        function Get-CommandParameters([string] $Command, [hashtable] $Device) {
+            if ($Command -eq 'Invoke-VelorinBaselineRemediation') {
+                return $Device.Baseline.Clone()
+            }
+            return $Device.Rotation.Clone()
+        }
+    }
+
+    It '<Command> <Mode> changes nothing, leaves the cut-off rotation pending and returns nothing' -ForEach @(
+        foreach ($command in 'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation') {
+            @{ Command = $command; Mode = 'with -WhatIf'; Line = "$command @parameters -WhatIf"; Answer = ''; Shown = 'What if: ' }
+            @{ Command = $command; Mode = 'under $WhatIfPreference'; Line = "`$WhatIfPreference = `$true; $command @parameters"; Answer = ''; Shown = 'What if: ' }
+            @{ Command = $command; Mode = 'with -Confirm answered No'; Line = "$command @parameters -Confirm"; Answer = 'n'; Shown = '' }
+        }
+    ) {
+        $device = New-CutOffDevice
+        $before = Get-DeviceFiles $device
+        $parameters = Get-CommandParameters $Command $device
+        $parameters.ToolPath = Start-ToolRecording 'unchanged'
+        $run = Invoke-FleetCommand $Line $parameters $Answer
+        $runs = Stop-ToolRecording
+
+        $run.ExitCode | Should -Be 0
+        Get-Shown $run | Should -BeExactly ($Shown + (Get-Announced $Command $device))
+        @($run.Lines | Where-Object { $_ -eq $Prompt }).Count | Should -Be ([int][bool]$Answer)
+        # No password reached the tool: nothing was set, changed or even verified.
+        $runs | Where-Object { $_.Input } | Should -BeNullOrEmpty
+        Get-DeviceFiles $device | Should -BeExactly $before
+    }
+
+    It '<Command> <Mode> asks <Prompts> times and completes the cut-off rotation, then does its work' -ForEach @(
+        foreach ($command in 'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation') {
+            @{ Command = $command; Mode = 'with -Confirm answered Yes'; Line = "$command @parameters -Confirm"; Answer = 'y'; Prompts = 1 }
+            @{ Command = $command; Mode = 'with -Confirm:$false'; Line = "$command @parameters -Confirm:`$false"; Answer = ''; Prompts = 0 }
+        }
+    ) {
+        $device = New-CutOffDevice
+        $cutOff = Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath
+        $run = Invoke-FleetCommand $Line (Get-CommandParameters $Command $device) $Answer
+        $run.ExitCode | Should -Be 0
+        @($run.Lines | Where-Object { $_ -eq $Prompt }).Count | Should -Be $Prompts
+        $status = Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath
+        $status.PendingRotation | Should -BeFalse
+        if ($Command -eq 'Invoke-VelorinBaselineRemediation') {
+            $run.Lines | Should -Contain 'Outcome [Remediated] Remediated: 1 changed, 0 unchanged, 0 read only, 0 not on this model; reboot to apply: Wake On LAN -> Enabled'
+            $status.Record | Should -BeExactly $cutOff.PendingRecord
+            Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'
+        }
+        else {
+            $run.Output | Should -Match 'Outcome \[Rotated\] \{"type":"VelorinBiosPasswordEscrow",.*"sequence":3,'
+            Get-RecoveredFrom $run.Output | Should -BeExactly (Get-HeldPassword $device.Machine)
+        }
     }
 }

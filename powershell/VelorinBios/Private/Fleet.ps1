@@ -21,6 +21,17 @@ function New-VelorinFleetOutcome([string] $State, [string] $Summary, [bool] $Reb
     }
 }
 
+# The target that -WhatIf and -Confirm name for a remediation: what it changes on this machine,
+# the password store whose cut-off rotation it completes or rolls back first, and the escrow
+# folder it writes to, if any.
+function Get-VelorinRemediationTarget([string] $What, [string] $StorePath, [string] $EscrowPath) {
+    $target = "$What of this machine; password store '$StorePath'"
+    if ($EscrowPath) {
+        $target += "; escrow folder '$EscrowPath'"
+    }
+    return $target
+}
+
 # A machine the tool does not apply to gives NotApplicable; any other failure Failed.
 function ConvertTo-VelorinFailureOutcome([System.Management.Automation.ErrorRecord] $Failure, [string] $What) {
     $exception = $Failure.Exception

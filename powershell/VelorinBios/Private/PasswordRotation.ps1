@@ -4,6 +4,8 @@
 
 # What the errors of these steps concern.
 $script:SupervisorTarget = 'BIOS supervisor password'
+# What -WhatIf and -Confirm say a rotation does.
+$script:RotationOperation = 'Set a new random password and escrow it'
 
 function New-VelorinEmptyPassword {
     $empty = New-Object System.Security.SecureString

@@ -12,6 +12,8 @@ function Invoke-VelorinBaselineRemediation {
     Summary of at most 2,048 characters and RebootRequired. An entry that cannot be met makes
     it Failed, naming the entry (the rest is set and saved all the same); so does a baseline
     of which no entry applies.
+    With -WhatIf, or -Confirm answered No, it names the baseline, this machine and the store,
+    changes nothing (a cut-off rotation stays as it is), runs no tool and returns no outcome.
 
     .PARAMETER Baseline
     The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.
@@ -34,22 +36,33 @@ function Invoke-VelorinBaselineRemediation {
     .EXAMPLE
     Invoke-VelorinBaselineRemediation -Baseline $Baseline -PasswordFile $PasswordFile
     #>
-    [CmdletBinding()]
+    [CmdletBinding(SupportsShouldProcess = $true, ConfirmImpact = 'Medium')]
     param([string] $Baseline, [string] $BaselinePath, [string] $PasswordFile, [string] $StorePath, [string] $ToolPath, [string] $MachineFile)
 
     try {
         if (-not $StorePath) {
             $StorePath = Get-VelorinDefaultStorePath
         }
+        $store = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+        $operation = 'Set the baseline given'
+        if ($BaselinePath) {
+            $operation = "Set the baseline file '$BaselinePath'"
+        }
+        # Asked before the store is opened: completing a cut-off rotation is a change too.
+        if (-not $PSCmdlet.ShouldProcess((Get-VelorinRemediationTarget 'BIOS settings' $store), $operation)) {
+            return
+        }
         $stored = @{
             Tool        = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
-            StorePath   = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+            StorePath   = $store
             Fallback    = { Read-VelorinPasswordFile $PasswordFile }
             UsePassword = {
                 param($password)
                 Use-VelorinBaselineFile $Baseline $BaselinePath {
                     param($path)
-                    Set-VelorinBiosConfiguration -Path $path -Password $password -Force -Confirm:$false -ToolPath $ToolPath -MachineFile $MachineFile
+                    # Answered above: the set neither asks again nor turns into a /check.
+                    Set-VelorinBiosConfiguration -Path $path -Password $password -Force -Confirm:$false -WhatIf:$false `
+                        -ToolPath $ToolPath -MachineFile $MachineFile
                 }
             }
         }

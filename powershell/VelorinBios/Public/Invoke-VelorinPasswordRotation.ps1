@@ -10,6 +10,8 @@ function Invoke-VelorinPasswordRotation {
     Returns a Velorin.FleetOutcome: State Rotated, NotApplicable or Failed, and Summary: the
     escrow record line, followed on failure by the reason on a line of its own (a record is
     printed whenever one was made, because the firmware may already hold its password).
+    With -WhatIf, or -Confirm answered No, it names the store and the escrow folder, changes
+    nothing (a cut-off rotation stays as it is), runs no tool and returns no outcome.
 
     .PARAMETER EscrowCertificate
     The escrow certificates as PEM text, paths or X509Certificate2 objects.
@@ -38,7 +40,7 @@ function Invoke-VelorinPasswordRotation {
     .EXAMPLE
     (Invoke-VelorinPasswordRotation -EscrowCertificate $EscrowCertificates).Summary
     #>
-    [CmdletBinding()]
+    [CmdletBinding(SupportsShouldProcess = $true, ConfirmImpact = 'Medium')]
     param(
         [object[]] $EscrowCertificate,
         [string] $StorePath,
@@ -50,7 +52,8 @@ function Invoke-VelorinPasswordRotation {
         [string] $MachineFile
     )
 
-    $reset = @{ EscrowCertificate = $EscrowCertificate; Confirm = $false }
+    # Answered below, once: the reset neither asks again nor turns into a -WhatIf of its own.
+    $reset = @{ EscrowCertificate = $EscrowCertificate; Confirm = $false; WhatIf = $false }
     foreach ($name in 'StorePath', 'EscrowPath', 'SerialNumber', 'Uuid', 'ToolPath', 'MachineFile') {
         if ($PSBoundParameters[$name]) {
             $reset[$name] = $PSBoundParameters[$name]
@@ -59,6 +62,14 @@ function Invoke-VelorinPasswordRotation {
     $record = $null
     try {
         $status = Get-VelorinStoreStatus $StorePath
+        $escrow = $null
+        if ($EscrowPath) {
+            $escrow = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($EscrowPath)
+        }
+        $target = Get-VelorinRemediationTarget $script:SupervisorTarget $status.StorePath $escrow
+        if (-not $PSCmdlet.ShouldProcess($target, $script:RotationOperation)) {
+            return
+        }
         if (-not $status.HasPassword -and $PasswordFile -and (Test-Path -LiteralPath $PasswordFile -PathType Leaf)) {
             $reset.Password = Read-VelorinPasswordFile $PasswordFile
         }

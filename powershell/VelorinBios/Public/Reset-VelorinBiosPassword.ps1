@@ -97,7 +97,7 @@ function Reset-VelorinBiosPassword {
     try {
         $certificates = @(foreach ($certificate in $EscrowCertificate) { Resolve-VelorinEscrowCertificate -Cmdlet $PSCmdlet -Certificate $certificate })
         $identity = Get-VelorinDeviceIdentity $SerialNumber $Uuid
-        if (-not $PSCmdlet.ShouldProcess('BIOS supervisor password', 'Set a new random password and escrow it')) {
+        if (-not $PSCmdlet.ShouldProcess($script:SupervisorTarget, $script:RotationOperation)) {
             return
         }
         $rotation = @{
