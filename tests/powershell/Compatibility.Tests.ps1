@@ -18,6 +18,10 @@ BeforeDiscovery {
     # These read records or the password store only, or hand a baseline to a script block; the
     # tool is not run.
     $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus', 'Invoke-VelorinModelBaseline')
+    # These change the firmware, the password store or files; the fleet remediations among them.
+    $changing = @('Export-VelorinBiosConfiguration', 'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting',
+        'Set-VelorinBiosPassword', 'Export-VelorinBiosMachine', 'Reset-VelorinBiosPassword', 'Clear-VelorinBiosPassword',
+        'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation')
 }
 
 BeforeAll {
@@ -143,7 +147,8 @@ Describe 'The module manifest' -ForEach @(@{ Documented = @($commands.Command | 
     }
 }
 
-Describe '<Command>' -ForEach ($commands | ForEach-Object { @{ Command = $_.Command; RunsTool = $withoutTool -notcontains $_.Command } }) {
+Describe '<Command>' -ForEach ($commands | ForEach-Object {
+        @{ Command = $_.Command; RunsTool = $withoutTool -notcontains $_.Command; Changes = $changing -contains $_.Command } }) {
     BeforeAll {
         $help = Get-Help $Command -Full
         $info = Get-Command $Command
@@ -172,7 +177,6 @@ Describe '<Command>' -ForEach ($commands | ForEach-Object { @{ Command = $_.Comm
     }
 
     It 'supports -WhatIf exactly when it changes something' {
-        $changes = $Command -match '^(Set|Export|Reset|Clear)-'
-        $info.Parameters.ContainsKey('WhatIf') | Should -Be $changes
+        $info.Parameters.ContainsKey('WhatIf') | Should -Be $Changes
     }
 }
