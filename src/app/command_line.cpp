@@ -86,8 +86,7 @@ constexpr CommandRule COMMAND_RULES[] = {
     {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false, false},
     // /set /i ignores a file name given as well.
     {FLAG_SET, FLAG_OUTPUT, true, false},
-    {FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD, FLAG_OUTPUT | FLAG_FORCE, true,
-     false},
+    {CHANGE_PASSWORD_COMMANDS, FLAG_OUTPUT | FLAG_FORCE, true, false},
     // A read-only command takes no password; it compares a file or one typed item, and a
     // line naming both would leave one of them unchecked while the run reports success.
     {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false, true},
@@ -95,10 +94,6 @@ constexpr CommandRule COMMAND_RULES[] = {
     {FLAG_CAPTURE, FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, false, false},
     {FLAG_VERIFY_PASSWORD, FLAG_OUTPUT | FLAG_FORCE | FLAG_ITEM, true, false},
 };
-
-// /newpwstdin serves the change-password commands only; beside any other command it fails.
-constexpr uint32_t NEW_PASSWORD_STDIN_COMMANDS =
-    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
 constexpr int MAX_COMMANDS = 1;
 
@@ -234,8 +229,8 @@ bool MentionsNewPasswordStdin(int argc, char** argv) {
 
 bool ValidateCombination(const CommandOptions& options) {
     const uint32_t flags = options.flags;
-    if ((flags & FLAG_NEW_PASSWORD_STDIN) &&
-        (flags & COMMAND_FLAGS & ~NEW_PASSWORD_STDIN_COMMANDS)) {
+    // /newpwstdin serves the change-password commands only; beside any other command it fails.
+    if ((flags & FLAG_NEW_PASSWORD_STDIN) && (flags & COMMAND_FLAGS & ~CHANGE_PASSWORD_COMMANDS)) {
         return false;
     }
     for (const CommandRule& rule : COMMAND_RULES) {

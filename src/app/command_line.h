@@ -29,6 +29,9 @@ enum CommandFlag : uint32_t {
 
 // The commands live in the low 16 bits.
 constexpr uint32_t COMMAND_FLAGS = 0xFFFFu;
+// The commands that set a new password; only they take one from /newpwstdin.
+constexpr uint32_t CHANGE_PASSWORD_COMMANDS =
+    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 
 struct CommandOptions {
     uint32_t flags = 0;

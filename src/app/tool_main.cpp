@@ -20,8 +20,6 @@ namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
 // The commands that present the current supervisor password.
-constexpr uint32_t CHANGE_PASSWORD_COMMANDS =
-    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
 constexpr uint32_t PASSWORD_COMMANDS = FLAG_SET | FLAG_VERIFY_PASSWORD | CHANGE_PASSWORD_COMMANDS;
 
 int Fail(int code) {
