@@ -18,20 +18,15 @@ namespace {
 bool ReadOptions(WTolqCore& core, uint16_t itemCode, uint16_t currentIndex, OptionTable& table,
                  bool& currentListed) {
     std::wstring previous;  // per item: an item's first option is never a repeat
-    for (int j = 1; j <= MAX_OPTION_INDEX; ++j) {
-        StringAnswer answer;
-        if (!AskString(core, itemCode, OptionIndexText(j).c_str(), answer)) return false;
+    return WalkOptions(core, itemCode, [&](int j, const StringAnswer& answer) {
         currentListed = currentListed || j == currentIndex;
-        if (previous != answer.data) {
-            // A read-only option stays listed only as the item's current one.
-            if (answer.retCode != PROVIDER_RET_NOT_SELECTABLE || j == currentIndex) {
-                table.emplace(NarrowText(answer.data), j);
-            }
-            previous = answer.data;
+        if (previous == answer.data) return;
+        // A read-only option stays listed only as the item's current one.
+        if (answer.retCode != PROVIDER_RET_NOT_SELECTABLE || j == currentIndex) {
+            table.emplace(NarrowText(answer.data), j);
         }
-        if (answer.retCode == PROVIDER_RET_LIST_END) break;
-    }
-    return true;
+        previous = answer.data;
+    });
 }
 
 bool LoadItem(ConfigTool& tool, uint16_t enumIndex) {

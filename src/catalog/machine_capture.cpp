@@ -17,19 +17,13 @@ constexpr uint16_t MAX_CURRENT_INDEX = 0xFFFF - 0x30;
 // An option list ends at RetCode 14. The answer that ends it names one more option only when
 // its text is new: past the last option the provider repeats that option's text ("" for none).
 bool ReadOptionList(WTolqCore& core, CapturedItem& item) {
-    for (int j = 1; j <= MAX_OPTION_INDEX; ++j) {
-        StringAnswer answer;
-        if (!AskString(core, item.code, OptionIndexText(j).c_str(), answer)) return false;
-        if (answer.retCode != PROVIDER_RET_LIST_END) {
-            item.options.push_back({answer.data, answer.retCode});
-            continue;
-        }
+    return WalkOptions(core, item.code, [&](int, const StringAnswer& answer) {
         const std::wstring previous =
             item.options.empty() ? std::wstring() : item.options.back().text;
-        if (previous != answer.data) item.options.push_back({answer.data, answer.retCode});
-        break;
-    }
-    return true;
+        if (answer.retCode != PROVIDER_RET_LIST_END || previous != answer.data) {
+            item.options.push_back({answer.data, answer.retCode});
+        }
+    });
 }
 
 // RetCode 14 on the current value: the item has no option list, and the text is its value.

@@ -15,6 +15,8 @@ namespace {
 constexpr wchar_t MANUFACTURER[] = L"VELORIN";
 constexpr size_t MANUFACTURER_UNITS = sizeof(MANUFACTURER) / sizeof(MANUFACTURER[0]) - 1;
 constexpr char NO_BIOS_VERSION[] = "Failed to get BIOS version";
+// A provider that never ends an option list with RetCode 14 must not keep a reader asking.
+constexpr int MAX_OPTION_INDEX = 255;
 
 // The texts are read up to their terminator, so a provider copy that filled a buffer to the
 // last unit must not let a read run past it.
@@ -40,6 +42,11 @@ bool IsVelorinManufacturer(const wchar_t* manufacturer) {
     return true;
 }
 
+// Option j is asked as the single unit 0x30 + j, so ten and above become ':', ';', ...
+std::wstring OptionIndexText(int optionIndex) {
+    return std::wstring(1, static_cast<wchar_t>(0x30 + optionIndex));
+}
+
 }  // namespace
 
 bool Enumerate(WTolqCore& core, uint16_t index, EnumAnswer& answer) {
@@ -59,6 +66,17 @@ bool AskString(WTolqCore& core, uint16_t itemCode, const wchar_t* index, StringA
     }
     Terminate(answer.itemCode);
     Terminate(answer.data);
+    return true;
+}
+
+bool WalkOptions(WTolqCore& core, uint16_t itemCode,
+                 const std::function<void(int, const StringAnswer&)>& visit) {
+    for (int j = 1; j <= MAX_OPTION_INDEX; ++j) {
+        StringAnswer answer;
+        if (!AskString(core, itemCode, OptionIndexText(j).c_str(), answer)) return false;
+        visit(j, answer);
+        if (answer.retCode == PROVIDER_RET_LIST_END) break;
+    }
     return true;
 }
 
@@ -101,10 +119,6 @@ bool IsVelorinMachine() {
     }
     ConsolePrint("%s", NO_BIOS_VERSION);
     return false;
-}
-
-std::wstring OptionIndexText(int optionIndex) {
-    return std::wstring(1, static_cast<wchar_t>(0x30 + optionIndex));
 }
 
 std::wstring CurrentIndexText(uint16_t currentIndex) {

@@ -6,13 +6,12 @@
 #include "bios/wtolq_core.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace velorin::tool {
 
 inline constexpr uint16_t ITEM_COUNT_INDEX = 0xFFFF;
-// A provider that never ends an option list with RetCode 14 must not keep a reader asking.
-inline constexpr int MAX_OPTION_INDEX = 255;
 
 struct EnumAnswer {
     uint16_t retCode = 0;
@@ -29,6 +28,12 @@ struct StringAnswer {
 bool Enumerate(WTolqCore& core, uint16_t index, EnumAnswer& answer);
 bool AskString(WTolqCore& core, uint16_t itemCode, const wchar_t* index, StringAnswer& answer);
 
+// Asks an item's options 1, 2, ... and hands each answer to `visit` with its index, up to
+// the answer with RetCode 14 that ends the list (handed over too) or MAX_OPTION_INDEX. False
+// when a request fails.
+bool WalkOptions(WTolqCore& core, uint16_t itemCode,
+                 const std::function<void(int, const StringAnswer&)>& visit);
+
 // Reads a hexadecimal code the way strtoul(text, nullptr, 16) does with a 32-bit unsigned
 // long, on the UTF-16 units themselves.
 uint16_t ReadHexCode(const wchar_t* text);
@@ -36,8 +41,6 @@ uint16_t ReadHexCode(const wchar_t* text);
 // The current option index that an enumeration answer's Data gives (its first unit - '0').
 uint16_t CurrentIndexOf(const EnumAnswer& item);
 
-// Option j is asked as the single unit 0x30 + j, so ten and above become ':', ';', ...
-std::wstring OptionIndexText(int optionIndex);
 // The current value is asked with decimal digits; index 0 is the empty text.
 std::wstring CurrentIndexText(uint16_t currentIndex);
 
