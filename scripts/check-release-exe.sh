@@ -27,12 +27,8 @@ objdump=x86_64-w64-mingw32-objdump
 nm=x86_64-w64-mingw32-nm
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+# shellcheck source=scripts/check-results.sh
+source "$(dirname "$0")/check-results.sh"
 
 headers=$("$objdump" -p "$exe")
 imports=$(sed -n 's/^\tDLL Name: //p' <<<"$headers" | tr '[:upper:]' '[:lower:]' | sort | tr '\n' ' ')
@@ -151,4 +147,4 @@ else
   fail "control: a program importing version.dll did not use the planted one, so the checks" \
     "above prove nothing (is version=n,b in effect?)"
 fi
-[ "$failures" -eq 0 ]
+checks_passed

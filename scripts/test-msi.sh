@@ -26,15 +26,8 @@ module_version=${version%.*}
 msi=$root/$win/VelorinBiosConfigTool-$version-x64.msi
 [ -f "$msi" ] || { echo "$msi not found: run cpack in $win first"; exit 1; }
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
-expect() {  # expect DESCRIPTION ACTUAL WANTED
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: got '$2', wanted '$3'"; fi
-}
+# shellcheck source=scripts/check-results.sh
+source scripts/check-results.sh
 
 work=$(mktemp -d)
 export WINEDEBUG=-all WINEDLLOVERRIDES="winedbg.exe=d"
@@ -181,4 +174,4 @@ else
   fail "left behind or removed by the install and uninstall:"; diff "$work/before.txt" "$work/after.txt" || true
 fi
 expect "no uninstall entry is left" "$(uninstall_entries)" ""
-[ "$failures" -eq 0 ]
+checks_passed

@@ -18,12 +18,8 @@ root=$PWD
 win=${1:-build-windows}
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$win/CMakeCache.txt")
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
+# shellcheck source=scripts/check-results.sh
+source scripts/check-results.sh
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -149,4 +145,4 @@ if osslsigncode verify -in "$work/unsigned/VelorinBiosConfigTool.exe" >/dev/null
 else
   pass "the unsigned build's executable carries no signature"
 fi
-[ "$failures" -eq 0 ]
+checks_passed
