@@ -2,13 +2,12 @@
 # a private copy of the capture, and the capture's read-only marks to tell an option the
 # interface cannot select from one the model lacks.
 
-# The baseline's chosen entries (Name and the wanted Option), as the tool reads the file.
+# The baseline's chosen entries (Name and the wanted Option), as the tool reads the file's text.
 function Read-VelorinBaselineChoice {
-    param([string] $Path)
+    param([string] $Text)
 
-    $text = $script:Latin1.GetString([System.IO.File]::ReadAllBytes($Path))
-    $text = ($text -replace "`r?`n", "`r`n") + "`r`n"
-    foreach ($block in (ConvertFrom-VelorinConfiguration -Text $text)) {
+    $lines = ($Text -replace "`r?`n", "`r`n") + "`r`n"
+    foreach ($block in (ConvertFrom-VelorinConfiguration -Text $lines)) {
         if ($null -ne $block.CurrentValue) {
             [pscustomobject]@{ Name = $block.Name; Option = $block.CurrentValue }
         }
@@ -78,26 +77,26 @@ function Invoke-VelorinRehearsal {
     if ($set.ExitCode -ne 0 -and $set.Output.Contains('Set Command Result')) {
         $Cmdlet.WriteWarning("The rehearsed set on '$MachineFile' ended with exit code $($set.ExitCode): the firmware refused a setting or the save.")
     }
-    return ConvertTo-VelorinRehearsal -Machine $machine -BaselinePath $BaselinePath -Check $check -Set $set
+    return ConvertTo-VelorinRehearsal -Machine $machine -Check $check -Set $set
 }
 
 function ConvertTo-VelorinRehearsal {
-    param([object] $Machine, [string] $BaselinePath, [object] $Check, [object] $Set)
+    # Both runs carry the index of the one bounded copy of the baseline they were given.
+    param([object] $Machine, [object] $Check, [object] $Set)
 
     if (-not $Set.Output.Contains('Set Command Result')) {
         throw (New-Object VelorinBiosToolException ((Get-VelorinToolErrorMessage -ExitCode $Set.ExitCode -Output $Set.Output),
                 $Set.ExitCode, $Set.Output, 'ToolFailed'))
     }
-    $index = New-VelorinBaselineIndex -Text $script:Latin1.GetString([System.IO.File]::ReadAllBytes($BaselinePath))
-    $compliance = ConvertFrom-VelorinCheckReport -ExitCode $Check.ExitCode -Output $Check.Output -Index $index
+    $compliance = ConvertFrom-VelorinCheckReport -ExitCode $Check.ExitCode -Output $Check.Output -Index $Check.Index
     $wrong = @{
         Items   = @($compliance.NotOnModel)
         Options = @($compliance.Unmatched | ForEach-Object { $_.Name })
     }
-    $split = Split-VelorinWrongOption -Machine $Machine -Choice @(Read-VelorinBaselineChoice -Path $BaselinePath) -Wrong $wrong
+    $split = Split-VelorinWrongOption -Machine $Machine -Choice @(Read-VelorinBaselineChoice -Text $Check.Index.Text) -Wrong $wrong
     $differences = $compliance.Differences
     # An option the firmware refuses matters only where the baseline asks for a change.
-    foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output -Index $index).Skipped) {
+    foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output -Index $Set.Index).Skipped) {
         if (@($differences | Where-Object { $_.Name -eq $skipped.Name }).Count -gt 0) {
             $split.ReadOnly.Add((New-VelorinOptionEntry $skipped.Name $skipped.Value))
         }
