@@ -49,11 +49,8 @@ function Export-VelorinBiosMachine {
             return
         }
         # The tool takes a file name without a folder and writes beside it in its working folder.
-        $run = Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-            -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target) -Target $Path
-        if ($run.Output -notmatch '(?m)^capture command success\r?$') {
-            $PSCmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $Path))
-        }
+        [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
+                -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target) -Target $Path)
         return Get-Item -LiteralPath $target
     }
 }
