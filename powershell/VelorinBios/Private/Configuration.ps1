@@ -173,7 +173,7 @@ function Stop-VelorinInputFile {
 function Test-VelorinRegularFile {
     param([string] $Path)
 
-    if ([System.Environment]::OSVersion.Platform -eq 'Win32NT') {
+    if (Test-VelorinWindows) {
         return -not [System.IO.Directory]::Exists($Path)
     }
     $flags = [System.Reflection.BindingFlags]'NonPublic, Public, Static, Instance'

@@ -32,20 +32,29 @@ function Get-VelorinRemediationTarget([string] $What, [string] $StorePath, [stri
     return $target
 }
 
-# A machine the tool does not apply to gives NotApplicable; any other failure Failed.
-function ConvertTo-VelorinFailureOutcome([System.Management.Automation.ErrorRecord] $Failure, [string] $What) {
-    $exception = $Failure.Exception
+# Not a Velorin PC, or an interface older than revision 6: nothing for the scripts to do.
+function Get-VelorinNotApplicableSummary([System.Management.Automation.ErrorRecord] $Failure) {
     $reason = $null
-    if ($exception.PSObject.Properties['Reason']) {
-        $reason = $exception.Reason
+    if ($Failure.Exception.PSObject.Properties['Reason']) {
+        $reason = $Failure.Exception.Reason
     }
     if ($reason -eq 'NotVelorin') {
-        return New-VelorinFleetOutcome 'NotApplicable' "Not applicable: this machine offers no Velorin BIOS interface ($($exception.Message))"
+        return "Not applicable: this machine offers no Velorin BIOS interface ($($Failure.Exception.Message))"
     }
     if ($reason -eq 'UnsupportedRevision') {
-        return New-VelorinFleetOutcome 'NotApplicable' 'Not applicable: the Velorin BIOS interface is older than revision 6'
+        return 'Not applicable: the Velorin BIOS interface is older than revision 6'
     }
-    if ($reason) {
+    return $null
+}
+
+# A machine the tool does not apply to gives NotApplicable; any other failure Failed.
+function ConvertTo-VelorinFailureOutcome([System.Management.Automation.ErrorRecord] $Failure, [string] $What) {
+    $notApplicable = Get-VelorinNotApplicableSummary $Failure
+    if ($notApplicable) {
+        return New-VelorinFleetOutcome 'NotApplicable' $notApplicable
+    }
+    $exception = $Failure.Exception
+    if ($exception.PSObject.Properties['Reason'] -and $exception.Reason) {
         return New-VelorinFleetOutcome 'Failed' ('{0} failed (exit code {1}): {2}' -f $What, $exception.ExitCode, $exception.Message)
     }
     return New-VelorinFleetOutcome 'Failed' ('{0} failed: {1}' -f $What, $exception.Message)
@@ -81,7 +90,7 @@ function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [sc
     $file = [System.IO.Path]::GetTempFileName()
     try {
         $text = ($Baseline -replace "`r?`n", "`r`n")
-        [System.IO.File]::WriteAllBytes($file, [System.Text.Encoding]::GetEncoding(28591).GetBytes($text))
+        [System.IO.File]::WriteAllBytes($file, $script:Latin1.GetBytes($text))
         return & $Script $file
     }
     finally {
@@ -100,7 +109,7 @@ function Read-VelorinPasswordFile([string] $Path) {
         @{ Bytes = [byte[]](0xFF, 0xFE); Encoding = [System.Text.Encoding]::Unicode }
         @{ Bytes = [byte[]](0xFE, 0xFF); Encoding = [System.Text.Encoding]::BigEndianUnicode }
     )
-    $encoding = [System.Text.Encoding]::GetEncoding(28591)
+    $encoding = $script:Latin1
     $offset = 0
     foreach ($mark in $marks) {
         $length = $mark.Bytes.Length

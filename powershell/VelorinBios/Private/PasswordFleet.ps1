@@ -1,9 +1,6 @@
 # What the password rotation fleet commands share: whether this device is due for a rotation,
 # and the escrow records as the output Intune keeps.
 
-# Intune keeps no more of a script's output.
-$script:OutputLimit = 2048
-
 function New-VelorinRotationOutcome([string] $State, [string] $Summary) {
     return [pscustomobject]@{
         PSTypeName = 'Velorin.FleetOutcome'
@@ -26,26 +23,11 @@ function Get-VelorinStoreStatus([string] $StorePath) {
 # many as fit in what Intune keeps.
 function Add-VelorinRecordLine([string] $Summary, [object] $Status) {
     foreach ($record in @($Status.PendingRecord, $Status.Record)) {
-        if ($record -and ($Summary.Length + 1 + $record.Length) -le $script:OutputLimit) {
+        if ($record -and ($Summary.Length + 1 + $record.Length) -le $script:SummaryLimit) {
             $Summary += "`n" + $record
         }
     }
     return $Summary
-}
-
-# Not a Velorin PC, or an interface older than revision 6: nothing for the scripts to do.
-function Get-VelorinNotApplicableSummary([System.Management.Automation.ErrorRecord] $Failure) {
-    $reason = $null
-    if ($Failure.Exception.PSObject.Properties['Reason']) {
-        $reason = $Failure.Exception.Reason
-    }
-    if ($reason -eq 'NotVelorin') {
-        return "Not applicable: this machine offers no Velorin BIOS interface ($($Failure.Exception.Message))"
-    }
-    if ($reason -eq 'UnsupportedRevision') {
-        return 'Not applicable: the Velorin BIOS interface is older than revision 6'
-    }
-    return $null
 }
 
 # Why the device is due for a rotation, or nothing when it is not.
