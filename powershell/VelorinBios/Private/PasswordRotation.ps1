@@ -184,8 +184,14 @@ function Use-VelorinStoredPassword {
 function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
     $tool = $Rotation.Tool
     $known = Get-VelorinKnownPassword $State $Rotation.Password
-    $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known
-    Assert-VelorinKnownPassword -Tool $tool -Known $known
+    # A cut-off rotation is resolved by asking the firmware, so the password it leaves is one
+    # the firmware has just accepted.
+    if ($State.Pending) {
+        $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known
+    }
+    else {
+        Assert-VelorinKnownPassword -Tool $tool -Known $known
+    }
 
     $new = New-VelorinRandomPassword -Length $Rotation.Length
     $sequence = $State.Sequence + 1
