@@ -29,14 +29,12 @@ function Invoke-VelorinOnTarget {
             }
             $baseline = $script:Latin1.GetString([System.IO.File]::ReadAllBytes((Join-Path $folder $file)))
             $index = New-VelorinBaselineIndex -Text $baseline
+            $target = $Path
         }
         else {
             $arguments = @($Command, '/i', $Name, $Value)
             $index = New-VelorinBaselineIndex -Typed -Name $Name -Value $Value
-        }
-        $target = $Name
-        if ($Path) {
-            $target = $Path
+            $target = $Name
         }
         $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
             -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode -Target $target
