@@ -39,6 +39,7 @@
 // ends with LF unless the section says crlf (CR LF) or noeol (no line end after the last line).
 // "\xHH" in a text line stands for the byte HH, so cases can hold bytes that are not ASCII.
 #include "case_file.h"
+#include "launcher.h"
 
 #include <gtest/gtest.h>
 
@@ -524,7 +525,8 @@ TEST_P(BlackBox, Case) {
         SCOPED_TRACE("run " + std::to_string(i + 1));
         if (run.signalAtPrompt != 0 && IsWindowsBuild()) continue;
         for (const SetupStep& step : run.setup) Prepare(workDir, step);
-        const Outcome outcome = RunTool(workDir, run, env);
+        const Outcome outcome = launcher::RunReachingTool(
+            [&]() { return RunTool(workDir, run, env); }, run.stdoutPath.empty());
         EXPECT_EQ(run.stdoutText, FoldCrLf(outcome.out));
         if (run.checkUnread) {
             EXPECT_EQ(run.unreadText, outcome.unread);

@@ -3,6 +3,7 @@
 // reports the same on both with the same exit code, and capturing the capture writes the same
 // two files byte for byte. A machine that /get cannot read cannot be captured either.
 #include "case_file.h"
+#include "launcher.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,7 @@ constexpr char kMachineName[] = "machine.txt";
 
 struct RunResult {
     std::string out;
+    std::string err;
     int exitCode = -1;
 };
 
@@ -42,20 +44,27 @@ void WriteFile(const fs::path& path, const std::string& content) {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-// Runs the tool in `folder` on the machine file `machine` (the sample machine when empty).
-RunResult RunTool(const fs::path& folder, const fs::path& machine, const std::string& args) {
+RunResult RunOnce(const fs::path& folder, const fs::path& machine, const std::string& args) {
     const fs::path out = folder / ".stdout";
+    const fs::path err = folder / ".stderr";
     const std::string command = "cd " + Quoted(folder.string()) +
                                 " && VELORIN_MACHINE=" + Quoted(machine.string()) +
                                 " XDG_STATE_HOME=" + Quoted((folder / "state").string()) + " " +
                                 VELORIN_BLACKBOX_LAUNCHER + " " + Quoted(VELORIN_TOOL_PATH) + " " +
-                                args + " > " + Quoted(out.string()) + " 2>/dev/null";
+                                args + " > " + Quoted(out.string()) + " 2> " + Quoted(err.string());
     const int status = std::system(command.c_str());
     RunResult result;
     result.out = ReadFile(out);
+    result.err = ReadFile(err);
     fs::remove(out);
+    fs::remove(err);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+// Runs the tool in `folder` on the machine file `machine` (the sample machine when empty).
+RunResult RunTool(const fs::path& folder, const fs::path& machine, const std::string& args) {
+    return launcher::RunReachingTool([&]() { return RunOnce(folder, machine, args); });
 }
 
 std::string JoinLines(const std::vector<std::string>& lines, const std::string& options) {
@@ -158,7 +167,7 @@ TEST_P(CaptureRoundTrip, AnswersTheSame) {
     }
 
     const RunResult getCaptured = RunTool(capture, captured, "/get");
-    EXPECT_EQ(get.out, getCaptured.out);
+    EXPECT_EQ(get.out, getCaptured.out) << get.err << getCaptured.err;
     EXPECT_EQ(get.exitCode, getCaptured.exitCode);
 
     for (const int pick : {0, -1}) {
@@ -174,7 +183,7 @@ TEST_P(CaptureRoundTrip, AnswersTheSame) {
     }
 
     const RunResult captureAgain = RunTool(again, captured, "/capture machine.txt");
-    ASSERT_EQ(captureAgain.exitCode, 0) << captureAgain.out;
+    ASSERT_EQ(captureAgain.exitCode, 0) << captureAgain.out << captureAgain.err;
     EXPECT_EQ(ReadFile(captured), ReadFile(again / kMachineName));
     EXPECT_EQ(fs::exists(capture / "machine.txt.smbios"), fs::exists(again / "machine.txt.smbios"));
     EXPECT_EQ(ReadFile(capture / "machine.txt.smbios"), ReadFile(again / "machine.txt.smbios"));
