@@ -3,6 +3,7 @@
 #include "report/console.h"
 
 #include <cstdio>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <iterator>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #include <vector>
@@ -17,38 +19,60 @@
 
 namespace velorin::tool {
 
-std::string ReadFirstLine(const std::function<int()>& nextByte) {
-    std::string line;
+StdinLine ReadFirstLine(const std::function<int()>& nextByte) {
+    StdinLine line;
     const auto keep = [&line](char kept) {
-        if (line.size() < MAX_STDIN_PASSWORD_BYTES) line.push_back(kept);
+        if (line.text.size() < MAX_STDIN_PASSWORD_BYTES) line.text.push_back(kept);
     };
-    bool heldCr = false;  // a CR is kept only once the byte after it is known not to be LF
-    int ch = -1;
+    // A CR is kept only once the byte after it is known to be neither LF nor the end: a pipe
+    // without a final LF must not hand on a CR that no keyboard can type.
+    bool heldCr = false;
     for (size_t count = 0; count < MAX_STDIN_PASSWORD_LINE; ++count) {
-        ch = nextByte();
+        const int ch = nextByte();
+        if (ch == STDIN_UNREADABLE) return {"", true};
         if (ch < 0 || ch == '\n') break;
         if (heldCr) keep('\r');
         heldCr = ch == '\r';
         if (!heldCr) keep(static_cast<char>(ch));
     }
-    if (heldCr && ch != '\n') keep('\r');
     return line;
+}
+
+WithoutByteOrderMark::WithoutByteOrderMark(std::function<int()> nextByte)
+    : next_(std::move(nextByte)) {}
+
+int WithoutByteOrderMark::operator()() {
+    if (!started_) {
+        started_ = true;
+        constexpr int MARK[] = {0xEF, 0xBB, 0xBF};
+        for (const int expected : MARK) {
+            held_[heldCount_++] = next_();
+            if (held_[heldCount_ - 1] != expected) break;
+        }
+        if (held_[heldCount_ - 1] == MARK[2]) heldCount_ = 0;
+    }
+    if (given_ < heldCount_) return held_[given_++];
+    return next_();
 }
 
 namespace {
 
 #ifdef _WIN32
 
+// Without a standard input handle (a closed one, none given) there is nothing to read.
 HANDLE StandardInput() {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     return input == INVALID_HANDLE_VALUE ? nullptr : input;
 }
 
 int ReadStdinByte(HANDLE input) {
+    if (input == nullptr) return STDIN_UNREADABLE;
     unsigned char ch = 0;
     DWORD count = 0;
-    if (input == nullptr || !ReadFile(input, &ch, 1, &count, nullptr) || count != 1) return -1;
-    return ch;
+    if (ReadFile(input, &ch, 1, &count, nullptr)) return count == 1 ? ch : STDIN_END;
+    // A pipe whose writer has closed its end reports that instead of an empty read.
+    const DWORD error = GetLastError();
+    return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? STDIN_END : STDIN_UNREADABLE;
 }
 
 // Echo off on the console for the life of the object. A Ctrl+C or a closed window ends the
@@ -95,13 +119,17 @@ using Handle = int;
 
 Handle StandardInput() { return STDIN_FILENO; }
 
+// A descriptor left non-blocking by whoever set it up is waited on, not taken for the end.
 int ReadStdinByte(Handle input) {
     unsigned char ch = 0;
     for (;;) {
         const ssize_t count = read(input, &ch, 1);
         if (count == 1) return ch;
-        if (count < 0 && errno == EINTR) continue;
-        return -1;
+        if (count == 0) return STDIN_END;
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return STDIN_UNREADABLE;
+        pollfd ready = {input, POLLIN, 0};
+        if (poll(&ready, 1, -1) < 0 && errno != EINTR) return STDIN_UNREADABLE;
     }
 }
 
@@ -181,26 +209,48 @@ bool IsTerminal(Handle input) { return isatty(input) != 0; }
 
 #endif
 
-std::string ReadLineFrom(decltype(StandardInput()) input) {
-    return ReadFirstLine([input] { return ReadStdinByte(input); });
-}
+// The lines of standard input in turn, the first without a byte-order mark. Once a read has
+// failed, every later line is empty.
+class StdinLines {
+  public:
+    explicit StdinLines(decltype(StandardInput()) input) : input_(input) {}
+
+    std::string Next() {
+        if (failed_) return {};
+        const auto source = [input = input_] { return ReadStdinByte(input); };
+        const StdinLine line =
+            first_ ? ReadFirstLine(WithoutByteOrderMark(source)) : ReadFirstLine(source);
+        first_ = false;
+        failed_ = line.unreadable;
+        return line.text;
+    }
+
+    bool Failed() const { return failed_; }
+
+  private:
+    decltype(StandardInput()) input_;
+    bool first_ = true;
+    bool failed_ = false;
+};
 
 }  // namespace
 
 StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement) {
     const auto input = StandardInput();
+    StdinLines lines(input);
     StdinPasswords passwords;
     if (!IsTerminal(input)) {
-        if (current) passwords.current = ReadLineFrom(input);
-        if (replacement) passwords.replacement = ReadLineFrom(input);
+        if (current) passwords.current = lines.Next();
+        if (replacement) passwords.replacement = lines.Next();
+        passwords.unreadable = lines.Failed();
         return passwords;
     }
     const auto prompt = [](const char* text) {
         ConsolePrint("%s", text);
         std::fflush(stdout);
     };
-    const auto answer = [input] {
-        std::string line = ReadLineFrom(input);
+    const auto answer = [&lines] {
+        std::string line = lines.Next();
         ConsolePrint("\n");
         return line;
     };
@@ -210,12 +260,13 @@ StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement) {
     prompt(current ? "Supervisor password: " : "New password: ");
     const HiddenInput hidden(input);
     if (current) passwords.current = answer();
-    if (replacement) {
+    if (replacement && !lines.Failed()) {
         if (current) prompt("New password: ");
         passwords.replacement = answer();
         prompt("Retype new password: ");
         passwords.retypeDiffers = answer() != passwords.replacement;
     }
+    passwords.unreadable = lines.Failed();
     return passwords;
 }
 

@@ -9,6 +9,7 @@
 #include "report/console.h"
 #include "report/text_conversion.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -261,6 +262,11 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
 // A new password from standard input is refused before the provider sees anything: two
 // different entries at a terminal, or nothing at all (removing a password takes the
 // deliberate empty argument on the command line).
+bool IsControlByte(char ch) {
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte < 0x20 || byte == 0x7F;
+}
+
 int CheckTypedNewPassword(const StdinPasswords& typed) {
     if (typed.retypeDiffers) {
         ConsolePrint("new passwords do not match\n");
@@ -276,7 +282,32 @@ int CheckTypedNewPassword(const StdinPasswords& typed) {
         ConsolePrint("new password holds a NUL byte\n");
         return Fail(RC_INVALID_COMMAND);
     }
+    // No setup screen can type a TAB, an ESC or a CR into a password field: the firmware would
+    // then hold a password that locks everyone out.
+    if (std::any_of(typed.replacement.begin(), typed.replacement.end(), IsControlByte)) {
+        ConsolePrint("new password holds a control character\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
     return RC_SUCCESS;
+}
+
+// Reads what the command takes from standard input into `typed` and `options`. Input that
+// cannot be read is refused, so that no failed read passes for the empty password.
+int TakeStdinPasswords(CommandOptions& options, StdinPasswords& typed) {
+    const bool readsCurrent = options.passwordFromStdin && (options.flags & PASSWORD_COMMANDS);
+    const bool readsNew =
+        (options.flags & FLAG_NEW_PASSWORD_STDIN) && (options.flags & CHANGE_PASSWORD_COMMANDS);
+    if (!readsCurrent && !readsNew) return RC_SUCCESS;
+    typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
+    if (typed.unreadable) {
+        ConsolePrint("standard input cannot be read\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    if (readsCurrent) options.currentPassword = typed.current;
+    if (!readsNew) return RC_SUCCESS;
+    const int checked = CheckTypedNewPassword(typed);
+    if (checked == RC_SUCCESS) options.newPassword = typed.replacement.c_str();
+    return checked;
 }
 
 }  // namespace
@@ -292,17 +323,9 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     }
     // Read once, before a password is first used; the help road never uses one, so no
     // prompt stands in front of the usage text.
-    const bool readsCurrent = options.passwordFromStdin && (options.flags & PASSWORD_COMMANDS);
-    const bool readsNew =
-        (options.flags & FLAG_NEW_PASSWORD_STDIN) && (options.flags & CHANGE_PASSWORD_COMMANDS);
     StdinPasswords typed;
-    if (readsCurrent || readsNew) typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
-    if (readsCurrent) options.currentPassword = typed.current;
-    if (readsNew) {
-        const int checked = CheckTypedNewPassword(typed);
-        if (checked != RC_SUCCESS) return checked;
-        options.newPassword = typed.replacement.c_str();
-    }
+    const int taken = TakeStdinPasswords(options, typed);
+    if (taken != RC_SUCCESS) return taken;
     return Dispatch(tool, argc, argv, options);
 }
 
