@@ -16,6 +16,8 @@
 //                               the tool has turned echo off (or has ended) with each line end
 //                               sent as the Enter key sends it, and the run must leave the
 //                               terminal's echo on and show nothing of the input
+//   === stdin closed / === stdin dir    no standard input at all (a closed descriptor), or
+//                               one that cannot be read (a directory)
 //   === signal NAME             with a tty standard input: instead of typing, send the signal
 //                               SIGNAME once echo is off (the run then ends of it, exit 128 +
 //                               its number); such a run is left out for a Windows build,
@@ -115,6 +117,8 @@ struct ToolRun {
     std::vector<SetupStep> setup;
     bool hasStdin = false;
     bool stdinIsTerminal = false;
+    bool stdinClosed = false;
+    bool stdinIsDirectory = false;
     std::string stdinText;
     int signalAtPrompt = 0;  // sent instead of typing the input
     bool checkUnread = false;
@@ -217,6 +221,8 @@ Case LoadCase(const std::string& path) {
         } else if (s.kind == "stdin") {
             c.runs.back().hasStdin = true;
             c.runs.back().stdinIsTerminal = s.argument.find("tty") != std::string::npos;
+            c.runs.back().stdinClosed = s.argument == "closed";
+            c.runs.back().stdinIsDirectory = s.argument == "dir";
             c.runs.back().stdinText = JoinSection(s.lines, s.argument, false);
         } else if (s.kind == "signal") {
             c.runs.back().signalAtPrompt = SignalNumber(s.argument);
@@ -297,8 +303,10 @@ void WriteAll(int fd, const std::string& text) {
 class RunInput {
   public:
     explicit RunInput(const ToolRun& run) : run_(run) {
-        if (!run.hasStdin) return;
-        if (run.stdinIsTerminal) {
+        if (!run.hasStdin || run.stdinClosed) return;
+        if (run.stdinIsDirectory) {
+            readEnd_ = open("/", O_RDONLY | O_DIRECTORY);
+        } else if (run.stdinIsTerminal) {
             OpenTerminal();
         } else {
             OpenPipe();
@@ -320,6 +328,7 @@ class RunInput {
         }
         const int input = run_.stdinIsTerminal ? slave_ : readEnd_;
         if (input >= 0) dup2(input, STDIN_FILENO);
+        if (run_.stdinClosed) close(STDIN_FILENO);
         for (int fd : {readEnd_, master_, slave_}) {
             if (fd >= 0) close(fd);
         }
@@ -345,7 +354,7 @@ class RunInput {
     }
 
     void Collect(Outcome& outcome) const {
-        if (readEnd_ >= 0) outcome.unread = ReadAvailable(readEnd_);
+        if (readEnd_ >= 0 && !run_.stdinIsDirectory) outcome.unread = ReadAvailable(readEnd_);
         if (master_ >= 0) {
             outcome.echoed = ReadAvailable(master_);
             outcome.echoLeftOn = EchoIsOn();
