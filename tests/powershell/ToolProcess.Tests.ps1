@@ -154,3 +154,105 @@ Describe 'A stopped pipeline' {
         }
     }
 }
+
+Describe 'The standard input of the tool' {
+    BeforeEach {
+        $savedInputEncoding = [Console]::InputEncoding
+    }
+
+    AfterEach {
+        [Console]::InputEncoding = $savedInputEncoding
+        InModuleScope VelorinBios { $script:ProcessStartWritesInputPreamble = $PSVersionTable.PSEdition -ne 'Core' }
+    }
+
+    # .NET Framework (the Desktop edition) writes the preamble of [Console]::InputEncoding into
+    # the pipe when the process starts; the start must see an encoding without one there.
+    It 'starts the tool under <Encoding> with a preamble of <During> bytes (Desktop: <Desktop>) and puts the encoding back' -ForEach @(
+        @{ Encoding = 'UTF-8 with BOM'; Make = { [System.Text.Encoding]::UTF8 }; Desktop = $true; During = 0; CodePage = 65001 }
+        @{ Encoding = 'UTF-8 with BOM'; Make = { [System.Text.Encoding]::UTF8 }; Desktop = $false; During = 3; CodePage = 65001 }
+        @{ Encoding = 'UTF-8 without BOM'; Make = { New-Object System.Text.UTF8Encoding $false }; Desktop = $true; During = 0; CodePage = 65001 }
+        @{ Encoding = 'ASCII'; Make = { [System.Text.Encoding]::ASCII }; Desktop = $true; During = 0; CodePage = 20127 }
+    ) {
+        $encoding = & $Make
+        [Console]::InputEncoding = $encoding
+        $seen = InModuleScope VelorinBios -Parameters @{ Desktop = $Desktop } {
+            param($Desktop)
+            $script:ProcessStartWritesInputPreamble = $Desktop
+            Use-VelorinBomlessConsoleInput -ScriptBlock { [Console]::InputEncoding }
+        }
+        $seen.GetPreamble().Length | Should -Be $During
+        $seen.CodePage | Should -Be $CodePage
+        [Console]::InputEncoding.GetPreamble().Length | Should -Be $encoding.GetPreamble().Length
+        [Console]::InputEncoding.CodePage | Should -Be $CodePage
+    }
+
+    It 'puts the encoding back when the start fails' {
+        [Console]::InputEncoding = [System.Text.Encoding]::UTF8
+        $failure = $null
+        try {
+            InModuleScope VelorinBios {
+                $script:ProcessStartWritesInputPreamble = $true
+                Use-VelorinBomlessConsoleInput -ScriptBlock { throw 'no start' }
+            }
+        }
+        catch {
+            $failure = $_
+        }
+        "$failure" | Should -Be 'no start'
+        [Console]::InputEncoding.GetPreamble().Length | Should -Be 3
+    }
+
+    It 'runs the tool through the BOM-less start on the Desktop road' {
+        [Console]::InputEncoding = [System.Text.Encoding]::UTF8
+        InModuleScope VelorinBios { $script:ProcessStartWritesInputPreamble = $true }
+        $recorder = Start-ToolRecording 'bomless'
+        try {
+            Set-VelorinBiosSetting -Name 'Wake On LAN' -Value 'Enabled' -Password $secret -ToolPath $recorder -MachineFile $machine
+        }
+        finally {
+            $runs = Stop-ToolRecording
+        }
+        $runs.Count | Should -Be 1
+        $runs[0].Input | Should -BeExactly "$Password`n"
+        [Console]::InputEncoding.GetPreamble().Length | Should -Be 3
+    }
+
+    # The writer .NET gives a redirected standard input with a UTF-8 encoding writes EF BB BF
+    # as .NET Framework does on a UTF-8 console; the tool takes the password after it.
+    It 'lets the tool drop the byte-order mark that a process start writes' {
+        $start = New-Object System.Diagnostics.ProcessStartInfo
+        $start.FileName = $Tool
+        $start.Arguments = '/VerifyPassword /pwstdin'
+        $start.UseShellExecute = $false
+        $start.RedirectStandardInput = $true
+        $start.RedirectStandardOutput = $true
+        $start.StandardInputEncoding = [System.Text.Encoding]::UTF8
+        $start.EnvironmentVariables['VELORIN_MACHINE'] = $machine
+        $process = [System.Diagnostics.Process]::Start($start)
+        $process.StandardInput.Write("$Password`n")
+        $process.StandardInput.Close()
+        $output = $process.StandardOutput.ReadToEnd()
+        $process.WaitForExit()
+        $output | Should -Match '(?m)^supervisor password is correct$'
+        $process.ExitCode | Should -Be 0
+    }
+}
+
+Describe 'Masking' {
+    # Two 2-byte characters and a blank: the UTF-8 form read back one byte per character and the
+    # quoted form are both two characters longer than the secret, and differ.
+    It 'masks each form of a secret, also forms of the same length: <Form>' -ForEach @(
+        @{ Form = 'as typed'; Shown = { param($s) $s } }
+        @{ Form = 'UTF-8 read as bytes'; Shown = { param($s) $Latin1.GetString([System.Text.Encoding]::UTF8.GetBytes($s)) } }
+        @{ Form = 'quoted'; Shown = { param($s) '"' + $s + '"' } }
+    ) {
+        $e = [string][char]0xE9
+        $secretText = "$e $e"
+        $shown = & $Shown $secretText
+        $masked = InModuleScope VelorinBios -Parameters @{ Text = "before $shown after"; Secret = $secretText } {
+            param($Text, $Secret)
+            Hide-VelorinSecret -Text $Text -Secret $Secret
+        }
+        $masked | Should -BeExactly 'before ******** after'
+    }
+}

@@ -158,8 +158,12 @@ function Get-VelorinSecretForm {
     }
     $forms.Add((ConvertTo-VelorinCommandLineArgument $Secret))
     $forms.Add($Secret)
-    # The longest first, so that no part of a longer form is left beside the mask.
-    return @($forms | Sort-Object Length -Descending -Unique)
+    # Each text once, compared as Replace compares (ordinal): two different forms of the same
+    # length are both kept. The longest first, so that no part of a longer form is left beside
+    # the mask.
+    $unique = New-Object 'System.Collections.Generic.HashSet[string]' ([System.StringComparer]::Ordinal)
+    $distinct = @($forms | Where-Object { $unique.Add($_) })
+    return @($distinct | Sort-Object Length -Descending)
 }
 
 # Every text that must not leave the module (a new password the tool echoes) becomes asterisks.
@@ -287,7 +291,7 @@ function Invoke-VelorinTool {
     $process = New-Object System.Diagnostics.Process
     $process.StartInfo = $start
     try {
-        [void]$process.Start()
+        Use-VelorinBomlessConsoleInput -ScriptBlock { [void]$process.Start() }
     }
     catch {
         $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
@@ -326,6 +330,56 @@ function Invoke-VelorinTool {
                     -Message "VelorinBiosConfigTool ended with exit code $exitCode without reporting success; is '$tool' the tool?"))
     }
     return New-Object PSObject -Property @{ ExitCode = $exitCode; Output = $output }
+}
+
+# .NET Framework's Process.Start wraps a redirected standard input in a writer of
+# [Console]::InputEncoding and flushes it at once: on a console whose input code page is UTF-8
+# (65001, "Beta: Use Unicode UTF-8 for worldwide language support") that writes EF BB BF into
+# the pipe ahead of every byte the module sends. .NET (PowerShell 7) leaves the preamble out
+# itself.
+$script:ProcessStartWritesInputPreamble = $PSVersionTable.PSEdition -ne 'Core'
+
+# The same code page without a byte-order mark; $null when the encoding writes none. A console's
+# input code page with a preamble is UTF-8: UTF-16 and UTF-32 are no console code pages.
+function Get-VelorinBomlessEncoding {
+    param([System.Text.Encoding] $Encoding)
+
+    if ($Encoding.GetPreamble().Length -gt 0 -and $Encoding.CodePage -eq 65001) {
+        return New-Object System.Text.UTF8Encoding $false
+    }
+    return $null
+}
+
+# Runs ScriptBlock (the start of the tool) with a BOM-less [Console]::InputEncoding where the
+# process start would write a preamble, and puts the encoding back afterwards. Setting it keeps
+# the console's code page (the same 65001), so the console itself does not change.
+function Use-VelorinBomlessConsoleInput {
+    param([Parameter(Mandatory)] [scriptblock] $ScriptBlock)
+
+    $saved = [Console]::InputEncoding
+    $bomless = $null
+    if ($script:ProcessStartWritesInputPreamble) {
+        $bomless = Get-VelorinBomlessEncoding -Encoding $saved
+    }
+    if ($bomless) {
+        try {
+            [Console]::InputEncoding = $bomless
+        }
+        catch {
+            # No console whose code page could be set (SetConsoleCP fails); the tool drops a
+            # leading mark itself.
+            Write-Verbose 'The console input encoding could not be set; the tool drops a byte-order mark.'
+            $bomless = $null
+        }
+    }
+    try {
+        & $ScriptBlock
+    }
+    finally {
+        if ($bomless) {
+            [Console]::InputEncoding = $saved
+        }
+    }
 }
 
 # Waits in short steps, so that a stop of the calling pipeline ends the wait; false when the
