@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/password_input.h"
 #include "catalog/config_tool.h"
 #include "report/console.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     // resolves from the system folder only, never from the executable's or the current folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 #endif
+    velorin::tool::HoldClosedStandardInput();
     // The banner comes before the connection, whose failures it must precede.
     velorin::tool::PrintBanner();
     // The one tool of the process is never destroyed: the process end releases the WMI

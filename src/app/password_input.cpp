@@ -10,6 +10,7 @@
 #else
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <iterator>
 #include <poll.h>
 #include <termios.h>
@@ -234,6 +235,15 @@ class StdinLines {
 };
 
 }  // namespace
+
+void HoldClosedStandardInput() {
+#ifndef _WIN32
+    if (fcntl(STDIN_FILENO, F_GETFD) != -1 || errno != EBADF) return;
+    // open gives the lowest free descriptor, which is 0 here.
+    const int held = open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (held > STDIN_FILENO) close(held);
+#endif
+}
 
 StdinPasswords ReadPasswordsFromStdin(bool current, bool replacement) {
     const auto input = StandardInput();

@@ -54,6 +54,13 @@ struct StdinPasswords {
     bool unreadable = false;     // standard input failed: neither text is a password
 };
 
+// Holds a closed standard input (descriptor 0) with a directory, which no read takes for
+// text: otherwise the next file the process opens (the machine file, a configuration file)
+// would become descriptor 0, and a password read from standard input would read that file.
+// Called first in main; does nothing where standard input is open, and nothing on Windows,
+// whose handles are never reused that way.
+void HoldClosedStandardInput();
+
 // Reads the current password (when `current`) and then the new one (when `replacement`), one
 // line each, byte by byte so that nothing after the last needed line is consumed; a
 // byte-order mark before the first line is dropped. At a terminal (a console on Windows) it

@@ -2,8 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace velorin::tool::testing {
 
@@ -124,6 +132,32 @@ TEST(AppPasswordInput, LineWithoutEndStopsAtTheReadBound) {
     EXPECT_EQ(line, std::string(MAX_STDIN_PASSWORD_BYTES, 'z'));
     EXPECT_EQ(asked, MAX_STDIN_PASSWORD_LINE);
 }
+
+#ifndef _WIN32
+// With descriptor 0 closed, a file the process opens later would become standard input; held,
+// the file gets another descriptor and the password read fails instead of reading the file.
+TEST(AppPasswordInput, ClosedStandardInputIsNeverAFileOpenedLater) {
+    const std::string path = ::testing::TempDir() + "/app-password-input-held.txt";
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << "admin\n";
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(STDIN_FILENO);
+        HoldClosedStandardInput();
+        const int file = open(path.c_str(), O_RDONLY);
+        const StdinPasswords read = ReadPasswordsFromStdin(true, false);
+        _exit(file == STDIN_FILENO ? 2 : (!read.unreadable || !read.current.empty()) ? 3 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::remove(path.c_str());
+}
+#endif
 
 }  // namespace
 
