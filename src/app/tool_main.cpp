@@ -259,14 +259,14 @@ int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& opti
     return RunHelp(argc, argv, options);
 }
 
-// A new password from standard input is refused before the provider sees anything: two
-// different entries at a terminal, or nothing at all (removing a password takes the
-// deliberate empty argument on the command line).
 bool IsControlByte(char ch) {
     const auto byte = static_cast<unsigned char>(ch);
     return byte < 0x20 || byte == 0x7F;
 }
 
+// A new password from standard input is refused before the provider sees anything: two
+// different entries at a terminal, nothing at all (removing a password takes the deliberate
+// empty argument on the command line), or a byte no setup screen can type.
 int CheckTypedNewPassword(const StdinPasswords& typed) {
     if (typed.retypeDiffers) {
         ConsolePrint("new passwords do not match\n");
