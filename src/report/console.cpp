@@ -67,10 +67,16 @@ void ConsolePrintW(const wchar_t* format, ...) {
 
 void ReportCommandFail(int code) {
     const bool known = code >= 0 && code < RESULT_CODE_COUNT;
-    std::cout << "*******COMMAND FAIL******" << std::endl;
+    std::cout << "*******COMMAND FAIL******\n";
     std::cout << "Return Code : " << code << " Error Message : "
               << (known ? ResultMessages[static_cast<size_t>(code)] : "Unknown result code")
-              << std::endl;
+              << '\n';
+    FlushOutput();
+}
+
+void FlushOutput() {
+    std::cout.flush();
+    std::fflush(stdout);
 }
 
 void PrintBanner() {

@@ -45,7 +45,11 @@ constexpr char FORBIDDEN_FILE_NAME_CHARS[] = {'/', '\\', ':', '*', '?', '"', '<'
 void ConsolePrint(const char* format, ...) VELORIN_PRINTF_FORMAT(1, 2);
 // Formats a wide message and writes it through the same narrow stdout stream.
 void ConsolePrintW(const wchar_t* format, ...);
+// Ends the COMMAND FAIL report, and with it the output of the run, with one flush.
 void ReportCommandFail(int code);
+// Report lines are written in blocks: a line end is a line feed, and a report, a prompt or
+// the end of a run pushes out what is pending with this one flush.
+void FlushOutput();
 void PrintBanner();
 // The banner and version lines for a file version as the fixed version record carries it
 // (major and minor in the high word, build and revision in the low word).
