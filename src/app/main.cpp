@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     // resolves from the system folder only, never from the executable's or the current folder.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 #endif
+    velorin::tool::BufferOutput();
     // The banner comes before the connection, whose failures it must precede.
     velorin::tool::PrintBanner();
     // The one tool of the process is never destroyed: the process end releases the WMI

@@ -5,6 +5,12 @@
 
 #include <windows.h>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -72,6 +78,17 @@ void ReportCommandFail(int code) {
               << (known ? ResultMessages[static_cast<size_t>(code)] : "Unknown result code")
               << '\n';
     FlushOutput();
+}
+
+void BufferOutput() {
+#ifdef _WIN32
+    const bool terminal = _isatty(_fileno(stdout)) != 0;
+#else
+    const bool terminal = isatty(fileno(stdout)) != 0;
+#endif
+    // The C library would ignore the size without a buffer of the caller's.
+    static char buffer[OUTPUT_BUFFER_BYTES];
+    if (!terminal) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
 }
 
 void FlushOutput() {
