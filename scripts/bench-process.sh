@@ -4,8 +4,9 @@
 # time and processor time of one run (user and system), its peak memory, and the cost per item: what a run costs
 # beyond a one-item run, divided by the extra items, so that start-up does not hide growth.
 # Then the figures of inputs at the tool's bounds (a 16 MiB configuration file for /set and for
-# /check, a provider that claims 0xFFFF items). Ends with the ratio of the cost per item at 10,000 items to that at 100
-# and the targets.
+# /check, its report also through a pipe, a provider that claims 0xFFFF items), and the
+# provider calls of each command with the time they take at 1, 10 and 30 ms a call. Ends with
+# the ratio of the cost per item at 10,000 items to that at 100 and the targets.
 # TOOL=path measures another build of the tool; KEEP=1 keeps the generated files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,9 +30,10 @@ machine() {
       for (j = 1; j <= 8; j++) printf "  option \"Choice %d of %05d\"\n", j, i
     } }'
 }
-# Picks for every item the option after its current one, so that every block changes.
+# Picks for every item the option after its current one, so that every block changes. A second
+# argument m keeps the first m blocks only.
 config() {
-  awk -v n="$1" 'BEGIN {
+  awk -v n="${2:-$1}" 'BEGIN {
     for (i = 0; i < n; i++) {
       printf "+++Setting %05d\r\n", i; chosen = (1 + i % 8) % 8 + 1
       for (j = 1; j <= 8; j++) printf "%sChoice %d of %05d\r\n", (j == chosen ? "*" : ""), j, i
@@ -119,11 +121,49 @@ bound_case set-16MiB-empty-lines bound.txt "$TOOL" /set empty-lines.txt /pw admi
 bound_case set-16MiB-one-line bound.txt "$TOOL" /set one-line.txt /pw admin
 bound_case get-0xFFFF-claimed phantom.txt "$TOOL" /get
 bound_case check-16MiB-differing wide.txt "$TOOL" /check differing.txt
+# The same report through a pipe, as a script that reads the tool's output receives it.
+# shellcheck disable=SC2016  # $0 is expanded by the inner shell
+bound_case check-16MiB-piped wide.txt bash -c '"$0" /check differing.txt | cat >/dev/null' "$TOOL"
+bound_names=(set-16MiB-empty-lines set-16MiB-one-line get-0xFFFF-claimed check-16MiB-differing
+  check-16MiB-piped)
 printf '\n%-22s %10s %10s %10s\n' input wall_s cpu_s peak_MB
-for name in set-16MiB-empty-lines set-16MiB-one-line get-0xFFFF-claimed check-16MiB-differing; do
+for name in "${bound_names[@]}"; do
   printf '%-22s %10.3f %10.3f %10.1f\n' "$name" "${bound_wall[$name]}" "${bound_cpu[$name]}" \
     "$(awk -v k="${bound_peak[$name]}" 'BEGIN { print k / 1024 }')"
 done
+
+# Provider calls per command, as the simulated machine counts them (VELORIN_CALL_LOG), with
+# the time they take on a firmware that answers in 1, 10 or 30 ms, beside the calls of the
+# tool that read the whole catalogue for /check (before). The counts do not depend on the
+# machine's load: one run each.
+calls_of() {  # machine command... -> the run's total of provider calls
+  local file=$1; shift
+  rm -f calls.log "$file.nvram"
+  VELORIN_CALL_LOG=calls.log VELORIN_MACHINE="$file" "$@" >/dev/null || true
+  awk '{ print $2 }' calls.log
+}
+printf '\n%-14s %6s %7s %8s %8s %8s %8s %8s %10s\n' command items entries calls before \
+  s_at_1ms s_at_10ms s_at_30ms before_30ms
+call_row() {  # command items entries before machine command...
+  local name=$1 n=$2 m=$3 before=$4 calls; shift 4
+  calls=$(calls_of "$@")
+  awk -v c="$calls" -v b="$before" -v name="$name" -v n="$n" -v m="$m" 'BEGIN {
+    printf "%-14s %6d %7s %8d %8d %8.2f %8.2f %8.2f %10.2f\n", name, n, m, c, b,
+      c * 0.001, c * 0.010, c * 0.030, b * 0.030 }'
+}
+for n in 150 10000; do
+  machine "$n" > "c$n.txt"
+  whole=$((12 * n + 2))  # (k + 4) n + 2 with k = 8 options
+  call_row /get "$n" - "$whole" "c$n.txt" "$TOOL" /get
+  for m in 3 30 "$n"; do
+    config "$n" "$m" > "c$n-$m.txt"
+    call_row /check "$n" "$m" "$whole" "c$n.txt" "$TOOL" /check "c$n-$m.txt"
+  done
+  call_row "/check /i" "$n" 1 "$whole" "c$n.txt" "$TOOL" /check /i "Setting 00001" "Choice 2 of 00001"
+  call_row /set "$n" 3 $((whole + 3 + 2)) "c$n.txt" "$TOOL" /set "c$n-3.txt" /pw admin
+  call_row /capture "$n" - $((whole + 1)) "c$n.txt" "$TOOL" /capture "capture$n.txt"
+done
+three=$(calls_of c150.txt "$TOOL" /check c150-3.txt)
 
 missed=0
 verdict() {  # label value limit
@@ -137,7 +177,8 @@ for name in get get-o set; do
 done
 verdict "/get of 10000 items, wall seconds" "${wall[get,10000]}" 1.0
 verdict "/set of 10000 blocks, peak MB" "$(awk -v k="${peak[set,10000]}" 'BEGIN { printf "%.1f", k / 1024 }')" 64
-for name in set-16MiB-empty-lines set-16MiB-one-line check-16MiB-differing; do
+verdict "/check of 3 entries on 150 items of 8 options, provider calls" "$three" $((2 * 150 + 10 * 3 + 16))
+for name in set-16MiB-empty-lines set-16MiB-one-line check-16MiB-differing check-16MiB-piped; do
   verdict "$name, peak MB" \
     "$(awk -v k="${bound_peak[$name]}" 'BEGIN { printf "%.1f", k / 1024 }')" 256
 done

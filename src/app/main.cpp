@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 #endif
     velorin::tool::HoldClosedStandardInput();
+    velorin::tool::BufferOutput();
     // The banner comes before the connection, whose failures it must precede.
     velorin::tool::PrintBanner();
     // The one tool of the process is never destroyed: the process end releases the WMI

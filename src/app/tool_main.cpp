@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 #include <string>
 
 namespace velorin::tool {
@@ -134,39 +135,33 @@ int ApplyTypedItem(ConfigTool& tool, const CommandOptions& options) {
     return SaveChanges(*tool.core, RC_SUCCESS, true);
 }
 
-// The file name check and the catalogue load that /set and /check run before their input.
-int CheckNameAndLoadCatalogue(ConfigTool& tool, const CommandOptions& options) {
-    if (!IsValidFileName(options.inputFileName)) {
-        ConsolePrint("input file name contians invalid char for file name\n");
-        return Fail(RC_INVALID_FILE_NAME_CHAR);
-    }
-    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
-    return RC_SUCCESS;
+int CheckInputFileName(const CommandOptions& options) {
+    if (IsValidFileName(options.inputFileName)) return RC_SUCCESS;
+    ConsolePrint("input file name contians invalid char for file name\n");
+    return Fail(RC_INVALID_FILE_NAME_CHAR);
 }
 
 int RunSet(ConfigTool& tool, const CommandOptions& options) {
     const int checked = CheckSetPassword(tool, options);
     if (checked != RC_SUCCESS) return checked;
-    const int loaded = CheckNameAndLoadCatalogue(tool, options);
-    if (loaded != RC_SUCCESS) return loaded;
+    const int named = CheckInputFileName(options);
+    if (named != RC_SUCCESS) return named;
+    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
     if (options.flags & FLAG_ITEM) return ApplyTypedItem(tool, options);
     return ApplyFromFile(tool, options);
 }
 
-// Loading the catalogue is its only use of the provider: no password check, no set, no save.
-int RunCheck(ConfigTool& tool, const CommandOptions& options) {
-    const int loaded = CheckNameAndLoadCatalogue(tool, options);
-    if (loaded != RC_SUCCESS) return loaded;
-    uint32_t differing = 0;
-    int checked = RC_SUCCESS;
-    if (options.flags & FLAG_ITEM) {
-        checked = tool.CheckSingleItem(options.itemName, options.itemValue, differing);
-    } else {
-        InputFile input{InputFileStatus::NotFound, {}};
-        const int read = ReadCommandInput(options, input);
-        if (read != RC_SUCCESS) return read;
-        checked = tool.CheckConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0, differing);
-    }
+// The items a typed /check names: the one whose name matches in any letter case.
+std::set<int> TypedItemCodes(ConfigTool& tool, const std::string& itemName) {
+    tool.IndexLowerCase();
+    const auto item = tool.itemCodeByLowerName.find(LowerAscii(itemName));
+    if (item == tool.itemCodeByLowerName.end()) return {};
+    return {item->second};
+}
+
+// The closing line of a /check, and the exit code: 0 when everything matches, 13 when
+// something differs, and a failure's own code with its report.
+int ReportCheckOutcome(int checked, uint32_t differing) {
     if (checked == RC_SUCCESS) {
         ConsolePrint("check command success, the settings match\n");
         return RC_SUCCESS;
@@ -178,6 +173,30 @@ int RunCheck(ConfigTool& tool, const CommandOptions& options) {
     }
     ConsolePrint("check failed\n");
     return Fail(AsFailureCode(checked));
+}
+
+// /check asks the firmware only what it compares: every item's name, then the current value
+// and options of the items its input names. No password check, no set, no save; a failing
+// provider ends it before its report.
+int RunCheck(ConfigTool& tool, const CommandOptions& options) {
+    const int named = CheckInputFileName(options);
+    if (named != RC_SUCCESS) return named;
+    CurrentIndexTable listed;
+    if (tool.LoadItemNames(listed) == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    const bool typed = (options.flags & FLAG_ITEM) != 0;
+    InputFile input{InputFileStatus::NotFound, {}};
+    if (!typed) {
+        const int read = ReadCommandInput(options, input);
+        if (read != RC_SUCCESS) return read;
+    }
+    const std::set<int> compared =
+        typed ? TypedItemCodes(tool, options.itemName) : NamedItemCodes(tool, input.lines);
+    if (tool.LoadItemDetails(listed, compared) != RC_SUCCESS) return Fail(RC_INTERNAL_ERROR);
+    uint32_t differing = 0;
+    const int checked =
+        typed ? tool.CheckSingleItem(options.itemName, options.itemValue, differing)
+              : tool.CheckConfigFile(input.lines, (options.flags & FLAG_FORCE) != 0, differing);
+    return ReportCheckOutcome(checked, differing);
 }
 
 // The provider's answers go to the files as they are; the catalogue is not loaded.

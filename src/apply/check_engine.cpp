@@ -1,5 +1,6 @@
 // /check: compares the chosen settings with the values the catalogue read at the start of the
-// run. It sets nothing and needs no password; the catalogue load is its only provider call.
+// run. It sets nothing and needs no password; reading the items it compares is its only use
+// of the provider.
 #include "apply/input_reader.h"
 #include "apply/report_lines.h"
 
@@ -22,11 +23,11 @@ constexpr char CHECK_HEADING[] = "======================Check Command Result====
 void PrintDifferingItems(const ConfigTool& tool, const SettingTexts& texts,
                          const std::vector<SettingChoice>& differing) {
     if (differing.empty()) return;
-    std::cout << "Differing Item" << std::endl;
+    std::cout << "Differing Item\n";
     for (const SettingChoice& choice : differing) {
         const auto [name, option] = texts.Describe(choice);
         std::cout << '\t' << name << " : " << CurrentValueOf(tool, choice.itemCode) << " -> "
-                  << option << std::endl;
+                  << option << '\n';
     }
 }
 

@@ -51,7 +51,7 @@ class ConfigParser {
 
   private:
     void ReportFormatError(std::string_view line) const {
-        std::cout << "wrong input format in line " << position_ + 1 << "-> " << line << std::endl;
+        std::cout << "wrong input format in line " << position_ + 1 << "-> " << line << '\n';
     }
 
     // A line cut at the length limit lost the end of its text, so it names nothing: the cut
@@ -174,15 +174,29 @@ ParsedConfig ParseConfigLines(ConfigTool& tool, const ConfigLines& lines, bool f
     return ConfigParser(tool, lines, force).Run();
 }
 
+std::set<int> NamedItemCodes(const ConfigTool& tool, const ConfigLines& lines) {
+    std::set<int> itemCodes;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const ConfigLines::Line line = lines[i];
+        if (!line.whole || !BeginsWith(line.text, tool.itemMarker)) continue;
+        const auto item = tool.itemCodeByName.find(ItemName(line.text, tool.itemMarker.size()));
+        if (item != tool.itemCodeByName.end()) itemCodes.insert(item->second);
+    }
+    return itemCodes;
+}
+
+// The lower-case index is built on the first use; its option tables cover only what the
+// catalogue had read then, so the item's own options are lower-cased here.
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
                                const std::string& valueText) {
+    if (tool.itemCodeByLowerName.empty()) tool.IndexLowerCase();
     const auto item = tool.itemCodeByLowerName.find(LowerAscii(itemText));
     if (item == tool.itemCodeByLowerName.end()) {
         tool.wrongDescriptions.push_back(itemText);
         tool.ShowWrongInput();
         return {RC_TARGET_ITEM_NOT_FOUND, -1, -1};
     }
-    const OptionTable& options = tool.lowerOptionsByItem[item->second];
+    const OptionTable options = tool.LowerCaseOptionsOf(item->second);
     const auto option = options.find(LowerAscii(valueText));
     if (option == options.end()) {
         tool.wrongOptions.push_back(valueText);
@@ -201,13 +215,14 @@ void ConfigTool::ShowWrongInput() {
         {wrongDescriptions, " -> wrong description"},
         {wrongOptions, " -> wrong option, no options match input"},
     };
-    std::cout << "\nWrong Input" << std::endl;
+    std::cout << "\nWrong Input\n";
     for (const auto& section : sections) {
         for (size_t i = 0; i < section.entries.size(); ++i) {
-            std::cout << section.entries[i] << section.verdict << std::endl;
+            std::cout << section.entries[i] << section.verdict << '\n';
         }
     }
-    std::cout << std::endl;
+    std::cout << '\n';
+    FlushOutput();
 }
 
 }  // namespace velorin::tool

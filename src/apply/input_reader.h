@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,9 @@ struct TypedSetting {
 // from the same bytes.
 InputFile ReadInputFile(const std::string& fileName);
 ParsedConfig ParseConfigLines(ConfigTool& tool, const ConfigLines& lines, bool force);
+// The items that the file's item lines name, read before the file is parsed: what a /check of
+// it compares is among them.
+std::set<int> NamedItemCodes(const ConfigTool& tool, const ConfigLines& lines);
 TypedSetting MatchTypedSetting(ConfigTool& tool, const std::string& itemText,
                                const std::string& valueText);
 

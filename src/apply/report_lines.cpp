@@ -1,5 +1,7 @@
 #include "apply/report_lines.h"
 
+#include "report/console.h"
+
 #include <iostream>
 
 namespace velorin::tool {
@@ -68,10 +70,11 @@ const std::string& CurrentValueOf(const ConfigTool& tool, int itemCode) {
 void PrintTotals(std::initializer_list<ReportCounter> counters) {
     uint64_t total = 0;
     for (const ReportCounter& counter : counters) total += counter.count;
-    std::cout << "Total " << total << " Items" << std::endl;
+    std::cout << "Total " << total << " Items\n";
     for (const ReportCounter& counter : counters) {
-        std::cout << counter.label << counter.count << std::endl;
+        std::cout << counter.label << counter.count << '\n';
     }
+    FlushOutput();
 }
 
 }  // namespace velorin::tool

@@ -43,7 +43,8 @@ struct ReportCounter {
     uint32_t count;
 };
 
-// "Total N Items" with N the sum of the counters, then one line per counter.
+// "Total N Items" with N the sum of the counters, then one line per counter; the totals end
+// a report, so they flush what it wrote.
 void PrintTotals(std::initializer_list<ReportCounter> counters);
 
 }  // namespace velorin::tool

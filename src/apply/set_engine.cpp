@@ -77,9 +77,9 @@ void PrintSettingLists(const SetReport& report) {
     };
     for (const auto& list : lists) {
         if (list.entries.empty()) continue;
-        std::cout << list.heading << std::endl;
+        std::cout << list.heading << '\n';
         for (const auto& [name, option] : list.entries) {
-            std::cout << '\t' << name << " -> " << option << std::endl;
+            std::cout << '\t' << name << " -> " << option << '\n';
         }
     }
 }
@@ -156,7 +156,8 @@ int ConfigTool::ApplySingleItem(std::string itemName, std::string itemValue) {
         "Item : " + name + "\n" +
         SingleItemOutcome(retCode, optionText, IsCurrentValue(*this, typed.itemCode, optionText)) +
         SINGLE_ITEM_FOOTER;
-    std::cout << block << std::flush;
+    std::cout << block;
+    FlushOutput();
     return IsFailedSet(retCode) ? RC_INTERNAL_ERROR : RC_SUCCESS;
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,14 +50,27 @@ struct PasswordCheck {
 // Option text to option index (1-based, in the order the firmware lists the options).
 using OptionTable = std::map<std::string, int>;
 
+// The current option index that the enumeration gave, by item code, for the items whose
+// current value and options are read later. The first item enumerated with a code answers
+// for it, as in the catalogue's tables.
+using CurrentIndexTable = std::map<int, uint16_t>;
+
 class ConfigTool {
   public:
     // Creates the WTolqCore and calls its Init; a failed Init shows at the first provider call.
     ConfigTool();
 
-    // Catalogue (src/catalog)
+    // Catalogue (src/catalog). LoadCatalogue reads every item whole, in the provider's order.
+    // A command that compares only some items reads in two steps instead: every item's name,
+    // then the current value and options of the items it compares, where the option walk's
+    // answer at the current index stands for the current value. Each returns RC_SUCCESS or
+    // RC_INTERNAL_ERROR with the failure printed.
     int LoadCatalogue();
+    int LoadItemNames(CurrentIndexTable& currentIndexes);
+    int LoadItemDetails(const CurrentIndexTable& currentIndexes, const std::set<int>& itemCodes);
+    // The lower-case tables serve /i alone, so only a command with /i builds them.
     void IndexLowerCase();
+    OptionTable LowerCaseOptionsOf(int itemCode) const;
     int ExportConfig(bool singleItem, bool toFile, std::string fileName, std::string itemName);
 
     // Password commands (src/app)

@@ -14,16 +14,32 @@ namespace {
 // Current index N is enumerated as the one unit 0x30 + N, so no higher N can be written down.
 constexpr uint16_t MAX_CURRENT_INDEX = 0xFFFF - 0x30;
 
+// The highest current index placed past an early end of the list: the walk itself stops there.
+constexpr uint16_t MAX_PLACED_CURRENT_INDEX = 255;
+
 // An option list ends at RetCode 14. The answer that ends it names one more option only when
 // its text is new: past the last option the provider repeats that option's text ("" for none).
-bool ReadOptionList(WTolqCore& core, CapturedItem& item) {
+// `listEnd` receives that last answer.
+bool ReadOptionList(WTolqCore& core, CapturedItem& item, CapturedOption& listEnd) {
     return WalkOptions(core, item.code, [&](int, const StringAnswer& answer) {
         const std::wstring previous =
             item.options.empty() ? std::wstring() : item.options.back().text;
+        listEnd = {answer.data, answer.retCode};
         if (answer.retCode != PROVIDER_RET_LIST_END || previous != answer.data) {
-            item.options.push_back({answer.data, answer.retCode});
+            item.options.push_back(listEnd);
         }
     });
+}
+
+// A list that ends before the current index leaves the current option out, and the capture
+// would answer the current value with what lies past its end. The current value's answer is
+// written at its own index; the indexes between, which no request of the tool reaches, repeat
+// the answer that ended the list, so a walk of the capture ends where the original's did.
+void PlaceCurrentOption(CapturedItem& item, const StringAnswer& current,
+                        const CapturedOption& listEnd) {
+    if (item.current <= item.options.size() || item.current > MAX_PLACED_CURRENT_INDEX) return;
+    item.options.resize(item.current - 1u, listEnd);
+    item.options.push_back({current.data, current.retCode});
 }
 
 // RetCode 14 on the current value: the item has no option list, and the text is its value.
@@ -44,7 +60,10 @@ bool CaptureItem(WTolqCore& core, const EnumAnswer& entry, CapturedItem& item) {
         return true;
     }
     item.hasOptions = true;
-    return ReadOptionList(core, item);
+    CapturedOption listEnd;
+    if (!ReadOptionList(core, item, listEnd)) return false;
+    PlaceCurrentOption(item, current, listEnd);
+    return true;
 }
 
 void CopySmbios(CapturedMachine& machine) {

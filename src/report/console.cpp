@@ -5,6 +5,12 @@
 
 #include <windows.h>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -67,10 +73,27 @@ void ConsolePrintW(const wchar_t* format, ...) {
 
 void ReportCommandFail(int code) {
     const bool known = code >= 0 && code < RESULT_CODE_COUNT;
-    std::cout << "*******COMMAND FAIL******" << std::endl;
+    std::cout << "*******COMMAND FAIL******\n";
     std::cout << "Return Code : " << code << " Error Message : "
               << (known ? ResultMessages[static_cast<size_t>(code)] : "Unknown result code")
-              << std::endl;
+              << '\n';
+    FlushOutput();
+}
+
+void BufferOutput() {
+#ifdef _WIN32
+    const bool terminal = _isatty(_fileno(stdout)) != 0;
+#else
+    const bool terminal = isatty(fileno(stdout)) != 0;
+#endif
+    // The C library would ignore the size without a buffer of the caller's.
+    static char buffer[OUTPUT_BUFFER_BYTES];
+    if (!terminal) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+}
+
+void FlushOutput() {
+    std::cout.flush();
+    std::fflush(stdout);
 }
 
 void PrintBanner() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -45,7 +46,16 @@ constexpr char FORBIDDEN_FILE_NAME_CHARS[] = {'/', '\\', ':', '*', '?', '"', '<'
 void ConsolePrint(const char* format, ...) VELORIN_PRINTF_FORMAT(1, 2);
 // Formats a wide message and writes it through the same narrow stdout stream.
 void ConsolePrintW(const wchar_t* format, ...);
+// Ends the COMMAND FAIL report, and with it the output of the run, with one flush.
 void ReportCommandFail(int code);
+// Report lines are written in blocks: a line end is a line feed, and a report, a prompt or
+// the end of a run pushes out what is pending with this one flush.
+void FlushOutput();
+// Gives standard output a buffer of OUTPUT_BUFFER_BYTES when it is a file or a pipe, before
+// anything is written: a report of millions of lines then takes a write per buffer, not per
+// few lines. A terminal keeps its line buffering.
+void BufferOutput();
+inline constexpr size_t OUTPUT_BUFFER_BYTES = size_t{64} << 10;
 void PrintBanner();
 // The banner and version lines for a file version as the fixed version record carries it
 // (major and minor in the high word, build and revision in the low word).

@@ -126,12 +126,24 @@ Value Value::OfBytes(std::vector<uint8_t> b) {
 }
 
 Machine::Machine() : state_(std::make_unique<MachineState>()) {}
-Machine::~Machine() = default;
+// One write in append mode, so that runs at the same time each leave a whole line.
+Machine::~Machine() {
+    if (state_->callLogPath.empty()) return;
+    const std::string line = CallLogLine(state_->calls);
+    if (std::FILE* log = std::fopen(state_->callLogPath.c_str(), "ab")) {
+        std::fwrite(line.data(), 1, line.size(), log);
+        std::fclose(log);
+    }
+}
 
 Machine& Machine::Current() {
     if (std::unique_ptr<Machine>& replacement = Replacement()) return *replacement;
     // Loaded once, by whichever thread comes first; the language makes that safe.
-    static const std::unique_ptr<Machine> fromEnvironment = LoadFromEnvironment();
+    static const std::unique_ptr<Machine> fromEnvironment = [] {
+        std::unique_ptr<Machine> machine = LoadFromEnvironment();
+        machine->state_->callLogPath = EnvironmentValue("VELORIN_CALL_LOG");
+        return machine;
+    }();
     return *fromEnvironment;
 }
 
@@ -198,6 +210,20 @@ Params Machine::Execute(std::string_view method, const Params& in) {
     }
     ApplyEffect(answer.effect, &state, &answer.out);
     return answer.out;
+}
+
+void Machine::CountCall(std::string_view method) { ++state_->calls[std::string(method)]; }
+
+const std::map<std::string, uint64_t>& Machine::Calls() const { return state_->calls; }
+
+std::string CallLogLine(const std::map<std::string, uint64_t>& calls) {
+    uint64_t total = 0;
+    std::string methods;
+    for (const auto& [method, count] : calls) {
+        total += count;
+        methods += ' ' + method + '=' + std::to_string(count);
+    }
+    return "calls " + std::to_string(total) + methods + '\n';
 }
 
 bool Machine::HasMethod(std::string_view method) const { return FindSignature(method) != nullptr; }

@@ -51,6 +51,10 @@ struct SmbiosTable {
 
 class MachineState;
 
+// One run's provider calls as a line of the call log: "calls TOTAL METHOD=N ..." with the
+// methods in name order and a line feed at the end.
+std::string CallLogLine(const std::map<std::string, uint64_t>& calls);
+
 class Machine {
   public:
     ~Machine();
@@ -96,6 +100,12 @@ class Machine {
     std::vector<std::string> InParameters(std::string_view method) const;
 
     SmbiosTable Smbios() const;
+
+    // Counts one ExecMethod of a provider method (every attempt, a failing one too): what a
+    // command asks the firmware. The machine that the environment names appends its run's
+    // counts to the file VELORIN_CALL_LOG names when the process ends (see CallLogLine).
+    void CountCall(std::string_view method);
+    const std::map<std::string, uint64_t>& Calls() const;
 
   private:
     Machine();

@@ -98,6 +98,7 @@ HRESULT WbemServices::ExecMethod(const BSTR strObjectPath, const BSTR strMethodN
     if (ppOutParams != nullptr) *ppOutParams = nullptr;
     if (ppCallResult != nullptr) *ppCallResult = nullptr;
     std::u16string method = TextOf(strMethodName);
+    sim::Machine::Current().CountCall(AsciiOf(method).value_or("?"));
     return WithFault("ExecMethod", method, [&]() -> HRESULT {
         if (strObjectPath == nullptr || strMethodName == nullptr) {
             return (HRESULT)WBEM_E_INVALID_PARAMETER;

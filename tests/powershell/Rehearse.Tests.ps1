@@ -108,6 +108,17 @@ Describe 'Test-VelorinBiosBaseline' {
         $rehearsal.Applicable | Should -BeTrue
     }
 
+    It 'counts the provider calls of the rehearsed check on <Model>: <Calls>' -ForEach @(
+        # The revision and the count, an enumeration and a name per item, then a walk of each
+        # item the baseline names that also gives its current value (options + 1 answers).
+        @{ Model = 'ProBook14'; Calls = 2 + 2 * 2 + 3 + 4 }
+        @{ Model = 'ProBook16'; Calls = 2 + 2 * 1 + 3 }
+        @{ Model = 'EliteDesk'; Calls = 2 + 2 * 2 + 3 + 3 }
+    ) {
+        (Get-Rehearsal $Model).ProviderCalls | Should -Be $Calls
+        Test-Path Env:VELORIN_CALL_LOG | Should -BeFalse
+    }
+
     It 'names the item a model lacks' {
         $rehearsal = Get-Rehearsal 'ProBook16'
         $rehearsal.MissingItems | Should -Be @('Wake On LAN')

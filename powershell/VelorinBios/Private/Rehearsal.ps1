@@ -67,7 +67,7 @@ function Invoke-VelorinRehearsal {
         $password = New-VelorinRehearsalPassword
         $copy = New-VelorinRehearsalMachine -Machine $machine -Folder $folder -SupervisorPassword $password
         $target = @{ Cmdlet = $Cmdlet; Path = $BaselinePath; Force = $true; ToolPath = $ToolPath; MachineFile = $copy }
-        $check = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @target
+        $check = Invoke-VelorinCountedCheck -Target $target -Folder $folder
         $set = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -AcceptedExitCode 0, 12 @target `
             -StandardInput ($script:Latin1.GetBytes($password + "`n"))
     }
@@ -77,7 +77,36 @@ function Invoke-VelorinRehearsal {
     if ($set.ExitCode -ne 0 -and $set.Output.Contains('Set Command Result')) {
         $Cmdlet.WriteWarning("The rehearsed set on '$MachineFile' ended with exit code $($set.ExitCode): the firmware refused a setting or the save.")
     }
-    return ConvertTo-VelorinRehearsal -Machine $machine -Check $check -Set $set
+    $rehearsal = ConvertTo-VelorinRehearsal -Machine $machine -Check $check -Set $set
+    $rehearsal | Add-Member -NotePropertyName ProviderCalls -NotePropertyValue $check.ProviderCalls
+    return $rehearsal
+}
+
+# The rehearsal's /check, with the provider calls it made on the capture as the simulated
+# machine counts them (the file VELORIN_CALL_LOG names gets one line "calls TOTAL ..." per
+# run): how often the daily detection asks the firmware of that model. ProviderCalls is $null
+# when the tool counted nothing.
+function Invoke-VelorinCountedCheck {
+    param([hashtable] $Target, [string] $Folder)
+
+    $log = Join-Path $Folder 'provider-calls.log'
+    $previous = $env:VELORIN_CALL_LOG
+    $env:VELORIN_CALL_LOG = $log
+    try {
+        $check = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @Target
+    }
+    finally {
+        $env:VELORIN_CALL_LOG = $previous
+    }
+    $calls = $null
+    if (Test-Path -LiteralPath $log) {
+        $line = @(Get-Content -LiteralPath $log) | Select-Object -Last 1
+        if ($line -match '^calls (\d+)') {
+            $calls = [long]$Matches[1]
+        }
+    }
+    $check | Add-Member -NotePropertyName ProviderCalls -NotePropertyValue $calls
+    return $check
 }
 
 function ConvertTo-VelorinRehearsal {

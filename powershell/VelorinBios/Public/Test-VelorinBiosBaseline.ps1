@@ -12,7 +12,9 @@ function Test-VelorinBiosBaseline {
     set would change: Name, Current, Wanted); MissingItems (baseline items the model lacks);
     UnknownOptions (Name and Option: a wanted option the item lacks); ReadOnly (Name and
     Option: the option exists but cannot be selected through the interface); and Applicable,
-    true exactly when the last three are empty. Shown as a summary table.
+    true exactly when the last three are empty; ProviderCalls, how many times the /check of the
+    baseline asked the firmware of the captured model (as the simulated machine counts them),
+    which is what the daily detection costs on that model. Shown as a summary table.
 
     .PARAMETER Path
     The baseline: a configuration file with the wanted options marked "*".
