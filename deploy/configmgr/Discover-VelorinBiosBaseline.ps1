@@ -92,7 +92,7 @@ Disabled
 $state = 'Failed'
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -MachineFile $MachineFile -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
     }

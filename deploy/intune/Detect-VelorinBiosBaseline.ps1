@@ -90,7 +90,7 @@ Disabled
 $exitCode = 1
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -MachineFile $MachineFile -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
     }

@@ -103,7 +103,7 @@ Disabled
 $exitCode = 1
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -MachineFile $MachineFile -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
             -StorePath $StorePath -ToolPath $ToolPath -MachineFile $MachineFile

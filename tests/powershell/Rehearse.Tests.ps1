@@ -337,7 +337,7 @@ Describe 'The captures of a folder' {
         Copy-Item -Path (Join-Path $captures '*') -Destination $broken
         # A pair whose machine file is no machine: the tool refuses it.
         [System.IO.File]::WriteAllText((Join-Path $broken 'EliteDesk.txt'), "[.ShellClassInfo]`r`nIconResource=imageres.dll,-3`r`n")
-        $all = Test-VelorinBiosBaseline -Path $baseline -MachineFile $broken 2>&1
+        $all = Test-VelorinBiosBaseline -Path $baseline -MachineFile $broken -ErrorAction Continue 2>&1
         $failures = @($all | Where-Object { $_ -is [System.Management.Automation.ErrorRecord] })
         @($all | Where-Object { $_ -isnot [System.Management.Automation.ErrorRecord] }).Model | Should -Be @('Velorin ProBook 14 G3', 'Velorin ProBook 16 G1')
         $failures.Count | Should -Be 1

@@ -16,8 +16,9 @@ function Invoke-VelorinModelBaseline {
     .PARAMETER Model
     The SMBIOS product name to use instead of this PC's, for rehearsals and tests.
 
-    .PARAMETER MachineFile
-    A capture to rehearse on: without Model, its SMBIOS product name picks the entry.
+    .PARAMETER CaptureFile
+    A machine file captured with Export-VelorinBiosMachine, for rehearsals: without Model,
+    its SMBIOS product name picks the entry. Only read here; the tool never runs on it.
 
     .PARAMETER BaselinePath
     A baseline file for every model.
@@ -29,17 +30,17 @@ function Invoke-VelorinModelBaseline {
     Invoke-VelorinModelBaseline -Baselines $Baselines -Action { param($Baseline) Get-VelorinBaselineState -Baseline $Baseline }
     #>
     [CmdletBinding()]
-    param([object[]] $Baselines, [string] $Model, [string] $MachineFile, [string] $BaselinePath, [scriptblock] $Action)
+    param([object[]] $Baselines, [string] $Model, [string] $CaptureFile, [string] $BaselinePath, [scriptblock] $Action)
 
     if ($BaselinePath) {
         return & $Action $null
     }
     try {
-        $name = Get-VelorinMachineModel $Model $MachineFile
+        $name = Get-VelorinMachineModel $Model $CaptureFile
     }
     catch {
         $PSCmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
-                    $_.Exception, 'VelorinModelUnreadable', 'ReadError', $MachineFile)))
+                    $_.Exception, 'VelorinModelUnreadable', 'ReadError', $CaptureFile)))
     }
     $entry = Select-VelorinModelBaseline $Baselines $name
     if ($null -eq $entry) {
