@@ -108,6 +108,42 @@ function New-VelorinNothingApplies([string] $What, [string[]] $NotOnModel) {
         $What, @($NotOnModel).Count)
 }
 
+# The baseline's text for what is decided before any tool runs: the pasted text, or the file's
+# bytes as the tool reads them. Empty for a file the tool would refuse (missing, no regular
+# file, over its bound): the run that follows reports that.
+function Get-VelorinBaselineText([string] $Baseline, [string] $BaselinePath) {
+    if (-not $BaselinePath) {
+        return $Baseline
+    }
+    if (-not (Test-VelorinRegularFile -Path $BaselinePath)) {
+        return ''
+    }
+    try {
+        $stream = New-Object System.IO.FileStream ($BaselinePath, 'Open', 'Read', 'ReadWrite')
+    }
+    catch {
+        return ''
+    }
+    try {
+        if ($stream.Length -gt $script:InputFileLimit) {
+            return ''
+        }
+        $bytes = New-Object byte[] $stream.Length
+        $read = 0
+        while ($read -lt $bytes.Length) {
+            $count = $stream.Read($bytes, $read, $bytes.Length - $read)
+            if ($count -le 0) {
+                break
+            }
+            $read += $count
+        }
+        return $script:Latin1.GetString($bytes, 0, $read)
+    }
+    finally {
+        $stream.Dispose()
+    }
+}
+
 # Runs Script with the path of the baseline: BaselinePath, or the pasted text written into a
 # temporary file as the tool reads it (ISO-8859-1, CR LF, no byte-order mark).
 function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [scriptblock] $Script) {

@@ -53,6 +53,15 @@ function Invoke-VelorinBaselineRemediation {
         if (-not $PSCmdlet.ShouldProcess((Get-VelorinRemediationTarget 'BIOS settings' $store), $operation)) {
             return
         }
+        # Refused before the store is opened: completing a cut-off rotation is a change too.
+        $path = $null
+        if ($BaselinePath) {
+            $path = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($BaselinePath)
+        }
+        $conflicts = Find-VelorinBaselineConflict -Text (Get-VelorinBaselineText $Baseline $path)
+        if ($conflicts.Count -gt 0) {
+            return New-VelorinConflictOutcome 'Remediation' $conflicts
+        }
         $stored = @{
             Tool        = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
             StorePath   = $store
