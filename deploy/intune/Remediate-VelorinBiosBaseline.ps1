@@ -26,7 +26,8 @@ A baseline file to use instead of the baselines pasted below, for every model.
 
 .PARAMETER Model
 The SMBIOS product name to pick the baseline by instead of this PC's, for rehearsals and
-tests.
+tests. Without it, a rehearsal with -MachineFile picks by the capture's product name. When
+the product name cannot be read, the script fails (exit 1), naming why.
 
 .PARAMETER InstallFolder
 The folder that holds VelorinBiosConfigTool.exe and the VelorinBios module folder; the
@@ -102,7 +103,7 @@ Disabled
 $exitCode = 1
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
         Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
             -StorePath $StorePath -ToolPath $ToolPath -MachineFile $MachineFile

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,8 @@ using SettingList = std::vector<std::pair<std::string, std::string>>;
 
 struct SetReport {
     SettingList changedItems;
+    std::vector<bool> superseded;  // by index of changedItems: a later set of the item won
+    std::unordered_map<int, size_t> changedLineOf;  // item code -> its line in changedItems
     SettingList skippedItems;
     uint32_t changedCount = 0;
     uint32_t unchangedCount = 0;
@@ -39,18 +42,35 @@ bool IsCurrentValue(const ConfigTool& tool, int itemCode, const std::string& opt
     return optionText == CurrentValueOf(tool, itemCode);
 }
 
+// The firmware ends with the option of an item's last successful set, so an earlier changed
+// line of the same item no longer tells what is saved: it is struck and its entry counted as
+// not changed. The last set is compared with the value the item had at the start.
+void RecordDone(const ConfigTool& tool, int itemCode, std::pair<std::string, std::string> setting,
+                SetReport& report) {
+    const auto earlier = report.changedLineOf.find(itemCode);
+    if (earlier != report.changedLineOf.end()) {
+        report.superseded[earlier->second] = true;
+        report.changedLineOf.erase(earlier);
+        --report.changedCount;
+        ++report.unchangedCount;
+    }
+    if (IsCurrentValue(tool, itemCode, setting.second)) {
+        ++report.unchangedCount;
+        return;
+    }
+    ++report.changedCount;
+    report.changedLineOf[itemCode] = report.changedItems.size();
+    report.changedItems.push_back(std::move(setting));
+    report.superseded.push_back(false);
+}
+
 // Returns false when the firmware has no supervisor password, which stops the whole run.
 bool ApplyChoice(ConfigTool& tool, const SettingTexts& texts, const SettingChoice& choice,
                  SetReport& report) {
     std::pair<std::string, std::string> setting = texts.Describe(choice);
     switch (tool.SetItem(choice.itemCode, choice.optionIndex)) {
         case PROVIDER_RET_DONE:
-            if (IsCurrentValue(tool, choice.itemCode, setting.second)) {
-                ++report.unchangedCount;
-            } else {
-                ++report.changedCount;
-                report.changedItems.push_back(std::move(setting));
-            }
+            RecordDone(tool, choice.itemCode, std::move(setting), report);
             return true;
         case PROVIDER_RET_NOT_SELECTABLE:
             ++report.skippedCount;
@@ -63,6 +83,17 @@ bool ApplyChoice(ConfigTool& tool, const SettingTexts& texts, const SettingChoic
             ++report.failedSets;
             return true;
     }
+}
+
+// Keeps the changed lines that name what the firmware ends with, in the order of their sets.
+void DropSupersededLines(SetReport& report) {
+    size_t kept = 0;
+    for (size_t index = 0; index < report.changedItems.size(); ++index) {
+        if (report.superseded[index]) continue;
+        if (kept != index) report.changedItems[kept] = std::move(report.changedItems[index]);
+        ++kept;
+    }
+    report.changedItems.resize(kept);
 }
 
 void PrintSettingLists(const SetReport& report) {
@@ -136,6 +167,7 @@ int ConfigTool::ApplyConfigFile(const ConfigLines& lines, bool force) {
             return RC_NO_SUPERVISOR_PASSWORD;
         }
     }
+    DropSupersededLines(report);
     PrintSettingLists(report);
     PrintSetTotals(report);
     return report.failedSets == 0 ? RC_SUCCESS : RC_INTERNAL_ERROR;

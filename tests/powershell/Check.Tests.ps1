@@ -83,6 +83,8 @@ Describe 'Entries that the tool leaves out' {
         @{ Case = 'an option with a trailing blank'; Line = @('+++Boot Mode', '*UEFI ', ''); Name = 'Boot Mode'; Problem = 'OptionNotSelectable' }
         @{ Case = 'a read-only option'; Line = @('+++Boot Mode', '*Legacy', ''); Name = 'Boot Mode'; Problem = 'OptionNotSelectable' }
         @{ Case = 'an indented item line'; Line = @('    +++Wake On LAN', '*Disabled', ''); Name = '    +++Wake On LAN'; Problem = 'NotAnItemLine' }
+        @{ Case = 'an item named again with another option'; Line = @('+++Wake On LAN', '*Enabled', '', '+++Wake On LAN', '*LAN Only', ''); Name = 'Wake On LAN'; Problem = 'ConflictingEntries' }
+        @{ Case = 'a block with two stars'; Line = @('+++Wake On LAN', '*Disabled', '*Enabled', ''); Name = 'Wake On LAN'; Problem = 'SeveralWantedOptions' }
     ) {
         $path = New-TestConfiguration -Line (@('+++Langue', '*English', '') + $Line)
         $compliance = Test-VelorinBiosConfiguration -Path $path -Force -MachineFile $machine

@@ -275,6 +275,29 @@ Describe 'A baseline that cannot be met or checks nothing' {
         (Get-VelorinBiosSetting -Name 'Wake On LAN' -MachineFile $machine).CurrentValue | Should -Be 'Enabled'
     }
 
+    It 'refuses a baseline that contradicts itself in every script, before any change: <Case>' -ForEach @(
+        @{ Case = 'an item named again with another option'; Line = @('+++Wake On LAN', '*Enabled', '', '+++Boot Mode', '*UEFI', '', '+++Wake On LAN', '*LAN Only', '')
+            Named = 'Wake On LAN: the block in line 7 wants another option than an earlier one' }
+        @{ Case = 'a block with two stars'; Line = @('+++Langue', '*English', '', '+++Wake On LAN', '*Enabled', '*LAN Only', '')
+            Named = 'Wake On LAN: the block in line 4 marks more than one option' }
+    ) {
+        $path = New-TestConfiguration -Name 'conflict.txt' -Line $Line
+        $reason = '1 baseline entries contradict each other: ' + $Named
+        $run = Invoke-FleetScript 'intune/Detect-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly "Check failed: $reason"
+        $run = Invoke-FleetProcess 'configmgr/Discover-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $path }
+        $run.Output | Should -BeExactly 'NonCompliant'
+        $run.ExitCode | Should -Be 1
+        $run.Error | Should -Match ([regex]::Escape($reason))
+        foreach ($engine in 'intune', 'configmgr') {
+            $run = Invoke-FleetProcess "$engine/Remediate-VelorinBiosBaseline.ps1" $machine @{ BaselinePath = $path; PasswordFile = $passwordFile }
+            $run.ExitCode | Should -Be 1
+            ($run.Output + $run.Error) | Should -Match ([regex]::Escape("Remediation failed: $reason"))
+        }
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+    }
+
     It 'fails every script when no entry applies: <Case>' -ForEach @(
         @{ Case = 'an empty baseline'; Line = @(''); NotOnModel = 0 }
         @{ Case = 'every entry not on this model'; Line = @('+++Turbo', '*On', '', '+++Wake On LAN (old name)', '*On', ''); NotOnModel = 2 }

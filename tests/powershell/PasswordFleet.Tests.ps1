@@ -258,6 +258,18 @@ Describe 'Baseline remediation on a rotated device' {
         (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingRotation | Should -BeTrue
     }
 
+    It 'refuses a baseline that contradicts itself before it completes a cut-off rotation' {
+        $device = New-RotatedDevice
+        [void](Invoke-FaultedScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate @{ STOP_CALLER = '1' })
+        $parameters = $device.Baseline.Clone()
+        $parameters.BaselinePath = New-TestConfiguration -Name 'contradicting.txt' -Line @('+++Wake On LAN', '*Enabled', '*Disabled', '')
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosBaseline.ps1' $parameters
+        $run.ExitCode | Should -Be 1
+        $run.Output | Should -BeExactly 'Remediation failed: 1 baseline entries contradict each other: Wake On LAN: the block in line 1 marks more than one option'
+        (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingRotation | Should -BeTrue
+        Get-WakeOnLan $device.Machine | Should -BeExactly 'Disabled'
+    }
+
     It 'uses the password file while the store holds no password, and leaves no store behind' {
         $device = New-FleetDevice
         $parameters = @{ BaselinePath = $wanted; StorePath = $device.Remediate.StorePath; PasswordFile = $device.Remediate.PasswordFile; MachineFile = $device.Machine }

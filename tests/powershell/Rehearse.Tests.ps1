@@ -272,3 +272,131 @@ Describe 'A baseline per model in the fleet scripts' {
         $run.Output | Should -BeExactly 'NonCompliant: 1 of 1 settings differ: Secure Boot: Disabled -> Enabled'
     }
 }
+
+BeforeDiscovery {
+    $odd = @(
+        @{ Case = 'blank lines'; Line = @('', '', '') }
+        @{ Case = 'an item line alone'; Line = @('+++Secure Boot', '') }
+        @{ Case = 'a block without a star'; Line = @('+++Secure Boot', 'Enabled', 'Disabled', '') }
+        @{ Case = 'items without options'; Line = @('+++Secure Boot', '', '+++Wake On LAN', '') }
+        @{ Case = 'an indented item line'; Line = @('  +++Secure Boot', '*Enabled', '') }
+        @{ Case = 'an option spelled otherwise'; Line = @('+++Wake On LAN', '*LAN-Only', '') }
+        @{ Case = 'an item named twice'; Line = @('+++Wake On LAN', '*Disabled', '', '+++Secure Boot', '*Enabled', '', '+++Wake On LAN', '*LAN Only', '') }
+        @{ Case = 'a block with two stars'; Line = @('+++Secure Boot', '*Enabled', '*Disabled', '') }
+        @{ Case = 'an item named twice alike'; Line = @('+++Secure Boot', '*Enabled', '', '+++Secure Boot', '*Enabled', '') }
+        @{ Case = 'the rehearsed baseline'; Line = @('+++Secure Boot', '*Enabled', 'Disabled', '', '+++Wake On LAN', 'Disabled', '*LAN Only', '') }
+    )
+}
+
+Describe 'The rehearsal and the fleet scripts decide alike' {
+    BeforeAll {
+        # What detection says when the fleet would set the baseline: it matches or only differs.
+        $settable = '^(Compliant: |NonCompliant: \d+ of \d+ settings differ: )'
+    }
+
+    It 'is Applicable exactly where detection would set the baseline: <Case>' -ForEach $odd {
+        $path = New-TestConfiguration -Name 'odd.txt' -Line $Line
+        foreach ($rehearsal in (Test-VelorinBiosBaseline -Path $path -MachineFile $captures)) {
+            $run = Invoke-ModelScript 'intune/Detect-VelorinBiosBaseline.ps1' $rehearsal.MachineFile @{ BaselinePath = $path }
+            $fleetSets = $run.Output -match $settable
+            $complete = @($rehearsal.MissingItems).Count + @($rehearsal.ReadOnly).Count -eq 0
+            $rehearsal.Applicable | Should -Be ($fleetSets -and $complete) -Because "$($rehearsal.Model): $($run.Output)"
+            $rehearsal.FleetDecision -eq 'Applies' | Should -Be $fleetSets -Because "$($rehearsal.Model): $($run.Output)"
+        }
+    }
+
+    It 'names the entries of a baseline that contradicts itself and sets nothing: <Case>' -ForEach @(
+        @{ Case = 'an item named twice'; Problem = 'ConflictingEntries'; At = 7; Name = 'Wake On LAN'
+            Line = @('+++Wake On LAN', '*Disabled', '', '+++Secure Boot', '*Enabled', '', '+++Wake On LAN', '*LAN Only', '') }
+        @{ Case = 'a block with two stars'; Problem = 'SeveralWantedOptions'; At = 1; Name = 'Secure Boot'
+            Line = @('+++Secure Boot', '*Enabled', '*Disabled', '') }
+    ) {
+        $path = New-TestConfiguration -Name 'conflict.txt' -Line $Line
+        $tool = Start-ToolRecording 'conflict'
+        $rehearsal = Test-VelorinBiosBaseline -Path $path -MachineFile (Join-Path $captures 'ProBook14.txt') -ToolPath $tool
+        $runs = Stop-ToolRecording
+        @($runs | Where-Object { $_.Arguments[0] -eq '/set' }).Count | Should -Be 0
+        $rehearsal.FleetDecision | Should -Be 'Conflicting'
+        $rehearsal.Applicable | Should -BeFalse
+        @($rehearsal.Conflicts).Count | Should -Be 1
+        '{0}|{1}|{2}' -f $rehearsal.Conflicts[0].Name, $rehearsal.Conflicts[0].Problem, $rehearsal.Conflicts[0].Line |
+            Should -BeExactly "$Name|$Problem|$At"
+        @($rehearsal.UnknownOptions).Count | Should -Be 0
+    }
+}
+
+Describe 'The captures of a folder' {
+    BeforeAll {
+        $mixed = Join-Path $TestDrive 'mixed-captures'
+        [void](New-Item -ItemType Directory -Path $mixed)
+        Copy-Item -Path (Join-Path $captures 'ProBook1*') -Destination $mixed
+        [System.IO.File]::WriteAllText((Join-Path $mixed 'desktop.ini'), "[.ShellClassInfo]`r`nIconResource=C:\Windows\System32\imageres.dll,-3`r`n")
+        [System.IO.File]::WriteAllText((Join-Path $mixed 'notes.txt'), "ProBook 16 captured on the 3rd`r`n")
+    }
+
+    It 'are taken alone: stray files are passed over' {
+        $rehearsals = Test-VelorinBiosBaseline -Path $baseline -MachineFile $mixed -ErrorVariable failures -ErrorAction SilentlyContinue -Verbose 4>&1 |
+            Where-Object { $_ -isnot [System.Management.Automation.VerboseRecord] -or $_.Message -match 'no capture' }
+        @($failures).Count | Should -Be 0
+        @($rehearsals | Where-Object { $_ -isnot [System.Management.Automation.VerboseRecord] }).Model | Should -Be @('Velorin ProBook 14 G3', 'Velorin ProBook 16 G1')
+        @($rehearsals | Where-Object { $_ -is [System.Management.Automation.VerboseRecord] }).Count | Should -Be 2
+    }
+
+    It 'go on past one that fails, with an error for that file alone' {
+        $broken = Join-Path $TestDrive 'broken-captures'
+        [void](New-Item -ItemType Directory -Path $broken)
+        Copy-Item -Path (Join-Path $captures '*') -Destination $broken
+        # A pair whose machine file is no machine: the tool refuses it.
+        [System.IO.File]::WriteAllText((Join-Path $broken 'EliteDesk.txt'), "[.ShellClassInfo]`r`nIconResource=imageres.dll,-3`r`n")
+        $all = Test-VelorinBiosBaseline -Path $baseline -MachineFile $broken -ErrorAction Continue 2>&1
+        $failures = @($all | Where-Object { $_ -is [System.Management.Automation.ErrorRecord] })
+        @($all | Where-Object { $_ -isnot [System.Management.Automation.ErrorRecord] }).Model | Should -Be @('Velorin ProBook 14 G3', 'Velorin ProBook 16 G1')
+        $failures.Count | Should -Be 1
+        $failures[0].FullyQualifiedErrorId | Should -Match '^VelorinBiosRehearsalFailed'
+        $failures[0].TargetObject | Should -Be (Join-Path $broken 'EliteDesk.txt')
+    }
+}
+
+Describe 'The model the fleet scripts pick by' {
+    AfterEach {
+        Remove-Item Function:\Get-CimInstance -ErrorAction SilentlyContinue
+    }
+
+    It 'is the capture''s SMBIOS product name when rehearsing with -MachineFile and no -Model' {
+        $run = Invoke-ModelScript 'intune/Detect-VelorinBiosBaseline.ps1' (Join-Path $captures 'EliteDesk.txt') @{}
+        $run.Output | Should -BeExactly 'NonCompliant: 2 of 2 settings differ: Secure Boot: Disabled -> Enabled; Wake On LAN: Disabled -> LAN-Only'
+        $run.ExitCode | Should -Be 1
+    }
+
+    It 'that cannot be read fails <Script> rather than leaving the PC alone: <Case>' -ForEach @(
+        foreach ($script in 'intune/Detect-VelorinBiosBaseline.ps1', 'configmgr/Discover-VelorinBiosBaseline.ps1',
+            'intune/Remediate-VelorinBiosBaseline.ps1', 'configmgr/Remediate-VelorinBiosBaseline.ps1') {
+            @{ Script = $script; Case = 'no CIM'; Cim = $null; Reason = 'the model of this PC cannot be read: Get-CimInstance is not available' }
+            @{ Script = $script; Case = 'CIM failing'; Cim = { throw 'The RPC server is unavailable.' }; Reason = 'the model of this PC cannot be read: The RPC server is unavailable.' }
+            @{ Script = $script; Case = 'no product name'; Cim = { [pscustomobject]@{ Name = '' } }; Reason = 'the model of this PC cannot be read: Win32_ComputerSystemProduct gives no product name' }
+        }
+    ) {
+        if ($Cim) {
+            Set-Item -Path Function:\global:Get-CimInstance -Value $Cim
+        }
+        elseif (Get-Command -Name Get-CimInstance -ErrorAction SilentlyContinue) {
+            Set-ItResult -Skipped -Because 'this PowerShell has CIM'
+            return
+        }
+        $what = if ($Script -like '*Remediate*') { 'Remediation' } else { 'Check' }
+        $all = @{ ModulePath = $ModulePath; ToolPath = $Tool; PasswordFile = (Join-Path $TestDrive 'none.txt') }
+        if ($Script -notlike '*Remediate*') { $all.Remove('PasswordFile') }
+        # The ConfigMgr scripts write the reason to the console's error stream.
+        $errors = New-Object System.IO.StringWriter
+        $console = [Console]::Error
+        [Console]::SetError($errors)
+        try {
+            $output = & (Join-Path $deploy $Script) @all
+        }
+        finally {
+            [Console]::SetError($console)
+        }
+        $LASTEXITCODE | Should -Be 1
+        (@($output) -join "`n") + $errors.ToString() | Should -Match ([regex]::Escape("$what failed: $Reason"))
+    }
+}

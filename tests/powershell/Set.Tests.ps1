@@ -37,6 +37,19 @@ Describe 'Set-VelorinBiosConfiguration' {
         Get-Current 'Wake On LAN' | Should -Be 'LAN Only'
     }
 
+    It 'refuses a file that contradicts itself before the tool runs, naming each entry' {
+        $file = New-TestConfiguration -Line @('+++Wake On LAN', '*Enabled', '', '+++Wake On LAN', '*LAN Only', '', '+++Boot Mode', '*UEFI', '*Legacy', '')
+        $tool = Start-ToolRecording 'conflict'
+        $failure = Get-TerminatingError { Set-VelorinBiosConfiguration -Path $file -Password $secret -Force -ToolPath $tool -MachineFile $machine }
+        $runs = Stop-ToolRecording
+        $runs.Count | Should -Be 0
+        $failure.FullyQualifiedErrorId | Should -Match '^VelorinBiosBaselineConflict'
+        $failure.TargetObject | Should -Be $file
+        $failure.Exception.Message | Should -BeExactly ('2 baseline entries contradict each other: Wake On LAN: the block in line 4 wants another option ' +
+            'than an earlier one; Boot Mode: the block in line 7 marks more than one option; nothing was set')
+        Test-Path -LiteralPath "$machine.nvram" | Should -BeFalse
+    }
+
     It 'counts entries that match nothing as failed with -Force' {
         $file = New-TestConfiguration -Line @('+++Gone', '*x', '', '+++Wake On LAN', '*Enabled', '')
         $result = Set-VelorinBiosConfiguration -Path $file -Password $secret -Force -MachineFile $machine -WarningAction SilentlyContinue

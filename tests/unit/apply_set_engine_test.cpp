@@ -65,10 +65,16 @@ TEST(ApplyMatchTypedSetting, GivesCodeAndIndex) {
 INSTANTIATE_TEST_SUITE_P(Files, ApplySetCommand, ::testing::Values(
     SetCase{"EmptyLinesOnly", "", "\r\n\r\n", false, "", "", RC_SUCCESS,
             kHeading + Totals(0, 0, 0, 0)},
-    SetCase{"ComparedWithValuesAtStart", "", "+++Wake On LAN\r\n*Enabled\r\n\r\n+++Boot Mode\r\n"
+    // An item named twice ends with its last option: an earlier changed line is struck.
+    SetCase{"ReportsWhatIsSaved", "", "+++Wake On LAN\r\n*Enabled\r\n\r\n+++Boot Mode\r\n"
             "*UEFI\r\n\r\n+++Fan Level\n*Low\n\n+++Wake On LAN\n*Disabled\n", false, "", "",
-            RC_SUCCESS, kHeading + "Changed Item \n\tWake On LAN -> Enabled\n"
-            "\tFan Level -> Low\n" + Totals(2, 2, 0, 0)},
+            RC_SUCCESS, kHeading + "Changed Item \n\tFan Level -> Low\n" + Totals(1, 3, 0, 0)},
+    SetCase{"LastSetOfAnItemIsListed", "answer Set item=0x0102 after=1 times=1 retcode=7\n",
+            "+++Fan Level\n*Low\n\n+++Boot Mode\n*Legacy\n\n+++Fan Level\n*High\n\n"
+            "+++Fan Level\n*Low\n\n+++Boot Mode\n*Legacy\n", false, "", "", RC_SUCCESS,
+            kHeading + "Changed Item \n\tFan Level -> Low\n\tBoot Mode -> Legacy\n"
+            "Skipped Item(Below items are skipeed because option is not selectable with this "
+            "interface, Read Only value)\n\tFan Level -> High\n" + Totals(2, 2, 1, 0)},
     // The item at its current option is still sent: its failure shows it.
     SetCase{"SkippedAndFailed", "fault ExecMethod \"Set\" hr=0x80041001 times=3\n"
             "answer Set item=0x0101 retcode=12\nanswer Set item=0x0102 retcode=7\n"

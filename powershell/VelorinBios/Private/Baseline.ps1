@@ -130,10 +130,76 @@ function New-VelorinUnmatchedEntry([string] $Name, [string] $Problem, [object] $
     }
 }
 
+# What makes a baseline contradict itself: a block that marks more than one option (the tool
+# takes the last one that names an option), and an item named again with another wanted option
+# (the tool sets both in turn and saves the last, so that a check never passes).
+$script:ConflictProblems = 'SeveralWantedOptions', 'ConflictingEntries'
+$script:SeveralStarsPattern = New-Object System.Text.RegularExpressions.Regex (
+    '^\*[^\r\n]*\r?\n(?:(?!\r?$)(?!\+\+\+)[^*\r\n][^\r\n]*\r?\n)*\*', [System.Text.RegularExpressions.RegexOptions]'Multiline')
+$script:ItemNamePattern = New-Object System.Text.RegularExpressions.Regex (
+    '^\+\+\+([^\r\n(]*)', [System.Text.RegularExpressions.RegexOptions]'Multiline')
+
+# True when some item line names an item that an earlier one named: only then are the
+# wanted options of every block gathered.
+function Test-VelorinRepeatedItem([string] $Text) {
+    $names = New-Object 'System.Collections.Generic.HashSet[string]' ([System.StringComparer]::Ordinal)
+    foreach ($match in $script:ItemNamePattern.Matches($Text)) {
+        if (-not $names.Add($match.Groups[1].Value)) {
+            return $true
+        }
+    }
+    return $false
+}
+
+function Get-VelorinLineNumber([string] $Text, [int] $Index) {
+    $line = 1
+    $at = $Text.IndexOf("`n", 0, $Index, [System.StringComparison]::Ordinal)
+    while ($at -ge 0) {
+        $line++
+        $at = $Text.IndexOf("`n", $at + 1, $Index - $at - 1, [System.StringComparison]::Ordinal)
+    }
+    return $line
+}
+
+# The entries of a baseline's text that contradict it, each a Velorin.BiosUnmatchedEntry with
+# the item's name, the Problem (SeveralWantedOptions or ConflictingEntries) and the line of
+# its item line. The module and the fleet refuse such a baseline before any change.
+function Find-VelorinBaselineConflict {
+    param([string] $Text)
+
+    $conflicts = New-Object System.Collections.Generic.List[object]
+    if (-not $Text -or -not ($script:SeveralStarsPattern.IsMatch($Text) -or (Test-VelorinRepeatedItem $Text))) {
+        return , $conflicts.ToArray()
+    }
+    $wantedBy = New-Object 'System.Collections.Generic.Dictionary[string,string]' ([System.StringComparer]::Ordinal)
+    foreach ($match in $script:WantedOptionPattern.Matches($Text)) {
+        $name = $match.Groups[1].Value
+        $stars = $match.Groups[2].Captures
+        $problem = $null
+        $earlier = $null
+        if ($stars.Count -gt 1) {
+            $problem = 'SeveralWantedOptions'
+        }
+        elseif ($stars.Count -eq 1 -and $wantedBy.TryGetValue($name, [ref]$earlier)) {
+            if ($earlier -cne $stars[0].Value) {
+                $problem = 'ConflictingEntries'
+            }
+        }
+        elseif ($stars.Count -eq 1) {
+            $wantedBy[$name] = $stars[0].Value
+        }
+        if ($problem) {
+            $conflicts.Add((New-VelorinUnmatchedEntry $name $problem (Get-VelorinLineNumber $Text $match.Index)))
+        }
+    }
+    return , $conflicts.ToArray()
+}
+
 # The entries that the tool reported and left out (under /f): Unmatched, each a
 # Velorin.BiosUnmatchedEntry, are entries that cannot be met: an item of this machine whose
 # wanted option it does not offer or that cannot be selected (the tool drops read-only options
-# it cannot select), or a line where an item line belongs. NotOnModel names the items this
+# it cannot select), or a line where an item line belongs; and the entries by which the
+# baseline contradicts itself (Find-VelorinBaselineConflict). NotOnModel names the items this
 # machine lacks. A block that wants no option at all (no "*") is neither.
 function Get-VelorinUnmatchedEntry {
     param([string] $Output, [string] $Baseline)
@@ -167,5 +233,6 @@ function Get-VelorinUnmatchedEntry {
             [void]$notOnModel.Remove($text.Substring(3).Split('(')[0])
         }
     }
+    $unmatched.AddRange((Find-VelorinBaselineConflict -Text $Baseline))
     return [pscustomobject]@{ Unmatched = $unmatched.ToArray(); NotOnModel = $notOnModel.ToArray() }
 }

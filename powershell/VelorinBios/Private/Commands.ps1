@@ -30,6 +30,9 @@ function Invoke-VelorinOnTarget {
             $baseline = $script:Latin1.GetString([System.IO.File]::ReadAllBytes((Join-Path $folder $file)))
             $index = New-VelorinBaselineIndex -Text $baseline
             $target = $Path
+            if ($Command -eq '/set') {
+                Assert-VelorinBaselineConsistent -Cmdlet $Cmdlet -Text $baseline -Path $Path
+            }
         }
         else {
             $arguments = @($Command, '/i', $Name, $Value)
@@ -43,6 +46,19 @@ function Invoke-VelorinOnTarget {
     }
     finally {
         Remove-VelorinWorkFolder -Folder $folder
+    }
+}
+
+# A baseline that contradicts itself would leave the firmware with what its last entry wants
+# and every later check failing: it is refused before the tool runs.
+function Assert-VelorinBaselineConsistent {
+    param([System.Management.Automation.PSCmdlet] $Cmdlet, [string] $Text, [string] $Path)
+
+    $conflicts = Find-VelorinBaselineConflict -Text $Text
+    if ($conflicts.Count -gt 0) {
+        $exception = New-Object System.IO.InvalidDataException ((Format-VelorinUnmatched $conflicts 'baseline entries contradict each other') + '; nothing was set')
+        $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
+                    $exception, 'VelorinBiosBaselineConflict', 'InvalidData', $Path)))
     }
 }
 

@@ -60,25 +60,88 @@ function ConvertTo-VelorinFailureOutcome([System.Management.Automation.ErrorReco
     return New-VelorinFleetOutcome 'Failed' ('{0} failed: {1}' -f $What, $exception.Message)
 }
 
-# The entries of a baseline that cannot be met on this machine, named for a summary: an item
-# whose wanted option the machine does not offer or does not let be selected, or a line where
-# an item line belongs.
-function Format-VelorinUnmatched([object[]] $Unmatched) {
-    $named = foreach ($entry in $Unmatched) {
-        if ($entry.Problem -eq 'NotAnItemLine') {
-            'line {0} is no item line: "{1}"' -f $entry.Line, $entry.Name
-        }
-        else {
-            '{0}: the wanted option is not offered or is read only' -f $entry.Name
-        }
+# What the fleet makes of a baseline on a machine, from the entries the tool left out
+# (Unmatched) and the number it compared or set: Conflicting (the baseline contradicts
+# itself: refused before any change), NothingApplies (no entry compared: proves nothing),
+# Unmet (an entry cannot be met) or Applies. The detection, the remediation and the rehearsal
+# all decide by it, so that a rehearsal never passes a baseline the fleet fails.
+function Get-VelorinBaselineDecision([object[]] $Unmatched, [int] $Compared) {
+    $unmet = @($Unmatched)
+    if (@($unmet | Where-Object { $script:ConflictProblems -contains $_.Problem }).Count -gt 0) {
+        return 'Conflicting'
     }
-    return '{0} baseline entries cannot be met: {1}' -f @($Unmatched).Count, ($named -join '; ')
+    if ($unmet.Count -gt 0) {
+        return 'Unmet'
+    }
+    if ($Compared -eq 0) {
+        return 'NothingApplies'
+    }
+    return 'Applies'
+}
+
+$script:UnmatchedReasons = @{
+    NotAnItemLine        = 'line {1} is no item line: "{0}"'
+    OptionNotSelectable  = '{0}: the wanted option is not offered or is read only'
+    SeveralWantedOptions = '{0}: the block in line {1} marks more than one option'
+    ConflictingEntries   = '{0}: the block in line {1} wants another option than an earlier one'
+}
+
+# The entries of a baseline that cannot be met on this machine, named for a summary: an item
+# whose wanted option the machine does not offer or does not let be selected, a line where
+# an item line belongs, or an entry that contradicts another.
+function Format-VelorinUnmatched([object[]] $Unmatched, [string] $Heading = 'baseline entries cannot be met') {
+    $named = foreach ($entry in $Unmatched) {
+        $script:UnmatchedReasons[$entry.Problem] -f $entry.Name, $entry.Line
+    }
+    return '{0} {1}: {2}' -f @($Unmatched).Count, $Heading, ($named -join '; ')
+}
+
+# A baseline that contradicts itself is refused on every machine, before any change.
+function New-VelorinConflictOutcome([string] $What, [object[]] $Unmatched) {
+    $conflicts = @($Unmatched | Where-Object { $script:ConflictProblems -contains $_.Problem })
+    return New-VelorinFleetOutcome 'Failed' ('{0} failed: {1}' -f $What, (Format-VelorinUnmatched $conflicts 'baseline entries contradict each other'))
 }
 
 # A baseline of which no entry applies to this machine proves nothing: a failure, never a pass.
 function New-VelorinNothingApplies([string] $What, [string[]] $NotOnModel) {
     return New-VelorinFleetOutcome 'Failed' ('{0} failed: no entry of the baseline applies to this machine ({1} not on this model)' -f
         $What, @($NotOnModel).Count)
+}
+
+# The baseline's text for what is decided before any tool runs: the pasted text, or the file's
+# bytes as the tool reads them. Empty for a file the tool would refuse (missing, no regular
+# file, over its bound): the run that follows reports that.
+function Get-VelorinBaselineText([string] $Baseline, [string] $BaselinePath) {
+    if (-not $BaselinePath) {
+        return $Baseline
+    }
+    if (-not (Test-VelorinRegularFile -Path $BaselinePath)) {
+        return ''
+    }
+    try {
+        $stream = New-Object System.IO.FileStream ($BaselinePath, 'Open', 'Read', 'ReadWrite')
+    }
+    catch {
+        return ''
+    }
+    try {
+        if ($stream.Length -gt $script:InputFileLimit) {
+            return ''
+        }
+        $bytes = New-Object byte[] $stream.Length
+        $read = 0
+        while ($read -lt $bytes.Length) {
+            $count = $stream.Read($bytes, $read, $bytes.Length - $read)
+            if ($count -le 0) {
+                break
+            }
+            $read += $count
+        }
+        return $script:Latin1.GetString($bytes, 0, $read)
+    }
+    finally {
+        $stream.Dispose()
+    }
 }
 
 # Runs Script with the path of the baseline: BaselinePath, or the pasted text written into a

@@ -3,20 +3,34 @@
 # The first entry that matches this PC's model is used; a PC that none serves is not
 # applicable.
 
-# The SMBIOS product name of this PC (Win32_ComputerSystemProduct.Name); Model when given, for
-# rehearsals and tests. Empty where CIM is not available.
-function Get-VelorinMachineModel([string] $Model) {
+# The SMBIOS product name that picks the baseline: Model when given; else the product name
+# of the capture MachineFile names (a rehearsal); else this PC's
+# (Win32_ComputerSystemProduct.Name). A name that cannot be read throws: a PC whose model is
+# unknown is not one that no baseline serves, and must not pass as not applicable.
+function Get-VelorinMachineModel([string] $Model, [string] $MachineFile) {
     if ($Model) {
         return $Model
     }
+    if ($MachineFile) {
+        $name = (Read-VelorinMachineFile -Path $MachineFile).Model
+        if (-not $name) {
+            throw "the model cannot be read: the machine file '$MachineFile' names no SMBIOS product"
+        }
+        return [string]$name
+    }
     if (-not (Get-Command -Name Get-CimInstance -ErrorAction SilentlyContinue)) {
-        return ''
+        throw 'the model of this PC cannot be read: Get-CimInstance is not available'
     }
-    $product = Get-CimInstance -ClassName Win32_ComputerSystemProduct -ErrorAction SilentlyContinue | Select-Object -First 1
-    if ($product -and $product.Name) {
-        return [string]$product.Name
+    try {
+        $product = Get-CimInstance -ClassName Win32_ComputerSystemProduct -ErrorAction Stop | Select-Object -First 1
     }
-    return ''
+    catch {
+        throw "the model of this PC cannot be read: $($_.Exception.Message)"
+    }
+    if (-not $product -or -not $product.Name) {
+        throw 'the model of this PC cannot be read: Win32_ComputerSystemProduct gives no product name'
+    }
+    return [string]$product.Name
 }
 
 # The first entry of Baselines whose Model pattern matches Model, or $null.

@@ -166,8 +166,8 @@ function New-VelorinRehearsalMachine {
     return $copy
 }
 
-# The machine files that Path names: files, wildcards, and folders (every file in them but
-# SMBIOS tables and saved states).
+# The machine files that Path names: files, wildcards, and the captures in folders (each
+# file with its ".smbios" table beside it, as a capture writes the pair).
 function Resolve-VelorinMachineFile {
     param([System.Management.Automation.PSCmdlet] $Cmdlet, [string[]] $Path)
 
@@ -182,8 +182,14 @@ function Resolve-VelorinMachineFile {
         foreach ($found in $resolved) {
             $full = $found.ProviderPath
             if ([System.IO.Directory]::Exists($full)) {
-                Get-ChildItem -LiteralPath $full -File | Where-Object { $_.Extension -notin '.smbios', '.nvram' } |
-                    Sort-Object Name | ForEach-Object { $_.FullName }
+                Get-ChildItem -LiteralPath $full -File | Sort-Object Name | ForEach-Object {
+                    if ([System.IO.File]::Exists($_.FullName + '.smbios')) {
+                        $_.FullName
+                    }
+                    elseif ($_.Extension -ne '.smbios') {
+                        Write-Verbose "'$($_.FullName)' is no capture (no '.smbios' table beside it); passed over."
+                    }
+                }
             }
             else {
                 $full

@@ -53,14 +53,18 @@ function New-VelorinRehearsalPassword {
     return [guid]::NewGuid().ToString('N').Substring(0, 16)
 }
 
+# An advanced function of its own: a terminating error of its runs ends this rehearsal alone,
+# and its caller can catch it and go on with the next capture, which a terminating error
+# thrown through the caller's own cmdlet would not let it do.
 function Invoke-VelorinRehearsal {
+    [CmdletBinding()]
     param(
-        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
         [Parameter(Mandatory)] [string] $BaselinePath,
         [Parameter(Mandatory)] [string] $MachineFile,
         [string] $ToolPath
     )
 
+    $Cmdlet = $PSCmdlet
     $machine = Read-VelorinMachineFile -Path $MachineFile
     $folder = New-VelorinWorkFolder
     try {
@@ -68,16 +72,22 @@ function Invoke-VelorinRehearsal {
         $copy = New-VelorinRehearsalMachine -Machine $machine -Folder $folder -SupervisorPassword $password
         $target = @{ Cmdlet = $Cmdlet; Path = $BaselinePath; Force = $true; ToolPath = $ToolPath; MachineFile = $copy }
         $check = Invoke-VelorinCountedCheck -Target $target -Folder $folder
-        $set = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -AcceptedExitCode 0, 12 @target `
-            -StandardInput ($script:Latin1.GetBytes($password + "`n"))
+        $compliance = ConvertFrom-VelorinCheckReport -ExitCode $check.ExitCode -Output $check.Output -Index $check.Index
+        $decision = Get-VelorinBaselineDecision $compliance.Unmatched ($compliance.Matching + $compliance.Differences.Count)
+        # The fleet sets no baseline that contradicts itself, and neither does its rehearsal.
+        $set = $null
+        if ($decision -ne 'Conflicting') {
+            $set = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -AcceptedExitCode 0, 12 @target `
+                -StandardInput ($script:Latin1.GetBytes($password + "`n"))
+        }
     }
     finally {
         Remove-VelorinWorkFolder -Folder $folder
     }
-    if ($set.ExitCode -ne 0 -and $set.Output.Contains('Set Command Result')) {
+    if ($set -and $set.ExitCode -ne 0 -and $set.Output.Contains('Set Command Result')) {
         $Cmdlet.WriteWarning("The rehearsed set on '$MachineFile' ended with exit code $($set.ExitCode): the firmware refused a setting or the save.")
     }
-    $rehearsal = ConvertTo-VelorinRehearsal -Machine $machine -Check $check -Set $set
+    $rehearsal = ConvertTo-VelorinRehearsal -Machine $machine -Compliance $compliance -Decision $decision -Index $check.Index -Set $set
     $rehearsal | Add-Member -NotePropertyName ProviderCalls -NotePropertyValue $check.ProviderCalls
     return $rehearsal
 }
@@ -111,23 +121,25 @@ function Invoke-VelorinCountedCheck {
 
 function ConvertTo-VelorinRehearsal {
     # Both runs carry the index of the one bounded copy of the baseline they were given.
-    param([object] $Machine, [object] $Check, [object] $Set)
+    param([object] $Machine, [object] $Compliance, [string] $Decision, [hashtable] $Index, [object] $Set)
 
-    if (-not $Set.Output.Contains('Set Command Result')) {
+    if ($Set -and -not $Set.Output.Contains('Set Command Result')) {
         throw (New-Object VelorinBiosToolException ((Get-VelorinToolErrorMessage -ExitCode $Set.ExitCode -Output $Set.Output),
                 $Set.ExitCode, $Set.Output, 'ToolFailed'))
     }
-    $compliance = ConvertFrom-VelorinCheckReport -ExitCode $Check.ExitCode -Output $Check.Output -Index $Check.Index
+    $conflicts = @($Compliance.Unmatched | Where-Object { $script:ConflictProblems -contains $_.Problem })
     $wrong = @{
-        Items   = @($compliance.NotOnModel)
-        Options = @($compliance.Unmatched | ForEach-Object { $_.Name })
+        Items   = @($Compliance.NotOnModel)
+        Options = @($Compliance.Unmatched | Where-Object { $script:ConflictProblems -notcontains $_.Problem } | ForEach-Object { $_.Name })
     }
-    $split = Split-VelorinWrongOption -Machine $Machine -Choice @(Read-VelorinBaselineChoice -Text $Check.Index.Text) -Wrong $wrong
-    $differences = $compliance.Differences
+    $split = Split-VelorinWrongOption -Machine $Machine -Choice @(Read-VelorinBaselineChoice -Text $Index.Text) -Wrong $wrong
+    $differences = $Compliance.Differences
     # An option the firmware refuses matters only where the baseline asks for a change.
-    foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output -Index $Set.Index).Skipped) {
-        if (@($differences | Where-Object { $_.Name -eq $skipped.Name }).Count -gt 0) {
-            $split.ReadOnly.Add((New-VelorinOptionEntry $skipped.Name $skipped.Value))
+    if ($Set) {
+        foreach ($skipped in (ConvertFrom-VelorinSetReport -Output $Set.Output -Index $Set.Index).Skipped) {
+            if (@($differences | Where-Object { $_.Name -eq $skipped.Name }).Count -gt 0) {
+                $split.ReadOnly.Add((New-VelorinOptionEntry $skipped.Name $skipped.Value))
+            }
         }
     }
     $rehearsal = [pscustomobject]@{
@@ -139,7 +151,10 @@ function ConvertTo-VelorinRehearsal {
         MissingItems   = [string[]]$wrong.Items
         UnknownOptions = $split.Unknown.ToArray()
         ReadOnly       = $split.ReadOnly.ToArray()
-        Applicable     = ($wrong.Items.Count + $split.Unknown.Count + $split.ReadOnly.Count) -eq 0
+        Conflicts      = [object[]]$conflicts
+        FleetDecision  = $Decision
+        # Stricter than the fleet: every item on the model, every wanted option selectable.
+        Applicable     = $Decision -eq 'Applies' -and ($wrong.Items.Count + $split.Unknown.Count + $split.ReadOnly.Count) -eq 0
     }
     return $rehearsal
 }

@@ -9,7 +9,9 @@ function Get-VelorinBaselineState {
     an interface older than revision 6) or Failed, and a Summary of at most 2,048 characters.
     Items this model lacks are left out; an entry that cannot be met (its item is here but
     not its wanted option, or it is read only, or the line is no item line) makes the machine
-    NonCompliant and is named; a baseline of which no entry applies is Failed.
+    NonCompliant and is named; a baseline of which no entry applies, or that contradicts
+    itself (an item named again with another option, a block that marks two options), is
+    Failed, naming the entries.
 
     .PARAMETER Baseline
     The baseline's text: blocks as Export-VelorinBiosConfiguration writes them.
@@ -39,8 +41,9 @@ function Get-VelorinBaselineState {
         return ConvertTo-VelorinFailureOutcome $_ 'Check'
     }
     $checked = $compliance.Matching + $compliance.Differences.Count
-    if ($compliance.Unmatched.Count -eq 0 -and $checked -eq 0) {
-        return New-VelorinNothingApplies 'Check' $compliance.NotOnModel
+    switch (Get-VelorinBaselineDecision $compliance.Unmatched $checked) {
+        'Conflicting' { return New-VelorinConflictOutcome 'Check' $compliance.Unmatched }
+        'NothingApplies' { return New-VelorinNothingApplies 'Check' $compliance.NotOnModel }
     }
     if ($compliance.Compliant) {
         return New-VelorinFleetOutcome 'Compliant' ('Compliant: {0} settings match the baseline' -f $compliance.Matching)

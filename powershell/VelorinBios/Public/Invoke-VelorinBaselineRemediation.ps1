@@ -11,7 +11,8 @@ function Invoke-VelorinBaselineRemediation {
     meanwhile. Returns a Velorin.FleetOutcome: State Remediated, NotApplicable or Failed, a
     Summary of at most 2,048 characters and RebootRequired. An entry that cannot be met makes
     it Failed, naming the entry (the rest is set and saved all the same); so does a baseline
-    of which no entry applies.
+    of which no entry applies. A baseline that contradicts itself (an item named again with
+    another option, a block that marks two options) is Failed before anything is set.
     With -WhatIf, or -Confirm answered No, it names the baseline, this machine and the store,
     changes nothing (a cut-off rotation stays as it is), runs no tool and returns no outcome.
 
@@ -52,6 +53,15 @@ function Invoke-VelorinBaselineRemediation {
         if (-not $PSCmdlet.ShouldProcess((Get-VelorinRemediationTarget 'BIOS settings' $store), $operation)) {
             return
         }
+        # Refused before the store is opened: completing a cut-off rotation is a change too.
+        $path = $null
+        if ($BaselinePath) {
+            $path = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($BaselinePath)
+        }
+        $conflicts = Find-VelorinBaselineConflict -Text (Get-VelorinBaselineText $Baseline $path)
+        if ($conflicts.Count -gt 0) {
+            return New-VelorinConflictOutcome 'Remediation' $conflicts
+        }
         $stored = @{
             Tool        = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
             StorePath   = $store
@@ -71,7 +81,7 @@ function Invoke-VelorinBaselineRemediation {
     catch {
         return ConvertTo-VelorinFailureOutcome $_ 'Remediation'
     }
-    if ($result.Unmatched.Count -eq 0 -and $result.Changed.Count + $result.Unchanged + $result.Skipped.Count -eq 0) {
+    if ((Get-VelorinBaselineDecision $result.Unmatched ($result.Changed.Count + $result.Unchanged + $result.Skipped.Count)) -eq 'NothingApplies') {
         return New-VelorinNothingApplies 'Remediation' $result.NotOnModel
     }
     $changes = foreach ($change in $result.Changed) {

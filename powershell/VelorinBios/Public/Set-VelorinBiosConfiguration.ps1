@@ -14,7 +14,10 @@ function Set-VelorinBiosConfiguration {
     line belongs; as Test-VelorinBiosConfiguration names them) and NotOnModel (items this
     machine lacks). When the firmware refuses to set a setting, the command ends with an error
     of exit code 12 whose Output holds the tool's report; the other settings are saved all the
-    same.
+    same. A file that contradicts itself (an item named again with another option, a block
+    that marks more than one option) is refused before the tool runs, with the error
+    VelorinBiosBaselineConflict naming each such entry: the firmware would end with the last
+    entry's option, and every later check would find the item differing.
 
     With -WhatIf it runs /check instead, shows each setting that would change and changes
     nothing; no password is used.

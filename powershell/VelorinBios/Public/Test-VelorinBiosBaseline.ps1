@@ -11,17 +11,27 @@ function Test-VelorinBiosBaseline {
     MachineFile; Model and Manufacturer (from the capture's SMBIOS table); Differences (what a
     set would change: Name, Current, Wanted); MissingItems (baseline items the model lacks);
     UnknownOptions (Name and Option: a wanted option the item lacks); ReadOnly (Name and
-    Option: the option exists but cannot be selected through the interface); and Applicable,
-    true exactly when the last three are empty; ProviderCalls, how many times the /check of the
-    baseline asked the firmware of the captured model (as the simulated machine counts them),
-    which is what the daily detection costs on that model. Shown as a summary table.
+    Option: the option exists but cannot be selected through the interface); Conflicts
+    (Velorin.BiosUnmatchedEntry: an item named again with another wanted option, Problem
+    ConflictingEntries, or a block that marks more than one option, SeveralWantedOptions:
+    the fleet refuses such a baseline, and the rehearsal sets nothing); FleetDecision, what
+    the fleet scripts decide on that model by the same rule (Applies, Unmet, NothingApplies
+    when no entry of the baseline is compared, Conflicting); and Applicable, true exactly
+    when FleetDecision is Applies and MissingItems, UnknownOptions and ReadOnly are empty;
+    ProviderCalls, how many times the /check of the baseline asked the firmware of the captured
+    model (as the simulated machine counts them), which is what the daily detection costs on
+    that model. Shown as a summary table.
+
+    A capture that cannot be rehearsed gives a VelorinBiosRehearsalFailed error for that
+    file, and the others go on.
 
     .PARAMETER Path
     The baseline: a configuration file with the wanted options marked "*".
 
     .PARAMETER MachineFile
-    Machine files, wildcards, or folders of captures (every file in them but the ".smbios"
-    tables and saved ".nvram" states).
+    Machine files, wildcards, or folders of captures. Of a folder only the captures are
+    taken: each file that has its ".smbios" table beside it; other files (a desktop.ini, a
+    note) are passed over.
 
     .PARAMETER ToolPath
     The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
@@ -63,7 +73,7 @@ function Test-VelorinBiosBaseline {
     process {
         foreach ($file in (Resolve-VelorinMachineFile -Cmdlet $PSCmdlet -Path $MachineFile)) {
             try {
-                Invoke-VelorinRehearsal -Cmdlet $PSCmdlet -BaselinePath $baseline -MachineFile $file -ToolPath $ToolPath
+                Invoke-VelorinRehearsal -BaselinePath $baseline -MachineFile $file -ToolPath $ToolPath
             }
             catch {
                 # One capture that cannot be rehearsed does not stop the others.

@@ -13,7 +13,10 @@ function Test-VelorinBiosConfiguration {
     that cannot be met - an item of this machine whose wanted option it does not offer or
     does not let be selected (Problem OptionNotSelectable; a wrong letter case or a trailing
     blank, or a read-only option), or a line where an item line belongs (NotAnItemLine, with
-    its Line number) - and NotOnModel, the names of items this machine lacks.
+    its Line number), or a block by which the file contradicts itself (ConflictingEntries: an
+    item named again with another option; SeveralWantedOptions: more than one option marked;
+    each with the Line of its item line) - and NotOnModel, the names of items this machine
+    lacks.
 
     Compliant is $true only when at least one entry was compared, none differs and none is
     Unmatched: a file that compares nothing (empty, or every entry left out) never is. A block
