@@ -7,7 +7,8 @@ function Invoke-VelorinModelBaseline {
     Picks the first entry of Baselines whose Model pattern matches the model and runs Action
     with its baseline text. With BaselinePath, that one file serves every model and Action
     gets no text. A model that no entry serves gives a Velorin.FleetOutcome of state
-    NotApplicable.
+    NotApplicable. A Velorin.FleetOutcome that Action returns gains Baseline: the Model
+    pattern of the entry used, or BaselinePath, for the event log.
 
     .PARAMETER Baselines
     Entries with Model (a wildcard pattern) and Baseline (the text), in the order to try.
@@ -28,12 +29,12 @@ function Invoke-VelorinModelBaseline {
     param([object[]] $Baselines, [string] $Model, [string] $BaselinePath, [scriptblock] $Action)
 
     if ($BaselinePath) {
-        return & $Action $null
+        return Add-VelorinBaselineName (& $Action $null) $BaselinePath
     }
     $name = Get-VelorinMachineModel $Model
     $entry = Select-VelorinModelBaseline $Baselines $name
     if ($null -eq $entry) {
         return New-VelorinFleetOutcome 'NotApplicable' "Not applicable: no baseline serves the model '$name'"
     }
-    return & $Action $entry.Baseline
+    return Add-VelorinBaselineName (& $Action $entry.Baseline) $entry.Model
 }
