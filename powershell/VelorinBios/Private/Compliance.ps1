@@ -122,18 +122,21 @@ function New-VelorinDiscoveryOutcome([object] $Outcome, [System.Collections.Spec
 }
 
 # Checks the baseline against this PC: the export names the current options (and the tool's
-# version), the check decides compliance as the detection scripts do.
+# version), the check decides compliance as the detection scripts do. A failed run of the tool
+# ends this command, so that its caller can tell a PC the tool does not apply to.
 function Invoke-VelorinBaselineDiscovery {
-    param([System.Management.Automation.PSCmdlet] $Cmdlet, [System.Collections.Specialized.OrderedDictionary] $Discovery,
-        [string] $Baseline, [string] $BaselinePath, [string] $ToolPath, [string] $MachineFile)
+    [CmdletBinding()]
+    param([System.Collections.Specialized.OrderedDictionary] $Discovery, [string] $Baseline, [string] $BaselinePath,
+        [string] $ToolPath, [string] $MachineFile)
 
-    $export = Invoke-VelorinExport -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    $cmdlet = $PSCmdlet
+    $export = Invoke-VelorinExport -Cmdlet $cmdlet -ToolPath $ToolPath -MachineFile $MachineFile
     $Discovery.VelorinToolVersion = Get-VelorinBannerVersion $export.Output
     $found = Use-VelorinBaselineFile $Baseline $BaselinePath {
         param($path)
         @{
             Compliance = Test-VelorinBiosConfiguration -Path $path -Force -ToolPath $ToolPath -MachineFile $MachineFile
-            Text       = Read-VelorinBaselineText $Cmdlet $path
+            Text       = Read-VelorinBaselineText $cmdlet $path
         }
     }
     $outcome = ConvertTo-VelorinCheckOutcome $found.Compliance

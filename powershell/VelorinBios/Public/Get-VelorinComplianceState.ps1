@@ -60,7 +60,7 @@ function Get-VelorinComplianceState {
             $text = $entry.Baseline
         }
         $discovery.VelorinBaselineName = $name
-        $outcome = Invoke-VelorinBaselineDiscovery -Cmdlet $PSCmdlet -Discovery $discovery -Baseline $text -BaselinePath $BaselinePath `
+        $outcome = Invoke-VelorinBaselineDiscovery -Discovery $discovery -Baseline $text -BaselinePath $BaselinePath `
             -ToolPath $ToolPath -MachineFile $MachineFile
     }
     catch {
