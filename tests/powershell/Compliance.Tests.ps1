@@ -148,6 +148,8 @@ Describe 'The discovery script' {
         $json.VelorinBaselineCompliant | Should -BeFalse
         $json.VelorinBaselineName | Should -BeLike 'Check failed: *'
         $json.VelorinToolVersion | Should -Be '0.0.0.0'
+        $failed = (Invoke-Discovery $machines.Failing).Json
+        @($json.PSObject.Properties.Name) | Should -Be @($failed.PSObject.Properties.Name)
     }
 
     It 'reads the password keys from the store and never presents a password to the firmware' {

@@ -3,16 +3,6 @@
 # that Intune evaluates on it. Both take the names from the same baseline text, so a rule and
 # the key it reads are the same bytes.
 
-# The summary keys, in the order the discovery writes them, with their Intune data types.
-$script:ComplianceSummaryTypes = [ordered]@{
-    VelorinBaselineCompliant = 'Boolean'
-    VelorinSettingsDiffering = 'Int64'
-    VelorinBaselineName      = 'String'
-    VelorinPasswordRotated   = 'Boolean'
-    VelorinPasswordAgeDays   = 'Int64'
-    VelorinToolVersion       = 'Version'
-}
-
 # What Intune takes in a rules file.
 $script:ComplianceRuleLimit = 100
 $script:ComplianceFileLimit = 100KB
