@@ -19,11 +19,15 @@ $script:FleetEvents = [ordered]@{
 }
 
 # Writes one entry. Windows: to the Application log when the source is registered, else
-# nothing. Elsewhere the entries are kept in RecordedEvents, for the tests.
+# nothing. Elsewhere the last entries are kept in RecordedEvents, for the tests.
 $script:RecordedEvents = New-Object System.Collections.Generic.List[object]
+$script:RecordedEventLimit = 100
 $script:EventWriter = {
     param([int] $Id, [string] $Type, [string] $Message)
     if (-not (Test-VelorinWindows)) {
+        if ($script:RecordedEvents.Count -ge $script:RecordedEventLimit) {
+            $script:RecordedEvents.RemoveAt(0)
+        }
         $script:RecordedEvents.Add([pscustomobject]@{ Source = $script:EventSource; Id = $Id; Type = $Type; Message = $Message })
         return
     }
