@@ -3,8 +3,9 @@
 #
 # Proves VelorinBiosConfigTool-<version>-x64.msi from the Linux side and under Wine:
 # - msiinfo: a per-machine x64 package with the fixed UpgradeCode, the project's version, no
-#   Modify button, a major upgrade that refuses a downgrade, and nothing but files and folders
-#   (no custom actions, services, shortcuts or registry values of its own);
+#   Modify button, a major upgrade that refuses a downgrade, and nothing but files, folders and
+#   the event source of the fleet scripts (no custom actions, services, shortcuts or other
+#   registry values of its own);
 # - in a private Wine prefix with VelorinSimProvider.dll registered: an older version (built
 #   from the same files) installs, this one replaces it and leaves one copy and one uninstall
 #   entry (publisher, version, no Modify), the older one is then refused with its message;
@@ -51,7 +52,12 @@ expect "ProductName" "$(property ProductName)" "$name"
 expect "ProductCode is a GUID" "$(property ProductCode | grep -cE '^\{[0-9A-F-]{36}\}$')" 1
 expect "summary Template: 64-bit" "$(msiinfo suminfo "$msi" | sed -n 's/^Template: //p')" "x64;1033"
 expect "every component is 64-bit" "$(rows Component | awk -F '\t' 'int($4 / 256) % 2 == 0' | wc -l)" 0
-for table in CustomAction Registry ServiceInstall ServiceControl Shortcut Binary; do
+# The one registry value: the Application log's event source, so that the fleet scripts need
+# no rights to create it.
+expect "Registry: the event source and nothing else" \
+  "$(rows Registry | awk -F '\t' '{ print $2 "|" $3 "|" $4 "|" $5 }')" \
+  '2|SYSTEM\CurrentControlSet\Services\EventLog\Application\VelorinBiosConfigTool|EventMessageFile|[WindowsFolder]Microsoft.NET\Framework64\v4.0.30319\EventLogMessages.dll'
+for table in CustomAction ServiceInstall ServiceControl Shortcut Binary; do
   expect "no rows in $table" "$(rows "$table" | wc -l)" 0
 done
 expect "Upgrade: older versions are replaced, a newer one is detected as a downgrade" \
@@ -121,6 +127,11 @@ expect "the install folder holds the tool, README, notices and deploy" \
 expect "the installed executable is the packaged one" \
   "$(cmp -s "$installed/VelorinBiosConfigTool.exe" "$stage/VelorinBiosConfigTool.exe" && echo same)" same
 expect "one uninstall entry: publisher|version|NoModify" "$(uninstall_entries)" "Velorin|$version|0x1"
+event_source() {
+  wine reg query 'HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\VelorinBiosConfigTool' \
+    /v EventMessageFile 2>/dev/null | tr -d '\r' | awk '$1 == "EventMessageFile" { print $2 }'
+}
+expect "the event source is registered" "$(event_source)" "REG_SZ"
 
 # Wine keeps the low byte of msiexec's 1603 (ERROR_INSTALL_FAILURE), and logs no message text
 # for a failed launch condition in /qn.
@@ -174,4 +185,5 @@ else
   fail "left behind or removed by the install and uninstall:"; diff "$work/before.txt" "$work/after.txt" || true
 fi
 expect "no uninstall entry is left" "$(uninstall_entries)" ""
+expect "no event source is left" "$(event_source)" ""
 checks_passed

@@ -90,6 +90,7 @@ Disabled
 )
 
 $state = 'Failed'
+$outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
@@ -97,18 +98,23 @@ try {
         Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
     $state = $outcome.State
-    $reason = $outcome.Summary
+    $summary = $outcome.Summary
 }
 catch {
-    $reason = 'Check failed: ' + $_.Exception.Message
+    $summary = 'Check failed: ' + $_.Exception.Message
 }
+$exitCode = 0
 if ($state -eq 'Compliant' -or $state -eq 'NotApplicable') {
     Write-Output 'Compliant'
-    exit 0
 }
-Write-Output 'NonCompliant'
-if ($state -eq 'NonCompliant') {
-    exit 0
+else {
+    Write-Output 'NonCompliant'
+    if ($state -ne 'NonCompliant') {
+        [Console]::Error.WriteLine($summary)
+        $exitCode = 1
+    }
 }
-[Console]::Error.WriteLine($reason)
-exit 1
+if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+}
+exit $exitCode

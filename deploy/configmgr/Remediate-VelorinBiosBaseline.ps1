@@ -106,6 +106,8 @@ Disabled
     }
 )
 
+$exitCode = 1
+$outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
@@ -113,17 +115,22 @@ try {
         Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
             -StorePath $StorePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
+    $summary = $outcome.Summary
 }
 catch {
-    [Console]::Error.WriteLine('Remediation failed: ' + $_.Exception.Message)
-    exit 1
+    $summary = 'Remediation failed: ' + $_.Exception.Message
 }
-if ($outcome.State -eq 'Failed') {
-    [Console]::Error.WriteLine($outcome.Summary)
-    exit 1
+if ($outcome -and $outcome.State -ne 'Failed') {
+    Write-Output $summary
+    $exitCode = 0
+    if ($outcome.RebootRequired) {
+        $exitCode = $RebootExitCode
+    }
 }
-Write-Output $outcome.Summary
-if ($outcome.RebootRequired) {
-    exit $RebootExitCode
+else {
+    [Console]::Error.WriteLine($summary)
 }
-exit 0
+if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+}
+exit $exitCode

@@ -88,6 +88,7 @@ Disabled
 )
 
 $exitCode = 1
+$outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
@@ -103,4 +104,7 @@ catch {
     $summary = 'Check failed: ' + $_.Exception.Message
 }
 Write-Output $summary
+if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+}
 exit $exitCode

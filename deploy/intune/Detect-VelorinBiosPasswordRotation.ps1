@@ -53,6 +53,7 @@ param(
 )
 
 $exitCode = 1
+$outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Get-VelorinPasswordRotationState -StorePath $StorePath -MaximumAgeDays $MaximumAgeDays -ToolPath $ToolPath -MachineFile $MachineFile
@@ -68,4 +69,7 @@ catch {
     $summary = 'Check failed: ' + $_.Exception.Message
 }
 Write-Output $summary
+if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+}
 exit $exitCode

@@ -101,6 +101,7 @@ Disabled
 )
 
 $exitCode = 1
+$outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
@@ -117,4 +118,7 @@ catch {
     $summary = 'Remediation failed: ' + $_.Exception.Message
 }
 Write-Output $summary
+if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+}
 exit $exitCode

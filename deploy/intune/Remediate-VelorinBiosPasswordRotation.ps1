@@ -77,6 +77,7 @@ PASTE THE FIRST ESCROW CERTIFICATE HERE
 )
 
 $exitCode = 1
+$outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
     if ($EscrowCertificatePath) {
@@ -102,4 +103,7 @@ catch {
     $summary = 'Rotation failed: ' + $_.Exception.Message
 }
 Write-Output $summary
+if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+}
 exit $exitCode

@@ -26,6 +26,9 @@
         'Invoke-VelorinModelBaseline'
         'Get-VelorinPasswordRotationState'
         'Invoke-VelorinPasswordRotation'
+        'Get-VelorinComplianceState'
+        'New-VelorinComplianceRule'
+        'Write-VelorinFleetEvent'
     )
     FormatsToProcess     = @('VelorinBios.Format.ps1xml')
     CmdletsToExport      = @()

@@ -48,4 +48,7 @@ Export-ModuleMember -Function @(
     'Invoke-VelorinModelBaseline'
     'Get-VelorinPasswordRotationState'
     'Invoke-VelorinPasswordRotation'
+    'Get-VelorinComplianceState'
+    'New-VelorinComplianceRule'
+    'Write-VelorinFleetEvent'
 )

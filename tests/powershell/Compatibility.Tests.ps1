@@ -14,14 +14,16 @@ BeforeDiscovery {
         'Export-VelorinBiosMachine', 'Test-VelorinBiosBaseline', 'Reset-VelorinBiosPassword',
         'Unprotect-VelorinBiosPassword', 'Clear-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus',
         'Get-VelorinBaselineState', 'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinModelBaseline',
-        'Get-VelorinPasswordRotationState', 'Invoke-VelorinPasswordRotation') | ForEach-Object { @{ Command = $_ } }
-    # These read records or the password store only, or hand a baseline to a script block; the
-    # tool is not run.
-    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus', 'Invoke-VelorinModelBaseline')
+        'Get-VelorinPasswordRotationState', 'Invoke-VelorinPasswordRotation', 'Get-VelorinComplianceState',
+        'New-VelorinComplianceRule', 'Write-VelorinFleetEvent') | ForEach-Object { @{ Command = $_ } }
+    # These read records or the password store only, hand a baseline to a script block, write
+    # rules or an event; the tool is not run.
+    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus', 'Invoke-VelorinModelBaseline',
+        'New-VelorinComplianceRule', 'Write-VelorinFleetEvent')
     # These change the firmware, the password store or files; the fleet remediations among them.
     $changing = @('Export-VelorinBiosConfiguration', 'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting',
         'Set-VelorinBiosPassword', 'Export-VelorinBiosMachine', 'Reset-VelorinBiosPassword', 'Clear-VelorinBiosPassword',
-        'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation')
+        'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation', 'New-VelorinComplianceRule')
 }
 
 BeforeAll {

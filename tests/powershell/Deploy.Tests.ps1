@@ -320,9 +320,10 @@ Describe 'A baseline that cannot be met or checks nothing' {
 
 
 Describe 'The sample baselines' {
-    It 'are the same list in every baseline script of both engines' {
+    It 'are the same list in every baseline script of both engines and the compliance discovery' {
         $scripts = 'intune/Detect-VelorinBiosBaseline.ps1', 'intune/Remediate-VelorinBiosBaseline.ps1',
-        'configmgr/Discover-VelorinBiosBaseline.ps1', 'configmgr/Remediate-VelorinBiosBaseline.ps1'
+        'configmgr/Discover-VelorinBiosBaseline.ps1', 'configmgr/Remediate-VelorinBiosBaseline.ps1',
+        'intune/compliance/Discover-VelorinBiosCompliance.ps1'
         $lists = foreach ($script in $scripts) {
             $ast = [System.Management.Automation.Language.Parser]::ParseFile((Join-Path $deploy $script), [ref]$null, [ref]$null)
             $assignment = @($ast.FindAll({

@@ -118,12 +118,27 @@ function Get-VelorinConfiguration {
         [object] $Target = 'BIOS settings'
     )
 
+    return , (Invoke-VelorinExport @PSBoundParameters).Blocks
+}
+
+# The same run, also handing back what the tool printed (its banner names its version).
+function Invoke-VelorinExport {
+    param(
+        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [string] $ToolPath,
+        [string] $MachineFile,
+        [object] $Target = 'BIOS settings'
+    )
+
     $folder = New-VelorinWorkFolder
     try {
-        [void](Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-                -WorkingDirectory $folder -Arguments @('/get', '/o', $script:ConfigurationFileName) -Target $Target)
+        $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
+            -WorkingDirectory $folder -Arguments @('/get', '/o', $script:ConfigurationFileName) -Target $Target
         $bytes = [System.IO.File]::ReadAllBytes((Join-Path $folder $script:ConfigurationFileName))
-        return ConvertFrom-VelorinConfiguration -Text $script:Latin1.GetString($bytes)
+        return [pscustomobject]@{
+            Blocks = ConvertFrom-VelorinConfiguration -Text $script:Latin1.GetString($bytes)
+            Output = $run.Output
+        }
     }
     finally {
         Remove-VelorinWorkFolder -Folder $folder

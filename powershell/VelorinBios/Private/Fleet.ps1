@@ -144,6 +144,31 @@ function Get-VelorinBaselineText([string] $Baseline, [string] $BaselinePath) {
     }
 }
 
+# The outcome of a check with -Force: a baseline that contradicts itself, or of which no entry
+# applies, is Failed; an entry that cannot be met, or a setting that differs, makes the machine
+# NonCompliant and is named.
+function ConvertTo-VelorinCheckOutcome([object] $Compliance) {
+    $checked = $Compliance.Matching + $Compliance.Differences.Count
+    switch (Get-VelorinBaselineDecision $Compliance.Unmatched $checked) {
+        'Conflicting' { return New-VelorinConflictOutcome 'Check' $Compliance.Unmatched }
+        'NothingApplies' { return New-VelorinNothingApplies 'Check' $Compliance.NotOnModel }
+    }
+    if ($Compliance.Compliant) {
+        return New-VelorinFleetOutcome 'Compliant' ('Compliant: {0} settings match the baseline' -f $Compliance.Matching)
+    }
+    $parts = @()
+    if ($Compliance.Unmatched.Count -gt 0) {
+        $parts += Format-VelorinUnmatched $Compliance.Unmatched
+    }
+    if ($Compliance.Differences.Count -gt 0) {
+        $differences = foreach ($difference in $Compliance.Differences) {
+            '{0}: {1} -> {2}' -f $difference.Name, $difference.Current, $difference.Wanted
+        }
+        $parts += '{0} of {1} settings differ: {2}' -f $Compliance.Differences.Count, $checked, ($differences -join '; ')
+    }
+    return New-VelorinFleetOutcome 'NonCompliant' ('NonCompliant: ' + ($parts -join '; '))
+}
+
 # Runs Script with the path of the baseline: BaselinePath, or the pasted text written into a
 # temporary file as the tool reads it (ISO-8859-1, CR LF, no byte-order mark).
 function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [scriptblock] $Script) {

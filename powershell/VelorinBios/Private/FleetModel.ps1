@@ -42,3 +42,11 @@ function Select-VelorinModelBaseline([object[]] $Baselines, [string] $Model) {
     }
     return $null
 }
+
+# Names the baseline an outcome was reached with; anything else Action returns passes as it is.
+function Add-VelorinBaselineName([object] $Outcome, [string] $Name) {
+    if ($Outcome -and $Outcome.PSObject.TypeNames -contains 'Velorin.FleetOutcome') {
+        $Outcome | Add-Member -NotePropertyName Baseline -NotePropertyValue $Name -Force
+    }
+    return $Outcome
+}

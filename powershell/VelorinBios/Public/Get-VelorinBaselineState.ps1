@@ -40,23 +40,5 @@ function Get-VelorinBaselineState {
     catch {
         return ConvertTo-VelorinFailureOutcome $_ 'Check'
     }
-    $checked = $compliance.Matching + $compliance.Differences.Count
-    switch (Get-VelorinBaselineDecision $compliance.Unmatched $checked) {
-        'Conflicting' { return New-VelorinConflictOutcome 'Check' $compliance.Unmatched }
-        'NothingApplies' { return New-VelorinNothingApplies 'Check' $compliance.NotOnModel }
-    }
-    if ($compliance.Compliant) {
-        return New-VelorinFleetOutcome 'Compliant' ('Compliant: {0} settings match the baseline' -f $compliance.Matching)
-    }
-    $parts = @()
-    if ($compliance.Unmatched.Count -gt 0) {
-        $parts += Format-VelorinUnmatched $compliance.Unmatched
-    }
-    if ($compliance.Differences.Count -gt 0) {
-        $differences = foreach ($difference in $compliance.Differences) {
-            '{0}: {1} -> {2}' -f $difference.Name, $difference.Current, $difference.Wanted
-        }
-        $parts += '{0} of {1} settings differ: {2}' -f $compliance.Differences.Count, $checked, ($differences -join '; ')
-    }
-    return New-VelorinFleetOutcome 'NonCompliant' ('NonCompliant: ' + ($parts -join '; '))
+    return ConvertTo-VelorinCheckOutcome $compliance
 }

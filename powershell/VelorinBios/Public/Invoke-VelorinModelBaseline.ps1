@@ -8,7 +8,9 @@ function Invoke-VelorinModelBaseline {
     with its baseline text. With BaselinePath, that one file serves every model and Action
     gets no text. A model that no entry serves gives a Velorin.FleetOutcome of state
     NotApplicable. A model that cannot be read (CIM missing or failing, no product name) is a
-    terminating error naming why: such a PC is not one that no entry serves.
+    terminating error naming why: such a PC is not one that no entry serves. A
+    Velorin.FleetOutcome that Action returns gains Baseline: the Model pattern of the entry
+    used, or BaselinePath, for the event log.
 
     .PARAMETER Baselines
     Entries with Model (a wildcard pattern) and Baseline (the text), in the order to try.
@@ -33,7 +35,7 @@ function Invoke-VelorinModelBaseline {
     param([object[]] $Baselines, [string] $Model, [string] $CaptureFile, [string] $BaselinePath, [scriptblock] $Action)
 
     if ($BaselinePath) {
-        return & $Action $null
+        return Add-VelorinBaselineName (& $Action $null) $BaselinePath
     }
     try {
         $name = Get-VelorinMachineModel $Model $CaptureFile
@@ -46,5 +48,5 @@ function Invoke-VelorinModelBaseline {
     if ($null -eq $entry) {
         return New-VelorinFleetOutcome 'NotApplicable' "Not applicable: no baseline serves the model '$name'"
     }
-    return & $Action $entry.Baseline
+    return Add-VelorinBaselineName (& $Action $entry.Baseline) $entry.Model
 }

@@ -107,6 +107,9 @@ function Reset-VelorinBiosPassword {
             Identity     = $identity
             Length       = $Length
             Password     = $Password
+            # Read by the rotation step also when no folder is given: strict mode refuses a
+            # missing key.
+            EscrowPath   = $null
         }
         if ($EscrowPath) {
             $rotation.EscrowPath = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($EscrowPath)
