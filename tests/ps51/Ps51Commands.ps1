@@ -35,6 +35,11 @@ function Read-Ps51CommandData([string] $Path) {
     return $data
 }
 
+# The -Encoding names of 5.1's file cmdlets; PowerShell 7 adds utf8BOM, utf8NoBOM, ansi,
+# latin1 and code page numbers.
+$Ps51EncodingNames = @('Unknown', 'String', 'Unicode', 'BigEndianUnicode', 'UTF8', 'UTF7', 'UTF32', 'ASCII', 'Default', 'Oem',
+    'Byte', 'BigEndianUTF32')
+
 # Why 5.1 cannot bind -Name to the command, or $null when it can: a parameter binds by its
 # name, an alias, or a prefix of one parameter's name.
 function Get-Ps51ParameterProblem($Command, [string] $Name) {
@@ -62,6 +67,10 @@ function Find-Ps51CommandUse($Node, $Data, $Own) {
         if ($element -isnot [System.Management.Automation.Language.CommandParameterAst]) { continue }
         $problem = Get-Ps51ParameterProblem $Data.Commands[$name] $element.ParameterName
         if ($problem) { New-Ps51Finding $element.Extent 'parameter' "$name -$($element.ParameterName) $problem in Windows PowerShell 5.1" }
+    }
+    $encoding = Get-Ps51ConstantText (Get-Ps51CommandArgument $Node @('Encoding') @())['Encoding']
+    if ($encoding -and $Ps51EncodingNames -notcontains $encoding) {
+        New-Ps51Finding $Node.Extent 'parameter' "$name -Encoding $encoding is not an encoding name of Windows PowerShell 5.1"
     }
 }
 

@@ -23,7 +23,10 @@ function Get-Ps51LanguageMessage($Node) {
         }
         'AssignmentStatementAst' { if ($Node.Operator -eq 'QuestionQuestionEquals') { return 'null-coalescing assignment ??=' } }
         'MemberExpressionAst' { if ($Node.NullConditional) { return 'null-conditional member access ?.' } }
-        'InvokeMemberExpressionAst' { if ($Node.NullConditional) { return 'null-conditional member access ?.' } }
+        'InvokeMemberExpressionAst' {
+            if ($Node.NullConditional) { return 'null-conditional member access ?.' }
+            if ($Node.GenericTypeArguments) { return 'generic method call ::Name[type]()' }
+        }
         'IndexExpressionAst' { if ($Node.NullConditional) { return 'null-conditional index ?[]' } }
         'PipelineAst' { if ($Node.Background) { return '& background operator' } }
         'ScriptBlockAst' { if ($Node.CleanBlock) { return 'clean block' } }

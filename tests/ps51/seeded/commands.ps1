@@ -8,3 +8,4 @@ Get-ChildItem -Fi x
 Test-Seeded -Anything
 function Test-Seeded { param($Anything) }
 Get-Content -LiteralPath x -Encoding UTF8 -ErrorAction Stop -Verbose:$false -Tail 1
+Set-Content -LiteralPath x -Value 1 -Encoding utf8NoBOM

@@ -16,3 +16,4 @@ Start-Sleep 1 &
 if ($IsLinux) { 'guarded' }
 if ($IsMacOS) { 'guarded too' }
 if ($a) { 1 } else { 2 }
+$g = [System.Array]::Empty[string]()
