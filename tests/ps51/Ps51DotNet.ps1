@@ -10,8 +10,12 @@ $Ps51LoadedAssemblies = @('mscorlib', 'System', 'System.Core', 'System.Xml', 'Sy
 # infers.
 $Ps51IntrinsicMembers = @('Count', 'Length', 'ForEach', 'Where', 'PSObject', 'PSTypeNames', 'PSBase', 'PSAdapted', 'PSExtended')
 $Ps51TypeDataMembers = @{
-    'System.IO.FileSystemInfo' = @('BaseName', 'Mode', 'Target', 'LinkType', 'VersionInfo')
-    'System.DateTime'          = @('DateTime')
+    'System.IO.FileSystemInfo'                      = @('BaseName', 'Mode', 'Target', 'LinkType', 'VersionInfo')
+    'System.DateTime'                               = @('DateTime')
+    'System.Diagnostics.Process'                    = @('Name', 'SI', 'Handles', 'VM', 'WS', 'PM', 'NPM', 'Path', 'Company', 'CPU',
+        'FileVersion', 'ProductVersion', 'Description', 'Product', '__NounName')
+    'System.Security.AccessControl.ObjectSecurity'  = @('Path', 'Owner', 'Group', 'Access', 'Sddl', 'AccessToString', 'AuditToString',
+        'Audit', 'CentralAccessPolicyId', 'CentralAccessPolicyName')
 }
 # Types whose members PowerShell adapts (keys, XML nodes, rows, WMI) or takes from their items
 # (collections): any name may be a member. An [object] may hold anything.

@@ -16,3 +16,4 @@ $stream = New-Object System.IO.FileStream ('x', [System.IO.FileMode]::Open)
 $stream.Flush($true)
 class Seeded { [string] $Name }
 $own = [Seeded]::new()
+function Get-SeededName([System.Diagnostics.Process] $Process) { $Process.Name + $Process.ProcessName }
