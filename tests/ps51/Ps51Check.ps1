@@ -35,6 +35,9 @@ function Find-Ps51Finding($Parsed, $Data, [string] $ReferencePath) {
         $context.Unresolved.Clear()
         $context.VariableTypes.Clear()
         $context.ScopeWrites.Clear()
+        # Type names resolve in System and in the file's own `using namespace` namespaces.
+        $context.Namespaces = @('System') + @($entry.Ast.UsingStatements | Where-Object { $_.UsingStatementKind -eq 'Namespace' } |
+                ForEach-Object { $_.Name.Value })
         $found = @($entry.Findings) + @(Find-Ps51Language $entry.Ast $entry.Tokens) + @(Find-Ps51Command $entry.Ast $Data $own) +
             @(Find-Ps51DotNet $context $entry.Ast) + @($context.Unresolved)
         $found | Where-Object { $_ } | Sort-Object Line, Kind, Message -Unique | ForEach-Object {

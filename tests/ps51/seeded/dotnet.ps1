@@ -1,3 +1,4 @@
+using namespace System.Text
 # Seeded faults for the Windows PowerShell 5.1 check: .NET Framework 4.8.
 $mode = [System.IO.UnixFileMode]'UserRead'
 $latin1 = [System.Text.Encoding]::Latin1
@@ -17,3 +18,4 @@ $stream.Flush($true)
 class Seeded { [string] $Name }
 $own = [Seeded]::new()
 function Get-SeededName([System.Diagnostics.Process] $Process) { $Process.Name + $Process.ProcessName }
+$fromUsing = [StringBuilder]::new(16)
