@@ -13,6 +13,11 @@ function(velorin_build_msi stage version output source)
   find_program(WIXL_HEAT wixl-heat REQUIRED)
   # The module's folder under Modules is its ModuleVersion: the first three fields.
   string(REGEX MATCH "^[0-9]+\\.[0-9]+\\.[0-9]+" module_version "${version}")
+  # The Upgrade row removes every version up to this one's first three fields, its own
+  # included: the first version above them, the third field raised by one, is its bound.
+  string(REGEX MATCH "^([0-9]+\\.[0-9]+)\\.([0-9]+)" upgrade_below "${version}")
+  math(EXPR next_patch "${CMAKE_MATCH_2} + 1")
+  set(upgrade_below "${CMAKE_MATCH_1}.${next_patch}")
   get_filename_component(work "${output}" DIRECTORY)
   get_filename_component(name "${output}" NAME_WE)
   set(work "${work}/${name}.wixl")
@@ -43,6 +48,7 @@ function(velorin_build_msi stage version output source)
 
   execute_process(
     COMMAND "${WIXL}" --arch x64 -D Version=${version} -D ModuleVersion=${module_version}
+            -D UpgradeBelow=${upgrade_below}
             -D SourceDir=. -D ModuleFilesDir=VelorinBios -D DeployFilesDir=deploy -D Win64=yes
             -o "${output}" "${source}/packaging/VelorinBiosConfigTool.wxs" ${fragments}
     # wixl takes only relative source paths, from the folder it runs in.

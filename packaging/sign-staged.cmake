@@ -1,11 +1,16 @@
 # CPack runs this after staging the package and before packing it: with VELORIN_SIGN_PFX set
-# it signs the executable and every PowerShell file in the staging folder
-# (scripts/sign-release.sh), so each package carries them signed. Without it, nothing happens.
+# it signs the executable and every file PowerShell verifies under AllSigned in the staging
+# folder (scripts/sign-release.sh), so each package carries them signed. Without it, nothing
+# happens. PowerShell checks the signature of format and type files (.ps1xml) as well as of
+# scripts, modules and manifests: an unsigned VelorinBios.Format.ps1xml fails the import.
 if("$ENV{VELORIN_SIGN_PFX}" STREQUAL "")
   return()
 endif()
-file(GLOB_RECURSE files "${CPACK_TEMPORARY_DIRECTORY}/*.exe" "${CPACK_TEMPORARY_DIRECTORY}/*.ps1"
-     "${CPACK_TEMPORARY_DIRECTORY}/*.psm1" "${CPACK_TEMPORARY_DIRECTORY}/*.psd1")
+set(patterns "")
+foreach(extension exe ps1 psm1 psd1 ps1xml psc1 cdxml)
+  list(APPEND patterns "${CPACK_TEMPORARY_DIRECTORY}/*.${extension}")
+endforeach()
+file(GLOB_RECURSE files ${patterns})
 list(SORT files)
 execute_process(COMMAND "${CPACK_VELORIN_SOURCE_DIR}/scripts/sign-release.sh" ${files}
                 RESULT_VARIABLE status)

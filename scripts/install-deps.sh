@@ -65,8 +65,9 @@ if [ "$with_tests" -eq 1 ] && ! osslsigncode_signs_scripts; then
 fi
 
 # The tests of the PowerShell module and the fleet scripts (scripts/test-powershell.sh):
-# PowerShell 7.6.10 as a .NET global tool in ~/.dotnet/tools and Pester 5.7.1 in build/pester,
-# both from NuGet through the .NET SDK, which is no Debian package.
+# PowerShell 7.6.10 as a .NET global tool in ~/.dotnet/tools, Pester 5.7.1 in build/pester and
+# the reference assemblies of the Windows PowerShell 5.1 check in build/ps51-references, all from
+# NuGet through the .NET SDK, which is no Debian package.
 install_powershell_tests() {
   if ! command -v dotnet >/dev/null; then
     echo "install-deps.sh: the .NET SDK (dotnet) is missing. The PowerShell tests need it to" >&2
@@ -81,6 +82,7 @@ install_powershell_tests() {
     dotnet tool install --global PowerShell --version 7.6.10
   fi
   scripts/restore-pester.sh build/pester
+  scripts/restore-ps51-references.sh build/ps51-references
 }
 # An if, not `[ ... ] && ...`: as the last command that would make --build exit 1.
 if [ "$with_tests" -eq 1 ]; then

@@ -2,7 +2,7 @@
 # Usage: scripts/sign-release.sh FILE...
 #
 # Signs each FILE in place with an Authenticode signature, SHA-256: executables and DLLs, MSI
-# packages, and PowerShell files (.ps1, .psm1, .psd1; osslsigncode 2.8 or later). The
+# packages, and PowerShell files (.ps1, .psm1, .psd1, .ps1xml; osslsigncode 2.8 or later). The
 # certificate, its chain and its key come from the PKCS#12 file named in VELORIN_SIGN_PFX; its
 # password from VELORIN_SIGN_PASSWORD (none when unset) reaches osslsigncode through a pipe,
 # never on a command line or in a file. With VELORIN_SIGN_TIMESTAMP set to an RFC 3161

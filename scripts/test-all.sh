@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Checks the sources' form (clang-format, shellcheck), then builds and runs every test: the
+# Checks the sources' form (clang-format, shellcheck) and the PowerShell files against Windows
+# PowerShell 5.1, then builds and runs every test: the
 # README's first command and the normal build's tests in a fresh clone, a normal build and,
 # against it, the Pester tests of the PowerShell module and the fleet scripts; one with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
@@ -37,6 +38,8 @@ fresh_clone() {
 
 echo "== format: clang-format and shellcheck"
 scripts/check-format.sh
+echo "== Windows PowerShell 5.1: the module and the fleet scripts"
+scripts/check-ps51.sh build
 echo "== the README's first command and the normal build's tests in a fresh clone"
 fresh_clone
 echo "== normal build"

@@ -9,6 +9,8 @@
 # - in a private Wine prefix with VelorinSimProvider.dll registered: an older version (built
 #   from the same files) installs, this one replaces it and leaves one copy and one uninstall
 #   entry (publisher, version, no Modify), the older one is then refused with its message;
+#   a rebuild of this version, then a fourth-field change, then a third-field change (each
+#   with a new ProductCode) each replace the one installed;
 # - the installed executable lists the simulated machine through the registered provider;
 # - PowerShell 7 imports the module from its installed folder and runs Get-VelorinBiosSetting
 #   with the installed executable;
@@ -60,9 +62,12 @@ expect "Registry: the event source and nothing else" \
 for table in CustomAction ServiceInstall ServiceControl Shortcut Binary; do
   expect "no rows in $table" "$(rows "$table" | wc -l)" 0
 done
-expect "Upgrade: older versions are replaced, a newer one is detected as a downgrade" \
+# Windows Installer compares the first three fields: every version up to this one's first three
+# (its rebuilds and fourth-field changes included) is replaced, a higher third field is newer.
+IFS=. read -r major minor patch fourth <<<"$version"
+expect "Upgrade: versions up to $major.$minor.$patch are replaced, a newer one is detected as a downgrade" \
   "$(rows Upgrade | awk -F '\t' '{ print $2 "|" $3 "|" $5 "|" $7 }' | sort | tr '\n' ' ')" \
-  "$version||2|WIX_DOWNGRADE_DETECTED |$version|1|WIX_UPGRADE_DETECTED "
+  "0.0.0|$major.$minor.$((patch + 1))|256|WIX_UPGRADE_DETECTED $version||2|WIX_DOWNGRADE_DETECTED "
 expect "a launch condition refuses the downgrade with its message" \
   "$(rows LaunchCondition)" "NOT WIX_DOWNGRADE_DETECTED	A newer version of [ProductName] is already installed. Uninstall it first to install this older version."
 expect "RemoveExistingProducts runs before the install (a full major upgrade)" \
@@ -86,9 +91,11 @@ snapshot >"$work/before.txt"
 stage=$work/stage
 mkdir -p "$stage"
 unzip -q "$win/VelorinBiosConfigTool-$version-win64.zip" -d "$stage"
+build_msi() {  # build_msi VERSION FILE: the same files as VERSION, with a ProductCode of its own
+  cmake -DSTAGE="$stage" -DVERSION="$1" -DOUTPUT="$2" -DSOURCE="$root" -P packaging/msi.cmake >/dev/null
+}
 older_msi=$work/VelorinBiosConfigTool-0.9.0.0-x64.msi
-cmake -DSTAGE="$stage" -DVERSION=0.9.0.0 -DOUTPUT="$older_msi" -DSOURCE="$root" \
-  -P packaging/msi.cmake >/dev/null
+build_msi 0.9.0.0 "$older_msi"
 
 msiexec_run() {  # msiexec_run LOG ARGUMENTS...: its exit code
   local log=$1 status=0
@@ -172,8 +179,25 @@ else
   echo "note: pwsh is missing; the installed module was not imported"
 fi
 
+echo "== rebuilds, fourth-field and third-field changes"
+# Each replaces the one installed: one uninstall entry is left, with the new version, and the
+# module folder of its first three fields.
+installed_msi=$msi
+for next in "$version" "$major.$minor.$patch.$((fourth + 1))" "$major.$minor.$((patch + 1)).0"; do
+  next_msi=$work/next-$next/VelorinBiosConfigTool-$next-x64.msi
+  mkdir -p "$(dirname "$next_msi")"
+  build_msi "$next" "$next_msi"
+  if msiexec_run "$work/next-$next.log" /i "$(winepath -w "$next_msi")"; then
+    installed_msi=$next_msi
+    expect "$next over the installed version: one uninstall entry, $next" "$(uninstall_entries)" "Velorin|$next|0x1"
+    expect "$next over the installed version: one module folder" "$(ls "$modules")" "${next%.*}"
+  else
+    fail "msiexec /i of $next over the installed version failed"
+  fi
+done
+
 echo "== uninstall"
-if msiexec_run "$work/uninstall.log" /x "$(winepath -w "$msi")"; then
+if msiexec_run "$work/uninstall.log" /x "$(winepath -w "$installed_msi")"; then
   pass "msiexec /x /qn"
 else
   fail "msiexec /x failed"

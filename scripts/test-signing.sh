@@ -4,9 +4,12 @@
 # Proves the signed release: a throwaway CA and a code-signing certificate made with openssl
 # for this run only; cpack in BUILD_DIR with VELORIN_SIGN_PFX and VELORIN_SIGN_PASSWORD set,
 # into a folder of its own; then
-# - every executable and PowerShell file in the zip and in the MSI, and the MSI itself, has an
-#   Authenticode SHA-256 signature that verifies against that CA (osslsigncode verify);
-# - one changed byte in the executable, in a script or in the MSI fails the verification;
+# - every file of an extension Windows verifies (the executable; .ps1, .psm1, .psd1, .ps1xml,
+#   .psc1, .cdxml, which PowerShell verifies under AllSigned) in the zip and in the MSI, and the
+#   MSI itself, has an Authenticode SHA-256 signature that verifies against that CA
+#   (osslsigncode verify);
+# - one changed byte in the executable, in a script, in the format file or in the MSI fails the
+#   verification;
 # - the password was on no command line (osslsigncode runs behind a recording wrapper);
 # - the Pester tests of the module and the fleet scripts pass on the signed files (with the
 #   Linux build in build/, when it is there);
@@ -61,20 +64,24 @@ verifies() { osslsigncode verify -CAfile "$ca/ca.pem" -in "$1" 2>&1 | grep -qx '
 signed_by_sha256() {
   osslsigncode verify -CAfile "$ca/ca.pem" -in "$1" 2>&1 | grep -q '^Message digest algorithm *: SHA256$'
 }
-check_signed() {  # check_signed LABEL FOLDER: every signable file in FOLDER
-  local count=0 file
-  while IFS= read -r -d '' file; do
+# What Windows verifies: the executable, and every file PowerShell checks under AllSigned
+# (scripts, modules, manifests, format and type files, console and CIM command files).
+verified='\.(exe|ps1|psm1|psd1|ps1xml|psc1|cdxml)$'
+check_signed() {  # check_signed LABEL FOLDER: every file of a verified extension in FOLDER
+  local count=0 unsigned=0 file
+  while IFS= read -r file; do
     count=$((count + 1))
-    if ! verifies "$file" || ! signed_by_sha256 "$file"; then
-      fail "$1: ${file#"$2"/} has no SHA-256 signature that verifies against the CA"
+    if ! verifies "$2/$file" || ! signed_by_sha256 "$2/$file"; then
+      fail "$1: $file has no SHA-256 signature that verifies against the CA"
+      unsigned=$((unsigned + 1))
     fi
-  done < <(find "$2" -type f \( -name '*.exe' -o -name '*.ps1' -o -name '*.psm1' -o -name '*.psd1' \) -print0)
+  done < <(cd "$2" && find . -type f | sed 's|^\./||' | grep -iE "$verified")
   local expected
-  expected=$(git ls-files deploy powershell/VelorinBios | grep -cE '\.(ps1|psm1|psd1)$')
-  if [ "$count" -eq $((expected + 1)) ]; then
-    pass "$1: the executable and all $expected PowerShell files verify against the CA (SHA-256)"
-  else
-    fail "$1: $count signable files, expected $((expected + 1))"
+  expected=$(git ls-files deploy powershell/VelorinBios | grep -ciE "$verified")
+  if [ "$count" -ne $((expected + 1)) ]; then
+    fail "$1: $count files of a verified extension, expected $((expected + 1))"
+  elif [ "$unsigned" -eq 0 ]; then
+    pass "$1: the executable and all $expected PowerShell files (.ps1xml included) verify against the CA (SHA-256)"
   fi
 }
 check_signed zip "$work/zip"
@@ -97,7 +104,8 @@ changed() {  # changed FILE OFFSET: a copy of FILE with the byte at OFFSET inver
 }
 exe=$work/zip/VelorinBiosConfigTool.exe
 script=$work/zip/VelorinBios/VelorinBios.psm1
-for target in "$exe 4096" "$script 10" "$msi $(($(stat -c %s "$msi") / 2))"; do
+format=$work/zip/VelorinBios/VelorinBios.Format.ps1xml
+for target in "$exe 4096" "$script 10" "$format 100" "$msi $(($(stat -c %s "$msi") / 2))"; do
   read -r file offset <<<"$target"
   copy=$(changed "$file" "$offset")
   if verifies "$copy"; then

@@ -1,0 +1,2 @@
+# Seeded: a file that does not parse.
+function Broken {

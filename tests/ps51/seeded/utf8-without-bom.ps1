@@ -1,0 +1,2 @@
+# Seeded: UTF-8 without a byte-order mark.
+$word = "café"
