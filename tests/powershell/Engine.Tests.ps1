@@ -249,9 +249,9 @@ Describe 'The fleet scripts in a <Bitness> engine host, against the MSI''s files
             }
         }
 
-        # Until the rotation's own default for its escrow folder is in, the remediation fails
-        # without -EscrowPath and so does this test: that fault, not the engine run, is then
-        # what it shows.
+        # Until the rotation mends its -EscrowPath fault, the remediation without parameters
+        # fails with "Rotation failed: The property 'EscrowPath' cannot be found on this
+        # object." and so does this test: that fault, not the engine run, is what it then shows.
         It 'the rotation pair takes the PC over, rotates and escrows with no parameters, and the baseline then uses the stored password' {
             $certificate = Join-Path $TestDrive "escrow-$Bitness.cer"
             & openssl req -x509 -newkey rsa:2048 -nodes -keyout (Join-Path $TestDrive "escrow-$Bitness.key") -out $certificate `
@@ -261,6 +261,9 @@ Describe 'The fleet scripts in a <Bitness> engine host, against the MSI''s files
             $rotation.ExitCode | Should -Be 0 -Because $rotation.Output
             # The device's identity came from CIM, as on Windows.
             ($rotation.Lines[0] | ConvertFrom-Json).serialNumber | Should -BeExactly '5CG3214XQ7'
+            $rotation.Output + $rotation.Error | Should -Not -Match ([regex]::Escape($FleetPassword))
+            $shared = Invoke-EngineProcess $layout $environment $layout.InstalledTool @('/VerifyPassword', '/pw', $FleetPassword)
+            $shared.ExitCode | Should -Not -Be 0 -Because 'the firmware no longer takes the shared password'
             $detection = Invoke-EngineRun $layout $environment 'intune/Detect-VelorinBiosPasswordRotation.ps1'
             $detection.Lines[0] | Should -Match '^Rotated: '
             $detection.ExitCode | Should -Be 0
