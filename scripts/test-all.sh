@@ -4,7 +4,8 @@
 # README's first command and the normal build's tests in a fresh clone, a normal build and,
 # against it, the Pester tests of the PowerShell module and the fleet scripts; one with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
-# fuzzers for a bounded time, and the Windows build under Wine with its packages.
+# fuzzers for a bounded time, the Windows build under Wine with its packages, and the fleet
+# scripts run as the engines run them against the files of the Windows build's MSI.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -55,3 +56,5 @@ echo "== fuzzers"
 scripts/run-fuzzers.sh
 echo "== Windows build under Wine"
 scripts/test-windows.sh
+echo "== fleet scripts as the engines run them, 64-bit and 32-bit hosts, on the MSI's files"
+scripts/test-engines.sh build build-windows

@@ -1,9 +1,10 @@
-# Runs every *.Tests.ps1 beside this file with the Pester module given, against the tool given,
-# and ends with one "Pester: N passed, N failed, N skipped" line; the exit code is 0 only when
-# nothing failed, setup blocks included.
+# Runs every *.Tests.ps1 beside this file (or the test files of Path) with the Pester module
+# given, against the tool given, and ends with one "Pester: N passed, N failed, N skipped"
+# line; the exit code is 0 only when nothing failed, setup blocks included.
 param(
     [Parameter(Mandatory = $true)] [string] $Tool,
-    [Parameter(Mandatory = $true)] [string] $Pester
+    [Parameter(Mandatory = $true)] [string] $Pester,
+    [string[]] $Path = @($PSScriptRoot)
 )
 
 $ErrorActionPreference = 'Stop'
@@ -13,7 +14,7 @@ Import-Module $Pester -Force
 $env:VELORIN_TEST_TOOL = $Tool
 
 $configuration = New-PesterConfiguration
-$configuration.Run.Path = $PSScriptRoot
+$configuration.Run.Path = $Path
 $configuration.Run.PassThru = $true
 $configuration.Output.Verbosity = 'Normal'
 $result = Invoke-Pester -Configuration $configuration

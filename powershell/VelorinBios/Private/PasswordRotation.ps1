@@ -127,9 +127,10 @@ function Undo-VelorinSupervisorChange {
     throw "The firmware does not accept the new password after the change; $kept."
 }
 
-# The device's identity for its records: given, or the SMBIOS serial number and UUID on Windows.
+# The device's identity for its records: given, or the SMBIOS serial number and UUID from CIM
+# (Windows; elsewhere where a stand-in serves it).
 function Get-VelorinDeviceIdentity([string] $SerialNumber, [string] $Uuid) {
-    if ((-not $SerialNumber -or -not $Uuid) -and (Test-VelorinWindows)) {
+    if ((-not $SerialNumber -or -not $Uuid) -and (Get-Command -Name Get-CimInstance -ErrorAction SilentlyContinue)) {
         if (-not $SerialNumber) {
             $SerialNumber = (Get-CimInstance -ClassName Win32_BIOS).SerialNumber
         }

@@ -17,8 +17,14 @@ function Test-VelorinWindows {
     return [System.Environment]::OSVersion.Platform -eq [System.PlatformID]::Win32NT
 }
 
+# ProgramData. Off Windows (rehearsals, tests) the ProgramData variable, when set, names the
+# folder that stands for it; .NET's CommonApplicationData there is /usr/share.
 function Get-VelorinDefaultStorePath {
-    return Join-Path ([System.Environment]::GetFolderPath('CommonApplicationData')) 'Velorin\BiosPassword'
+    $programData = [System.Environment]::GetFolderPath('CommonApplicationData')
+    if (-not (Test-VelorinWindows) -and $env:ProgramData) {
+        $programData = $env:ProgramData
+    }
+    return Join-Path (Join-Path $programData 'Velorin') 'BiosPassword'
 }
 
 # SYSTEM and the built-in Administrators, full control, inherited by the files; nothing
