@@ -36,13 +36,24 @@ param(
     [string] $StorePath,
     [string] $BaselinePath,
     [string] $Model,
-    [string] $InstallFolder = "$env:ProgramFiles\Velorin\BiosConfigTool",
-    # The zip keeps the module in the install folder; the MSI installs it under
-    # Program Files\WindowsPowerShell\Modules, where PowerShell finds it by name.
+    # The MSI installs into the 64-bit Program Files, which ProgramW6432 names in a 32-bit host
+    # too (the Intune default), where ProgramFiles is Program Files (x86).
+    [string] $InstallFolder = $(
+        $programFiles = @(@($env:ProgramW6432, $env:ProgramFiles, [System.IO.Path]::DirectorySeparatorChar) | Where-Object { $_ })[0]
+        Join-Path (Join-Path $programFiles 'Velorin') 'BiosConfigTool'),
+    # The zip keeps the module in the install folder. The MSI installs it under the 64-bit
+    # Program Files\WindowsPowerShell\Modules, which a 32-bit host's PSModulePath lacks; any
+    # other copy PowerShell finds by name comes last.
     [string] $ModulePath = $(
-        $inFolder = Join-Path $InstallFolder 'VelorinBios'
-        if (Test-Path -LiteralPath $inFolder) { $inFolder }
-        else { @(Get-Module -ListAvailable -Name VelorinBios | Sort-Object Version -Descending)[0].ModuleBase }),
+        $programFiles = @(@($env:ProgramW6432, $env:ProgramFiles, [System.IO.Path]::DirectorySeparatorChar) | Where-Object { $_ })[0]
+        $msiModule = Join-Path (Join-Path (Join-Path $programFiles 'WindowsPowerShell') 'Modules') 'VelorinBios'
+        $candidates = @(
+            Join-Path $InstallFolder 'VelorinBios'
+            Get-ChildItem -LiteralPath $msiModule -Directory -ErrorAction SilentlyContinue |
+                Sort-Object { $_.Name -as [version] } -Descending | ForEach-Object FullName
+            Get-Module -ListAvailable -Name VelorinBios | Sort-Object Version -Descending | ForEach-Object ModuleBase)
+        # None found: the install folder's, so that the import names where it looked.
+        @(@($candidates | Where-Object { Test-Path -LiteralPath (Join-Path $_ 'VelorinBios.psd1') }) + $candidates)[0]),
     [string] $ToolPath,
     [string] $MachineFile
 )
