@@ -642,7 +642,7 @@ Describe 'Rotation in the field' {
         $setup = New-OutputOnlySetup
         $setup.EscrowCertificate = @($EscrowA.Cert, $EscrowB.Cert, $extra[0].Cert, $extra[1].Cert)
         $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared) }
-        $failure.Exception.Message | Should -Match '^The escrow record has \d+ characters, more than the 2048 that Intune keeps'
+        $failure.Exception.Message | Should -Match "^The escrow record has \d+ characters; with the detection's headline that is more than the 2048 that Intune keeps of a script's output \(at most 1952 fit\)"
         [int]($failure.Exception.Message -replace '^The escrow record has (\d+) .*$', '$1') | Should -BeGreaterThan 2048
         Get-MachinePassword $setup.MachineFile | Should -BeExactly $Shared
         (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).Sequence | Should -Be 0

@@ -17,6 +17,10 @@ function Get-VelorinStoreStatus([string] $StorePath) {
     return Get-VelorinBiosPasswordStatus
 }
 
+# The longest headline the detection prints ("NonCompliant: the last rotation (TIME) is older
+# than N days") has fewer characters, with its line break.
+$script:HeadlineRoom = 96
+
 # Intune keeps the output of the detection scripts but not the remediation's, and of that
 # output no more than 2,048 characters (some agents show only the last line). So the detection
 # prints the headline first (a ConfigMgr rule reads its start), then the lines that say which

@@ -304,11 +304,14 @@ function Add-VelorinAppliedFile([string] $EscrowPath, [object] $State) {
 }
 
 # Without an escrow folder the record reaches the administrators only through the detection's
-# output, which Intune keeps to 2,048 characters: a longer record would be printed nowhere.
+# output, which Intune keeps to 2,048 characters with the headline before the record: a longer
+# record would be printed nowhere.
 function Assert-VelorinRecordKept([string] $Record, [string] $EscrowPath) {
-    if (-not $EscrowPath -and $Record.Length -gt $script:SummaryLimit) {
-        throw ("The escrow record has {0} characters, more than the {1} that Intune keeps of a script's output; " +
-            'give fewer escrow certificates (or ones with shorter issuer names) or an escrow folder with -EscrowPath.') -f $Record.Length, $script:SummaryLimit
+    $room = $script:SummaryLimit - $script:HeadlineRoom
+    if (-not $EscrowPath -and $Record.Length -gt $room) {
+        throw ("The escrow record has {0} characters; with the detection's headline that is more than the {1} that Intune keeps " +
+            "of a script's output (at most {2} fit). Give fewer escrow certificates (or ones with shorter issuer names) or an " +
+            'escrow folder with -EscrowPath.') -f $Record.Length, $script:SummaryLimit, $room
     }
 }
 
