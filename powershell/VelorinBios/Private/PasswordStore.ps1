@@ -69,7 +69,11 @@ function Lock-VelorinPasswordStore([string] $Path) {
         throw (New-Object System.IO.IOException (
                 "Another rotation of the BIOS password is running: the password store '$Path' is locked.", $_.Exception))
     }
-    Protect-VelorinStoreItem $lockPath
+    # The lock holds nothing; it only must not look like someone else's file to the next check.
+    # On Windows it has the folder's protection; elsewhere the umask's mode is narrowed.
+    if (-not (Test-VelorinWindows)) {
+        Protect-VelorinStoreItem $lockPath
+    }
     return $lock
 }
 
@@ -216,15 +220,23 @@ function Write-VelorinPasswordStore([string] $Path, [object] $State) {
     $bytes = [System.Text.Encoding]::ASCII.GetBytes((ConvertTo-VelorinStoreText $State))
     try {
         $stream = New-Object System.IO.FileStream ($temporary, [System.IO.FileMode]::CreateNew, [System.IO.FileAccess]::Write, [System.IO.FileShare]::None)
+        # The file's own protection is set, not left to the folder: a replace keeps the ACL of
+        # the file it replaces. Elsewhere a new file is open to all by the umask, so the mode is
+        # set before the password is in it; on Windows the ACL is set once the file is closed
+        # (no handle may stand in the way), and it has the checked folder's meanwhile.
+        $windows = Test-VelorinWindows
         try {
-            # Set on the file itself before the password is in it: a replace keeps the ACL of
-            # the file it replaces, and a new file inherits whatever its folder passes on.
-            Protect-VelorinStoreItem $temporary
+            if (-not $windows) {
+                Protect-VelorinStoreItem $temporary
+            }
             $stream.Write($bytes, 0, $bytes.Length)
             $stream.Flush($true)
         }
         finally {
             $stream.Dispose()
+        }
+        if ($windows) {
+            Protect-VelorinStoreItem $temporary
         }
         if ([System.IO.File]::Exists($file)) {
             [System.IO.File]::Replace($temporary, $file, [NullString]::Value)
