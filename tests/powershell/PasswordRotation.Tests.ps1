@@ -515,6 +515,12 @@ Describe 'Rotation in the field' {
         }
     }
 
+    It 'tells how a store stands without any parameter' {
+        $status = Get-VelorinBiosPasswordStatus
+        $status.PSObject.TypeNames[0] | Should -Be 'Velorin.BiosPasswordStatus'
+        $status.PendingRemoval | Should -BeFalse
+    }
+
     It 'gives a firmware without a password its first one also when a takeover password is given' {
         $setup = New-RotationSetup -Supervisor ''
         $escrow = Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared)
@@ -533,9 +539,13 @@ Describe 'Rotation in the field' {
         Remove-Item Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_STOP_CALLER
         Get-MachinePassword $setup.MachineFile | Should -BeExactly ''
 
-        $check = Get-VelorinPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile
+        $recorder = Start-ToolRecording 'detection'
+        $check = Get-VelorinPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile -ToolPath $recorder
+        $runs = Stop-ToolRecording
         $check.State | Should -Be 'NonCompliant'
         $check.Summary | Should -Match '^NonCompliant: a removal of the password is pending'
+        # The detection presents no password: each wrong one may count toward a lockout.
+        @($runs | Where-Object { $_.Input -or $_.Arguments -contains '/VerifyPassword' }).Count | Should -Be 0
         Assert-NextRotationSucceeds $setup
     }
 
