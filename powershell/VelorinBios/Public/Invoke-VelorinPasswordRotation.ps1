@@ -22,7 +22,9 @@ function Invoke-VelorinPasswordRotation {
     The password store's folder.
 
     .PARAMETER EscrowPath
-    A folder (share) that receives each record as SERIAL-SEQUENCE.json.
+    A folder (share) that receives each record as SERIAL_UUID-SEQUENCE.json and its applied
+    line as SERIAL_UUID-SEQUENCE.applied.json (the UUID alone where the serial number is a
+    placeholder). Optional: without it the records are in the output only.
 
     .PARAMETER PasswordFile
     The shared supervisor password for a takeover; its first line.
