@@ -119,7 +119,7 @@ Describe 'Password rotation detection and remediation' {
         $run = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
         $run.ExitCode | Should -Be 0
         $run.Lines.Count | Should -Be 2
-        $run.Lines[0] | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",.*"sequence":\d{14},'
+        $run.Lines[0] | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",.*"sequence":\d{16},'
         $sequence = ($run.Lines[0] | ConvertFrom-Json).sequence
         $run.Lines[1] | Should -Match "^\{""type"":""VelorinBiosPasswordApplied"",.*""sequence"":$sequence,"
         $held = Get-HeldPassword $device.Machine
@@ -430,7 +430,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
             Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'
         }
         else {
-            $run.Output | Should -Match 'Outcome \[Rotated\] \{"type":"VelorinBiosPasswordEscrow",.*"sequence":\d{14},'
+            $run.Output | Should -Match 'Outcome \[Rotated\] \{"type":"VelorinBiosPasswordEscrow",.*"sequence":\d{16},'
             Get-RecoveredFrom $run.Output | Should -BeExactly (Get-HeldPassword $device.Machine)
         }
     }

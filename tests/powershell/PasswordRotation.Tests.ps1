@@ -56,8 +56,8 @@ BeforeAll {
         return Join-Path $Setup.EscrowPath ('{0}_{1}-{2}.{3}' -f $Setup.SerialNumber, $Setup.Uuid, $Sequence, $Extension)
     }
 
-    # Record numbers are not below the time of their rotation (yyyyMMddHHmmss, UTC).
-    $startTime = [long][datetime]::UtcNow.ToString('yyyyMMddHHmmss')
+    # Record numbers are not below the time of their rotation (yyyyMMddHHmmssff, UTC).
+    $startTime = [long][datetime]::UtcNow.ToString('yyyyMMddHHmmssff')
 
     function Get-Recovered([string] $Share, [switch] $All) {
         return Unprotect-VelorinBiosPassword -Path $Share -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword -AsPlainText -All:$All
@@ -117,7 +117,7 @@ Describe 'Reset-VelorinBiosPassword' {
 
         $escrow.PSObject.TypeNames[0] | Should -Be 'Velorin.BiosPasswordEscrow'
         $escrow.Sequence | Should -BeGreaterOrEqual $startTime
-        $escrow.Record | Should -Match '^\{"type":"VelorinBiosPasswordEscrow","version":1,"serialNumber":"PF-0001","uuid":"4C4C4544-0042-3510-8051-B4C04F4A3132","sequence":\d{14},"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ","recipients":\["[0-9A-F]{40}"\],"cms":"[A-Za-z0-9+/=]+"\}$'
+        $escrow.Record | Should -Match '^\{"type":"VelorinBiosPasswordEscrow","version":1,"serialNumber":"PF-0001","uuid":"4C4C4544-0042-3510-8051-B4C04F4A3132","sequence":\d{16},"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ","recipients":\["[0-9A-F]{40}"\],"cms":"[A-Za-z0-9+/=]+"\}$'
         [System.IO.File]::ReadAllText((Get-EscrowFile $setup $escrow.Sequence)) | Should -BeExactly ($escrow.Record + "`n")
         $escrow.Applied | Should -Match ('^\{"type":"VelorinBiosPasswordApplied","version":1,"serialNumber":"PF-0001","uuid":"4C4C4544-0042-3510-8051-B4C04F4A3132",' +
             """sequence"":$($escrow.Sequence),""time"":""\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ""\}$")
@@ -665,7 +665,7 @@ Describe 'Rotation in the field' {
         $setup = New-RotationSetup
         Mock Write-VelorinStreamBytes -ModuleName VelorinBios -MockWith { throw (New-Object System.IO.IOException 'No space left on device') }
         $failure = Get-TerminatingError { Reset-VelorinBiosPassword @setup -Password (ConvertTo-TestSecureString $Shared) }
-        $failure.Exception.Message | Should -Match "^The escrow file '.*PF-0001_4C4C4544-0042-3510-8051-B4C04F4A3132-\d{14}\.json' could not be written: No space left on device$"
+        $failure.Exception.Message | Should -Match "^The escrow file '.*PF-0001_4C4C4544-0042-3510-8051-B4C04F4A3132-\d{16}\.json' could not be written: No space left on device$"
         Get-ChildItem -LiteralPath $setup.EscrowPath | Should -BeNullOrEmpty
         Get-MachinePassword $setup.MachineFile | Should -BeExactly $Shared
     }

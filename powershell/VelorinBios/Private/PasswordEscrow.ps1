@@ -349,11 +349,13 @@ function Get-VelorinEscrowFileStem([object] $Parsed) {
     return $stem -replace '[^A-Za-z0-9._-]', '_'
 }
 
-# The number of a new record: above the last one the store gave and not below the time
-# (yyyyMMddHHmmss, UTC), so that a record sorts after every earlier one of the device also when
-# the store was lost (a reinstalled PC) and the numbers would otherwise start again.
+# The number of a new record: above the last one the store gave and not below the time in
+# hundredths of a second (yyyyMMddHHmmssff, UTC), so that a record sorts after every earlier one
+# of the device also when the store was lost (a reinstalled PC) and the numbers would otherwise
+# start again; a rotation takes far longer than a hundredth. Sixteen digits stay below 2^53, so
+# readers that hold JSON numbers as doubles keep them exact.
 function Get-VelorinNextSequence([long] $Last) {
-    $now = [long][datetime]::UtcNow.ToString('yyyyMMddHHmmss', [System.Globalization.CultureInfo]::InvariantCulture)
+    $now = [long][datetime]::UtcNow.ToString('yyyyMMddHHmmssff', [System.Globalization.CultureInfo]::InvariantCulture)
     return [System.Math]::Max($Last + 1, $now)
 }
 

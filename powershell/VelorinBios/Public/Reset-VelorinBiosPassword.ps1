@@ -20,8 +20,9 @@ function Reset-VelorinBiosPassword {
     then rotates. No password reaches a command line.
 
     Every record has a new sequence number, also one whose rotation then failed: above the
-    store's last one and not below the time (yyyyMMddHHmmss, UTC), so that a record sorts after
-    every earlier one of the device even when the store was lost. Once /VerifyPassword
+    store's last one and not below the time (yyyyMMddHHmmssff, UTC: hundredths of a
+    second), so that a record sorts after every earlier one of the device even when the store
+    was lost. Once /VerifyPassword
     accepted the new password, the returned object's Applied holds the line that confirms it
     (also written to EscrowPath, and shown by the detection); after a failure the latest
     applied record holds the firmware's password. A firmware without a supervisor password
