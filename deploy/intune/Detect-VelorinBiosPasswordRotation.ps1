@@ -3,13 +3,17 @@
 Intune Remediations detection script: is this Velorin PC due for a BIOS password rotation?
 
 .DESCRIPTION
-Reads the device's password store (no password is read or shown) and prints one summary,
-followed by the escrow records of the pending and the current password, one a line, as many
-as fit in 2,048 characters: Intune keeps the output of detection scripts, not that of
-remediation scripts, so this is where the records of the last rotation appear. Exit 0: rotated within MaximumAgeDays ("Rotated: ..."), or the machine is not a Velorin PC or
-its BIOS interface is older than revision 6 ("Not applicable: ..."). Exit 1: the password was
-never rotated, the last rotation is older than MaximumAgeDays, a rotation is pending (it was
-cut off), or the check failed; Intune then runs Remediate-VelorinBiosPasswordRotation.ps1.
+Reads the device's password store (no password is read or shown, none is presented to the
+firmware) and prints one summary, followed, one a line, by the applied line of the current
+record, the current record and the pending record of a cut-off rotation: Intune keeps the
+output of detection scripts, not that of remediation scripts, so this is where the records of
+the last rotation appear. Intune keeps at most 2,048 characters (some agents show only the
+last line), so the most needed line comes last and lines that do not fit are left out from
+the front. Exit 0: rotated within MaximumAgeDays ("Rotated: record N ...", N the record the
+firmware took), or the machine is not a Velorin PC or its BIOS interface is older than
+revision 6 ("Not applicable: ..."). Exit 1: the password was never rotated, the last rotation
+is older than MaximumAgeDays, a rotation or a removal is pending (it was cut off), or the
+check failed; Intune then runs Remediate-VelorinBiosPasswordRotation.ps1.
 
 .PARAMETER MaximumAgeDays
 The age of the last rotation after which the device is due (default 30).

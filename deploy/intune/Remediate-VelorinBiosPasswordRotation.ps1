@@ -9,11 +9,16 @@ one line of JSON whose envelope only the holders of the escrow certificates past
 open (Unprotect-VelorinBiosPassword or openssl cms -decrypt; see the README's "Fleet use").
 The record is made before the firmware is changed and is printed also when the rotation then
 fails (a second line tells why), so the output always holds the record of any password the
-firmware may have. With EscrowPath the record is also written there as
-SERIAL-SEQUENCE.json. No password reaches a command line.
+firmware may have; once the firmware took the password a second line confirms it (the
+applied line). With EscrowPath the record is also written there as SERIAL_UUID-SEQUENCE.json
+and its applied line as SERIAL_UUID-SEQUENCE.applied.json (UUID alone where the serial number
+is a placeholder). Without EscrowPath a record longer than the 2,048 characters Intune keeps
+is refused before the firmware is changed. No password reaches a command line.
 
 A device whose store holds no password yet is taken over with the shared password of
-PasswordFile when that file exists, else it gets its first password. Exit 0: rotated, or the
+PasswordFile when that file exists; a firmware without any supervisor password gets its first
+one whether the file exists or not. Run without parameters, as the engines run it, it rotates
+and prints the records (only the certificates below are needed). Exit 0: rotated, or the
 machine is not one the tool applies to ("Not applicable: ..."). Exit 1: it failed.
 
 .PARAMETER EscrowCertificatePath
@@ -79,8 +84,9 @@ param(
 )
 
 # The escrow certificates: the public certificates (PEM) of the administrators who may recover
-# the passwords. Never paste a private key here. Two certificates of 2048-bit RSA keys keep the
-# record within the 2,048 characters Intune keeps of the output.
+# the passwords, RSA keys of 2048 bits or more, valid now, allowed to encipher keys. Never paste
+# a private key here. Without EscrowPath, two certificates of 2048-bit RSA keys keep the record
+# within the 2,048 characters Intune keeps of the output; a longer record is refused.
 $EscrowCertificates = @(
     @'
 -----BEGIN CERTIFICATE-----

@@ -20,7 +20,10 @@ BeforeAll {
 
     # Runs a script of deploy/intune in a PowerShell of its own with the rehearsal parameters.
     function Invoke-RotationScript([string] $Script, [hashtable] $Parameters, [string] $ToolPath = $Tool) {
-        $arguments = @('-NoProfile', '-NonInteractive', '-File', (Join-Path $intune $Script),
+        if (-not [System.IO.Path]::IsPathRooted($Script)) {
+            $Script = Join-Path $intune $Script
+        }
+        $arguments = @('-NoProfile', '-NonInteractive', '-File', $Script,
             '-ModulePath', $ModulePath, '-ToolPath', $ToolPath)
         foreach ($name in $Parameters.Keys) {
             $arguments += @("-$name")
@@ -57,6 +60,13 @@ BeforeAll {
             $text += "`n" + [System.IO.File]::ReadAllText("$Machine.nvram")
         }
         return ([regex]::Matches($text, 'supervisor-password "([^"]*)"') | Select-Object -Last 1).Groups[1].Value
+    }
+
+    # Gives the machine of a device another supervisor password ('' for none).
+    function Set-HeldPassword([string] $Machine, [string] $Password) {
+        $text = [System.IO.File]::ReadAllText($Machine) -replace 'supervisor-password "[^"]*"', "supervisor-password ""$Password"""
+        [System.IO.File]::WriteAllText($Machine, $text)
+        Remove-Item -LiteralPath "$Machine.nvram" -ErrorAction SilentlyContinue
     }
 
     # Runs a script with the fault-injecting stand-in of the tool; Fault names its settings.
@@ -108,8 +118,10 @@ Describe 'Password rotation detection and remediation' {
 
         $run = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
         $run.ExitCode | Should -Be 0
-        $run.Lines.Count | Should -Be 1
-        $run.Output | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",.*"sequence":1,'
+        $run.Lines.Count | Should -Be 2
+        $run.Lines[0] | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",.*"sequence":\d{16},'
+        $sequence = ($run.Lines[0] | ConvertFrom-Json).sequence
+        $run.Lines[1] | Should -Match "^\{""type"":""VelorinBiosPasswordApplied"",.*""sequence"":$sequence,"
         $held = Get-HeldPassword $device.Machine
         $held | Should -Not -Be $Shared
         Get-RecoveredFrom $run.Lines | Should -BeExactly $held
@@ -117,24 +129,28 @@ Describe 'Password rotation detection and remediation' {
 
         $rotated = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
         $rotated.ExitCode | Should -Be 0
-        $rotated.Lines[0] | Should -Match '^Rotated: record 1 of \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$'
-        # Intune keeps the detection's output, not the remediation's: the record is there too.
-        $rotated.Lines[1] | Should -BeExactly $run.Lines[0]
+        $rotated.Lines[0] | Should -Match "^Rotated: record $sequence of \d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$"
+        # Intune keeps the detection's output, not the remediation's: the record is there too,
+        # last, after the line that confirms it.
+        $rotated.Lines.Count | Should -Be 3
+        $rotated.Lines[1] | Should -BeExactly $run.Lines[1]
+        $rotated.Lines[2] | Should -BeExactly $run.Lines[0]
     }
 
     It 'rotates with the store''s password once the device is taken over, and is due again after MaximumAgeDays' {
         $device = New-FleetDevice
-        [void](Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate)
+        $firstRun = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
         $again = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
         $again.ExitCode | Should -Be 0
-        $again.Output | Should -Match '"sequence":2,'
+        [long](($again.Lines[0] | ConvertFrom-Json).sequence) | Should -BeGreaterThan ([long](($firstRun.Lines[0] | ConvertFrom-Json).sequence))
         Get-RecoveredFrom $again.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
         $old = $device.Detect.Clone()
         $old.MaximumAgeDays = 0
         $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $old
         $due.ExitCode | Should -Be 1
         $due.Lines[0] | Should -Match '^NonCompliant: the last rotation \(.*\) is older than 0 days$'
-        $due.Lines[1] | Should -BeExactly $again.Lines[0]
+        $due.Lines[1] | Should -BeExactly $again.Lines[1]
+        $due.Lines[2] | Should -BeExactly $again.Lines[0]
         $old.DueExitCode = 0
         $discovery = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $old
         $discovery.ExitCode | Should -Be 0
@@ -148,14 +164,49 @@ Describe 'Password rotation detection and remediation' {
         $stopped.ExitCode | Should -Not -Be 0
         $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
         $due.ExitCode | Should -Be 1
-        $due.Lines.Count | Should -Be 3
-        $due.Lines[0] | Should -BeExactly 'NonCompliant: a rotation is pending (record 2)'
-        $due.Lines[1] | Should -Match '"sequence":2,'
-        $due.Lines[2] | Should -BeExactly $taken.Lines[0]
+        $pending = (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingRecord
+        # The pending record, which no output kept so far has shown, comes last; the applied
+        # line goes first when all does not fit.
+        $due.Lines[0] | Should -BeExactly "NonCompliant: a rotation is pending (record $(($pending | ConvertFrom-Json).sequence))"
+        $due.Lines[-2] | Should -BeExactly $taken.Lines[0]
+        $due.Lines[-1] | Should -BeExactly $pending
+        $due.Output.Length | Should -BeLessOrEqual 2048
         Get-RecoveredFrom $due.Output | Should -BeExactly (Get-HeldPassword $device.Machine)
         $next = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
         $next.ExitCode | Should -Be 0
         Get-RecoveredFrom $next.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
+    }
+
+    It 'rotates as the engine runs it: the certificates pasted in, no escrow folder, no password file' {
+        $device = New-FleetDevice
+        $pasted = Join-Path $TestDrive ('Remediate-pasted-' + [guid]::NewGuid().ToString('N') + '.ps1')
+        $text = [System.IO.File]::ReadAllText((Join-Path $intune 'Remediate-VelorinBiosPasswordRotation.ps1'))
+        $pem = [System.IO.File]::ReadAllText($first.Cert).Trim()
+        $text = $text.Replace("-----BEGIN CERTIFICATE-----`nPASTE THE FIRST ESCROW CERTIFICATE HERE`n-----END CERTIFICATE-----", $pem)
+        [System.IO.File]::WriteAllText($pasted, $text)
+        Set-HeldPassword $device.Machine ''
+        $rehearsal = @{ StorePath = $device.Remediate.StorePath; MachineFile = $device.Machine; SerialNumber = $device.Remediate.SerialNumber; Uuid = $device.Remediate.Uuid }
+        $run = Invoke-RotationScript $pasted $rehearsal
+        $run.ExitCode | Should -Be 0
+        $run.Lines[0] | Should -Match '^\{"type":"VelorinBiosPasswordEscrow",'
+        Get-RecoveredFrom $run.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
+        Get-ChildItem -LiteralPath $device.Share | Should -BeNullOrEmpty
+    }
+
+    It 'gives a new PC without a password its first one although the shared password file is there' {
+        $device = New-FleetDevice
+        Set-HeldPassword $device.Machine ''
+        $run = Invoke-RotationScript 'Remediate-VelorinBiosPasswordRotation.ps1' $device.Remediate
+        $run.ExitCode | Should -Be 0
+        Get-HeldPassword $device.Machine | Should -Not -BeNullOrEmpty
+        Get-RecoveredFrom $run.Lines | Should -BeExactly (Get-HeldPassword $device.Machine)
+    }
+
+    It 'keeps the pending record, the last line, within 2,048 characters when both records do not fit' {
+        $status = [pscustomobject]@{ Applied = 'A' * 150; Record = 'R' * 1300; PendingRecord = 'P' * 1300 }
+        $summary = & (Get-Module VelorinBios) { param($s) Add-VelorinRecordLine 'NonCompliant: a rotation is pending (record 9)' $s } $status
+        $summary.Split("`n") | Should -Be @('NonCompliant: a rotation is pending (record 9)', ('A' * 150), ('P' * 1300))
+        $summary.Length | Should -BeLessOrEqual 2048
     }
 
     It 'prints a record of at most 2,048 characters with two escrow certificates, each of which opens it' {
@@ -241,7 +292,7 @@ Describe 'Baseline remediation on a rotated device' {
         $run.Output | Should -Match '^Remediated: 1 changed'
         $status = Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath
         $status.PendingRotation | Should -BeFalse
-        $status.Sequence | Should -Be 2
+        $status.Sequence | Should -Be $cutOff.PendingSequence
         $status.Record | Should -BeExactly $cutOff.PendingRecord
     }
 
@@ -252,7 +303,8 @@ Describe 'Baseline remediation on a rotated device' {
         Set-VelorinBiosPassword -Supervisor -NewPassword (ConvertTo-TestSecureString 'Elsewhere-9') -Password $pending -MachineFile $device.Machine -Confirm:$false
         $run = Invoke-RotationScript 'Remediate-VelorinBiosBaseline.ps1' $device.Baseline
         $run.ExitCode | Should -Be 1
-        $run.Output | Should -BeExactly ('Remediation failed: The firmware accepts neither the pending password of record 2 nor the current one; ' +
+        $pendingSequence = (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingSequence
+        $run.Output | Should -BeExactly ("Remediation failed: The firmware accepts neither the pending password of record $pendingSequence nor the current one; " +
             'give the password it holds with -Password (recover it from the escrow records).')
         Get-WakeOnLan $device.Machine | Should -BeExactly 'Disabled'
         (Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath).PendingRotation | Should -BeTrue
@@ -390,7 +442,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
             Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'
         }
         else {
-            $run.Output | Should -Match 'Outcome \[Rotated\] \{"type":"VelorinBiosPasswordEscrow",.*"sequence":3,'
+            $run.Output | Should -Match 'Outcome \[Rotated\] \{"type":"VelorinBiosPasswordEscrow",.*"sequence":\d{16},'
             Get-RecoveredFrom $run.Output | Should -BeExactly (Get-HeldPassword $device.Machine)
         }
     }

@@ -6,6 +6,7 @@
 # a screen into a setup page that reads US-layout scancodes.
 $script:PasswordAlphabet = 'ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnpqrstuvwxyz23456789'
 $script:EscrowRecordType = 'VelorinBiosPasswordEscrow'
+$script:AppliedRecordType = 'VelorinBiosPasswordApplied'
 $script:Aes256CbcOid = '2.16.840.1.101.3.4.1.42'
 $script:PemCertificatePattern = '-----BEGIN CERTIFICATE-----([A-Za-z0-9+/=\s]+)-----END CERTIFICATE-----'
 
@@ -86,52 +87,107 @@ function New-VelorinEscrowError([string] $Message, [string] $Id, [string] $Categ
     return New-Object System.Management.Automation.ErrorRecord ($exception, $Id, $Category, $Target)
 }
 
-# The DER bytes of a certificate given as PEM text or as a file of PEM or DER.
+# The DER bytes of the certificates in PEM text or a file of PEM or DER: every PEM block, so
+# that certificates pasted together are all taken. A text with a private key is refused.
 function Read-VelorinCertificateBytes([System.Management.Automation.PSCmdlet] $Cmdlet, [string] $Text) {
+    if ([string]::IsNullOrWhiteSpace($Text)) {
+        throw 'An escrow certificate (-EscrowCertificate) is empty; give a certificate file, PEM text or an X509Certificate2.'
+    }
     if (-not $Text.Contains('-----BEGIN')) {
         $bytes = [System.IO.File]::ReadAllBytes($Cmdlet.GetUnresolvedProviderPathFromPSPath($Text))
         $Text = $script:Latin1.GetString($bytes)
         if (-not $Text.Contains('-----BEGIN')) {
-            return , $bytes
+            return , [byte[][]]@(, $bytes)
         }
     }
-    $pem = [regex]::Match($Text, $script:PemCertificatePattern)
-    $bytes = $null
-    if ($pem.Success) {
+    if ($Text -match '-----BEGIN [A-Z ]*PRIVATE KEY-----') {
+        throw 'An escrow certificate comes with a private key; give the device the public certificate only.'
+    }
+    $found = New-Object System.Collections.Generic.List[byte[]]
+    foreach ($pem in [regex]::Matches($Text, $script:PemCertificatePattern)) {
         try {
-            $bytes = [System.Convert]::FromBase64String(($pem.Groups[1].Value -replace '\s', ''))
+            $found.Add([System.Convert]::FromBase64String(($pem.Groups[1].Value -replace '\s', '')))
         }
         catch {
-            $bytes = $null
+            $found.Clear()
+            break
         }
     }
-    if (-not $bytes) {
+    if ($found.Count -eq 0) {
         throw 'An escrow certificate is not a PEM certificate (-----BEGIN CERTIFICATE----- and its base64 text).'
     }
-    return , $bytes
+    return , $found.ToArray()
 }
 
-# An escrow certificate from an X509Certificate2, PEM text, or the path of a .cer file (DER or
-# PEM). A certificate with a private key is refused: the device must never hold one.
-function Resolve-VelorinEscrowCertificate {
-    param([System.Management.Automation.PSCmdlet] $Cmdlet, [object] $Certificate)
+# Why a certificate is too weak to escrow to, or nothing: an RSA key below 2048 bits, outside
+# its validity, or a key usage that does not allow key encipherment (which key transport is).
+function Get-VelorinEscrowCertificateFlaw([System.Security.Cryptography.X509Certificates.X509Certificate2] $Certificate) {
+    $key = [System.Security.Cryptography.X509Certificates.RSACertificateExtensions]::GetRSAPublicKey($Certificate)
+    # The modulus tells the size on every runtime (PowerShell 7 sees no getter of KeySize on
+    # some providers).
+    $bits = $key.ExportParameters($false).Modulus.Length * 8
+    $key.Dispose()
+    if ($bits -lt 2048) {
+        return "its RSA key has $bits bits, fewer than 2048"
+    }
+    $now = [datetime]::Now
+    if ($Certificate.NotAfter -lt $now) {
+        return "it expired on $($Certificate.NotAfter.ToUniversalTime().ToString('yyyy-MM-dd', [System.Globalization.CultureInfo]::InvariantCulture))"
+    }
+    if ($Certificate.NotBefore -gt $now) {
+        return "it is not valid before $($Certificate.NotBefore.ToUniversalTime().ToString('yyyy-MM-dd', [System.Globalization.CultureInfo]::InvariantCulture))"
+    }
+    foreach ($extension in $Certificate.Extensions) {
+        if ($extension -is [System.Security.Cryptography.X509Certificates.X509KeyUsageExtension] -and
+            ($extension.KeyUsages -band [System.Security.Cryptography.X509Certificates.X509KeyUsageFlags]::KeyEncipherment) -eq 0) {
+            return 'its key usage does not allow key encipherment'
+        }
+    }
+    return $null
+}
 
-    if ($Certificate -is [System.Security.Cryptography.X509Certificates.X509Certificate2]) {
-        $resolved = $Certificate
-    }
-    else {
-        $resolved = New-Object System.Security.Cryptography.X509Certificates.X509Certificate2 (, (Read-VelorinCertificateBytes -Cmdlet $Cmdlet -Text ([string]$Certificate)))
-    }
-    if ($resolved.HasPrivateKey) {
+# One escrow certificate checked: public only, RSA, strong enough.
+function Assert-VelorinEscrowCertificate {
+    param([System.Management.Automation.PSCmdlet] $Cmdlet, [System.Security.Cryptography.X509Certificates.X509Certificate2] $Certificate)
+
+    $name = "The escrow certificate '$($Certificate.Subject)' ($($Certificate.Thumbprint))"
+    if ($Certificate.HasPrivateKey) {
         $Cmdlet.ThrowTerminatingError((New-VelorinEscrowError (
-                    "The escrow certificate $($resolved.Thumbprint) comes with its private key; give the device the public certificate only.") `
-                    'VelorinEscrowPrivateKey' 'SecurityError' $resolved))
+                    "$name comes with its private key; give the device the public certificate only.") `
+                    'VelorinEscrowPrivateKey' 'SecurityError' $Certificate))
     }
-    if ($resolved.PublicKey.Oid.Value -ne '1.2.840.113549.1.1.1') {
-        $Cmdlet.ThrowTerminatingError((New-VelorinEscrowError (
-                    "The escrow certificate $($resolved.Thumbprint) has no RSA key.") 'VelorinEscrowKeyType' 'InvalidArgument' $resolved))
+    if ($Certificate.PublicKey.Oid.Value -ne '1.2.840.113549.1.1.1') {
+        $Cmdlet.ThrowTerminatingError((New-VelorinEscrowError "$name has no RSA key." 'VelorinEscrowKeyType' 'InvalidArgument' $Certificate))
     }
-    return $resolved
+    $flaw = Get-VelorinEscrowCertificateFlaw $Certificate
+    if ($flaw) {
+        $Cmdlet.ThrowTerminatingError((New-VelorinEscrowError "$name is refused: $flaw." 'VelorinEscrowCertificateWeak' 'SecurityError' $Certificate))
+    }
+}
+
+# The escrow certificates from X509Certificate2 objects, PEM texts (each with one or more
+# certificates) or paths of .cer files (DER or PEM), each checked, each once.
+function Resolve-VelorinEscrowCertificate {
+    param([System.Management.Automation.PSCmdlet] $Cmdlet, [object[]] $Certificate)
+
+    $resolved = New-Object System.Collections.Generic.List[System.Security.Cryptography.X509Certificates.X509Certificate2]
+    foreach ($given in $Certificate) {
+        if ($given -is [System.Security.Cryptography.X509Certificates.X509Certificate2]) {
+            $certificates = @($given)
+        }
+        else {
+            $certificates = foreach ($der in (Read-VelorinCertificateBytes -Cmdlet $Cmdlet -Text ([string]$given))) {
+                New-Object System.Security.Cryptography.X509Certificates.X509Certificate2 (, $der)
+            }
+        }
+        foreach ($one in $certificates) {
+            Assert-VelorinEscrowCertificate -Cmdlet $Cmdlet -Certificate $one
+            if (-not ($resolved | Where-Object { $_.Thumbprint -eq $one.Thumbprint })) {
+                $resolved.Add($one)
+            }
+        }
+    }
+    return , $resolved.ToArray()
 }
 
 # The record: outer identity in clear for sorting and routing, the same identity with the
@@ -186,12 +242,16 @@ function New-VelorinEnvelope([byte[]] $Content, [System.Security.Cryptography.X5
     return $cms.Encode()
 }
 
-# The records in a text: lines as they are, or CSV fields that hold them (quotes doubled).
-function Find-VelorinEscrowRecordText([string] $Text) {
-    if ($Text.Contains('{""type"":""' + $script:EscrowRecordType + '""')) {
+# The records (or, with Type, the applied lines) in a text: lines as they are, or CSV fields
+# that hold them (quotes doubled).
+function Find-VelorinEscrowRecordText([string] $Text, [string] $Type = $script:EscrowRecordType) {
+    if ($Text.Contains('{""type"":""' + $Type + '""')) {
         $Text = $Text.Replace('""', '"')
     }
-    $pattern = '\{"type":"' + $script:EscrowRecordType + '"[^\r\n]*?"cms":"[A-Za-z0-9+/=]+"\}'
+    $pattern = '\{"type":"' + $Type + '"[^\r\n]*?"cms":"[A-Za-z0-9+/=]+"\}'
+    if ($Type -ne $script:EscrowRecordType) {
+        $pattern = '\{"type":"' + $Type + '"[^\r\n{}]*\}'
+    }
     foreach ($match in [regex]::Matches($Text, $pattern)) {
         $match.Value
     }
@@ -209,20 +269,28 @@ function ConvertTo-VelorinUtcTime([object] $Value) {
         ([System.Globalization.DateTimeStyles]::AssumeUniversal -bor [System.Globalization.DateTimeStyles]::AdjustToUniversal))
 }
 
-# The outer fields of a record line, without opening the envelope.
-function ConvertFrom-VelorinEscrowRecord([string] $Record) {
+# The outer fields of a record line, without opening the envelope; with Type, of an applied
+# line.
+function ConvertFrom-VelorinEscrowRecord([string] $Record, [string] $Type = $script:EscrowRecordType) {
     $parsed = $Record | ConvertFrom-Json
-    if ($parsed.type -ne $script:EscrowRecordType -or $parsed.version -ne 1) {
-        throw "The record is not a version 1 $($script:EscrowRecordType) record."
+    if ($parsed.type -ne $Type -or $parsed.version -ne 1) {
+        throw "The record is not a version 1 $Type record."
+    }
+    $cms = ''
+    $recipients = @()
+    if ($Type -eq $script:EscrowRecordType) {
+        $cms = [string]$parsed.cms
+        $recipients = @($parsed.recipients)
     }
     return [pscustomobject]@{
         SerialNumber = [string]$parsed.serialNumber
         Uuid         = [string]$parsed.uuid
         Sequence     = [long]$parsed.sequence
         Time         = ConvertTo-VelorinUtcTime $parsed.time
-        Recipients   = @($parsed.recipients)
-        Cms          = [string]$parsed.cms
+        Recipients   = $recipients
+        Cms          = $cms
         Record       = $Record
+        Source       = $null
     }
 }
 
@@ -261,19 +329,101 @@ function Open-VelorinEscrowRecord {
     return $password
 }
 
-# A record file on an escrow share: SERIAL-SEQUENCE.json, created new so that no name is ever
-# written twice. Characters a file name cannot hold become underscores.
-function Write-VelorinEscrowFile([string] $Folder, [object] $Parsed) {
-    $name = ('{0}-{1}.json' -f ($Parsed.SerialNumber -replace '[^A-Za-z0-9._-]', '_'), $Parsed.Sequence)
-    $path = Join-Path $Folder $name
-    $bytes = [System.Text.Encoding]::ASCII.GetBytes($Parsed.Record + "`n")
-    $stream = New-Object System.IO.FileStream ($path, [System.IO.FileMode]::CreateNew, [System.IO.FileAccess]::Write, [System.IO.FileShare]::None)
-    try {
-        $stream.Write($bytes, 0, $bytes.Length)
-        $stream.Flush($true)
+# Serial numbers that boards leave as the maker's template; many devices share them.
+$script:PlaceholderSerials = @('default string', 'to be filled by o.e.m.', 'system serial number', 'chassis serial number',
+    'not specified', 'not applicable', 'none', 'n/a', 'na', 'invalid', '0', '0123456789', '123456789')
+
+function Test-VelorinPlaceholderSerial([string] $SerialNumber) {
+    $serial = $SerialNumber.Trim()
+    return -not $serial -or $script:PlaceholderSerials -contains $serial.ToLowerInvariant() -or $serial -match '^(.)\1*$'
+}
+
+# The start of a device's file names on an escrow share: SERIAL_UUID, or the UUID alone where
+# the serial number is a placeholder, so that no two devices share a name. Characters a file
+# name cannot hold become underscores.
+function Get-VelorinEscrowFileStem([object] $Parsed) {
+    $stem = $Parsed.Uuid
+    if (-not (Test-VelorinPlaceholderSerial $Parsed.SerialNumber)) {
+        $stem = $Parsed.SerialNumber + '_' + $Parsed.Uuid
     }
-    finally {
-        $stream.Dispose()
+    return $stem -replace '[^A-Za-z0-9._-]', '_'
+}
+
+# The number of a new record: above the last one the store gave and not below the time in
+# hundredths of a second (yyyyMMddHHmmssff, UTC), so that a record sorts after every earlier one
+# of the device also when the store was lost (a reinstalled PC) and the numbers would otherwise
+# start again; a rotation takes far longer than a hundredth. Sixteen digits stay below 2^53, so
+# readers that hold JSON numbers as doubles keep them exact.
+function Get-VelorinNextSequence([long] $Last) {
+    $now = [long][datetime]::UtcNow.ToString('yyyyMMddHHmmssff', [System.Globalization.CultureInfo]::InvariantCulture)
+    return [System.Math]::Max($Last + 1, $now)
+}
+
+# The line that says the firmware took the password of a record (after /VerifyPassword
+# accepted it): the record's identity and number, and the time.
+function New-VelorinAppliedRecord([object] $Parsed, [datetime] $Time) {
+    return ConvertTo-VelorinJsonObject ([ordered]@{
+            type         = $script:AppliedRecordType
+            version      = 1
+            serialNumber = $Parsed.SerialNumber
+            uuid         = $Parsed.Uuid
+            sequence     = [long]$Parsed.Sequence
+            time         = $Time.ToUniversalTime().ToString('yyyy-MM-ddTHH:mm:ssZ', [System.Globalization.CultureInfo]::InvariantCulture)
+        })
+}
+
+# Writes Text as a new file of the share: created new, so that no name is ever written twice.
+# A write that fails leaves no part of the file behind where it can remove it, and says which
+# file and why.
+function Write-VelorinShareFile([string] $Path, [string] $Text) {
+    $bytes = [System.Text.Encoding]::ASCII.GetBytes($Text + "`n")
+    $created = $false
+    try {
+        $stream = New-Object System.IO.FileStream ($Path, [System.IO.FileMode]::CreateNew, [System.IO.FileAccess]::Write, [System.IO.FileShare]::None)
+        $created = $true
+        try {
+            Write-VelorinStreamBytes $stream $bytes
+        }
+        finally {
+            $stream.Dispose()
+        }
+    }
+    catch {
+        $why = Get-VelorinErrorText $_
+        if ($created) {
+            try {
+                [System.IO.File]::Delete($Path)
+            }
+            catch {
+                $why += ' (and the part written could not be removed)'
+            }
+        }
+        throw (New-Object System.IO.IOException ("The escrow file '$Path' could not be written: $why", $_.Exception))
+    }
+}
+
+# The one place where bytes reach a share file, flushed to its disk.
+function Write-VelorinStreamBytes([System.IO.Stream] $Stream, [byte[]] $Bytes) {
+    $Stream.Write($Bytes, 0, $Bytes.Length)
+    $Stream.Flush()
+    if ($Stream -is [System.IO.FileStream]) {
+        $Stream.Flush($true)
+    }
+}
+
+# A record file on an escrow share: STEM-SEQUENCE.json.
+function Write-VelorinEscrowFile([string] $Folder, [object] $Parsed) {
+    $path = Join-Path $Folder ('{0}-{1}.json' -f (Get-VelorinEscrowFileStem $Parsed), $Parsed.Sequence)
+    Write-VelorinShareFile $path $Parsed.Record
+    return $path
+}
+
+# The applied line of a record beside it, STEM-SEQUENCE.applied.json. One that is there already
+# (written by a run that was cut off after it) stays as it is.
+function Write-VelorinAppliedFile([string] $Folder, [object] $Parsed, [string] $Applied) {
+    $path = Join-Path $Folder ('{0}-{1}.applied.json' -f (Get-VelorinEscrowFileStem $Parsed), $Parsed.Sequence)
+    if (-not [System.IO.File]::Exists($path)) {
+        Write-VelorinShareFile $path $Applied
     }
     return $path
 }

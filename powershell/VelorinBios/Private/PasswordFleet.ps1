@@ -17,21 +17,35 @@ function Get-VelorinStoreStatus([string] $StorePath) {
     return Get-VelorinBiosPasswordStatus
 }
 
-# Intune keeps the output of the detection scripts but not the remediation's, so the
-# detection shows the escrow records the firmware's password may be in: the pending one first
-# (a rotation cut off after the change), then the current one, each on a line of its own, as
-# many as fit in what Intune keeps.
+# The longest headline the detection prints ("NonCompliant: the last rotation (TIME) is older
+# than N days") has fewer characters, with its line break.
+$script:HeadlineRoom = 96
+
+# Intune keeps the output of the detection scripts but not the remediation's, and of that
+# output no more than 2,048 characters (some agents show only the last line). So the detection
+# prints the headline first (a ConfigMgr rule reads its start), then the lines that say which
+# password the firmware may hold, the most needed last: the confirmation of the current record,
+# the current record, and the pending record of a cut-off rotation, which no output kept so far
+# has shown. Lines that do not fit are left out from the front, never the last one.
 function Add-VelorinRecordLine([string] $Summary, [object] $Status) {
-    foreach ($record in @($Status.PendingRecord, $Status.Record)) {
-        if ($record -and ($Summary.Length + 1 + $record.Length) -le $script:SummaryLimit) {
-            $Summary += "`n" + $record
+    $kept = New-Object System.Collections.Generic.List[string]
+    $length = $Summary.Length
+    $lines = @(@($Status.Applied, $Status.Record, $Status.PendingRecord) | Where-Object { $_ })
+    [array]::Reverse($lines)
+    foreach ($line in $lines) {
+        if ($length + 1 + $line.Length -le $script:SummaryLimit) {
+            $kept.Insert(0, $line)
+            $length += 1 + $line.Length
         }
     }
-    return $Summary
+    return (@($Summary) + $kept.ToArray()) -join "`n"
 }
 
 # Why the device is due for a rotation, or nothing when it is not.
 function Get-VelorinRotationDue([object] $Status, [int] $MaximumAgeDays) {
+    if ($Status.PendingRemoval) {
+        return 'a removal of the password is pending'
+    }
     if ($Status.PendingRotation) {
         return "a rotation is pending (record $($Status.PendingSequence))"
     }

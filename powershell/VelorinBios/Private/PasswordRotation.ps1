@@ -68,11 +68,17 @@ function Get-VelorinKnownPassword([object] $State, [System.Security.SecureString
     return New-VelorinEmptyPassword
 }
 
-# The pending password (and its record) becomes the current one.
+# The pending password (and its record) becomes the current one, confirmed by the line that
+# says so.
 function Complete-VelorinStoreRotation([string] $StorePath, [object] $State) {
     $State.Current = $State.Pending
     $State.Record = $State.PendingRecord
+    $State.CurrentSequence = $State.PendingSequence
     $State.Rotated = [datetime]::UtcNow
+    $State.Applied = $null
+    if ($State.Record) {
+        $State.Applied = New-VelorinAppliedRecord (ConvertFrom-VelorinEscrowRecord $State.Record) $State.Rotated
+    }
     $State.Pending = $null
     $State.PendingRecord = $null
     Write-VelorinPasswordStore $StorePath $State
@@ -84,12 +90,45 @@ function Undo-VelorinStoreRotation([string] $StorePath, [object] $State) {
     Write-VelorinPasswordStore $StorePath $State
 }
 
+# The store without any password, as a completed removal leaves it; only the last sequence
+# number stays, so that no record number is used twice.
+function Clear-VelorinStoreState([string] $StorePath, [object] $State) {
+    $State.Current = $null
+    $State.Pending = $null
+    $State.Rotated = $null
+    $State.Record = $null
+    $State.PendingRecord = $null
+    $State.Applied = $null
+    $State.CurrentSequence = [long]0
+    $State.PendingRemoval = $false
+    Write-VelorinPasswordStore $StorePath $State
+}
+
+# A removal that was cut off: the firmware has no password (it went through: the store forgets
+# its passwords) or still has one (it did not: the store keeps them).
+function Complete-VelorinPendingRemoval([hashtable] $Tool, [string] $StorePath, [object] $State) {
+    $none = New-VelorinEmptyPassword
+    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $none) {
+        Write-Verbose 'The firmware has no supervisor password: the cut-off removal is completed.'
+        Clear-VelorinStoreState $StorePath $State
+        return $true
+    }
+    Write-Verbose 'The firmware kept its supervisor password: the cut-off removal is dropped.'
+    $State.PendingRemoval = $false
+    Write-VelorinPasswordStore $StorePath $State
+    return $false
+}
+
 # A rotation that was cut off: the firmware holds the pending password (the change went
-# through: make it current) or the known one (it did not: drop the pending one). Neither is an
-# error that leaves the store as it is, so no password is ever forgotten.
+# through: make it current) or the known one (it did not: drop the pending one), or none at all
+# (someone removed it: drop the pending one too). Neither is an error that leaves the store as it
+# is, so no password is ever forgotten. A cut-off removal is resolved first.
 function Complete-VelorinPendingRotation {
     param([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known)
 
+    if ($State.PendingRemoval -and (Complete-VelorinPendingRemoval -Tool $Tool -StorePath $StorePath -State $State)) {
+        return New-VelorinEmptyPassword
+    }
     if (-not $State.Pending) {
         return $Known
     }
@@ -98,13 +137,29 @@ function Complete-VelorinPendingRotation {
         Complete-VelorinStoreRotation $StorePath $State
         return $State.Current
     }
-    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
-        Write-Verbose "The firmware kept its password: the pending password of record $($State.PendingSequence) is dropped."
+    $held = Find-VelorinFirmwarePassword -Tool $Tool -Known $Known
+    if ($held) {
+        Write-Verbose "The firmware did not take the pending password of record $($State.PendingSequence): it is dropped."
         Undo-VelorinStoreRotation $StorePath $State
-        return $Known
+        return $held
     }
     throw ("The firmware accepts neither the pending password of record {0} nor the current one; " +
         'give the password it holds with -Password (recover it from the escrow records).') -f $State.PendingSequence
+}
+
+# The password the firmware takes of Known and none (a firmware that never had a password, or
+# lost it), or nothing. None is asked only after Known is refused, so that a firmware that holds
+# Known sees no wrong attempt.
+function Find-VelorinFirmwarePassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
+    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
+        return $Known
+    }
+    $none = New-VelorinEmptyPassword
+    if ($Known.Length -gt 0 -and (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
+        Write-Verbose 'The firmware has no supervisor password: it gets its first one.'
+        return $none
+    }
+    return $null
 }
 
 # After a change that failed or could not be confirmed: drop the pending password when the
@@ -128,20 +183,31 @@ function Undo-VelorinSupervisorChange {
 }
 
 # The device's identity for its records: given, or the SMBIOS serial number and UUID from CIM
-# (Windows; elsewhere where a stand-in serves it).
+# (Windows; elsewhere where a stand-in serves it). A serial number the board left blank or as a
+# placeholder is kept as it is: the UUID tells the device's records apart.
 function Get-VelorinDeviceIdentity([string] $SerialNumber, [string] $Uuid) {
     if ((-not $SerialNumber -or -not $Uuid) -and (Get-Command -Name Get-CimInstance -ErrorAction SilentlyContinue)) {
         if (-not $SerialNumber) {
-            $SerialNumber = (Get-CimInstance -ClassName Win32_BIOS).SerialNumber
+            $SerialNumber = [string](Get-CimInstance -ClassName Win32_BIOS).SerialNumber
         }
         if (-not $Uuid) {
-            $Uuid = (Get-CimInstance -ClassName Win32_ComputerSystemProduct).UUID
+            $Uuid = [string](Get-CimInstance -ClassName Win32_ComputerSystemProduct).UUID
         }
     }
-    if (-not $SerialNumber -or -not $Uuid) {
+    $unknownSerial = -not $SerialNumber -and -not (Test-VelorinWindows)
+    if ([string]::IsNullOrWhiteSpace($Uuid) -or $unknownSerial) {
         throw 'The serial number and the UUID of this device are unknown; give -SerialNumber and -Uuid.'
     }
-    return [pscustomobject]@{ SerialNumber = $SerialNumber.Trim(); Uuid = $Uuid.Trim() }
+    return [pscustomobject]@{ SerialNumber = ([string]$SerialNumber).Trim(); Uuid = $Uuid.Trim() }
+}
+
+# Refuses a parameter given as blank text, naming it.
+function Assert-VelorinNotBlank([hashtable] $Bound, [string[]] $Name) {
+    foreach ($parameter in $Name) {
+        if ($Bound.ContainsKey($parameter) -and [string]::IsNullOrWhiteSpace([string]$Bound[$parameter])) {
+            throw (New-Object System.ArgumentException ("-$parameter is blank; give a value or leave the parameter out.", $parameter))
+        }
+    }
 }
 
 # Runs Script with the store locked and its state read; the lock goes with the end of Script.
@@ -184,26 +250,31 @@ function Use-VelorinStoredPassword {
 # Steps (2) to (5) of a rotation, the store locked and read.
 function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
     $tool = $Rotation.Tool
+    $escrowPath = $Rotation['EscrowPath']
     $known = Get-VelorinKnownPassword $State $Rotation.Password
-    # A cut-off rotation is resolved by asking the firmware, so the password it leaves is one
-    # the firmware has just accepted.
-    if ($State.Pending) {
+    # A cut-off rotation or removal is resolved by asking the firmware, so the password it leaves
+    # is one the firmware has just accepted.
+    if ($State.Pending -or $State.PendingRemoval) {
         $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known
     }
     else {
-        Assert-VelorinKnownPassword -Tool $tool -Known $known
+        $known = Assert-VelorinKnownPassword -Tool $tool -Known $known
+    }
+    if ($escrowPath -and $State.Applied) {
+        Add-VelorinAppliedFile $escrowPath $State
     }
 
     $new = New-VelorinRandomPassword -Length $Rotation.Length
-    $sequence = $State.Sequence + 1
+    $sequence = Get-VelorinNextSequence $State.Sequence
     $record = New-VelorinEscrowRecord -SerialNumber $Rotation.Identity.SerialNumber -Uuid $Rotation.Identity.Uuid `
         -Sequence $sequence -Time ([datetime]::UtcNow) -Password $new -Certificate $Rotation.Certificates
+    Assert-VelorinRecordKept $record $escrowPath
     $State.Sequence = $sequence
     $State.Pending = $new
     $State.PendingSequence = $sequence
     $State.PendingRecord = $record
     Write-VelorinPasswordStore $Rotation.StorePath $State
-    $escrow = New-VelorinEscrowOutput -Record $record -EscrowPath $Rotation.EscrowPath
+    $escrow = New-VelorinEscrowOutput -Record $record -EscrowPath $escrowPath
     Write-Verbose "Record $sequence is escrowed; changing the supervisor password."
     $escrow
 
@@ -212,10 +283,40 @@ function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
         Undo-VelorinSupervisorChange -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known -Run $run
     }
     Complete-VelorinStoreRotation $Rotation.StorePath $State
+    # The object went out before the change; the confirmation is added to it now.
+    $escrow.Applied = $State.Applied
+    if ($escrowPath) {
+        $escrow.AppliedFile = Write-VelorinAppliedFile $escrowPath (ConvertFrom-VelorinEscrowRecord $record) $State.Applied
+    }
     Write-Verbose "Record $sequence is the firmware's supervisor password now."
 }
 
+# The confirmation of the current record on the share, where a run that completed a cut-off
+# rotation (without the share) could not put it. It only adds to what the records say, so a
+# share that refuses it does not stop the rotation.
+function Add-VelorinAppliedFile([string] $EscrowPath, [object] $State) {
+    try {
+        [void](Write-VelorinAppliedFile $EscrowPath (ConvertFrom-VelorinEscrowRecord $State.Record) $State.Applied)
+    }
+    catch {
+        Write-Warning "The confirmation of record $($State.CurrentSequence) is not on the escrow share: $(Get-VelorinErrorText $_)"
+    }
+}
+
+# Without an escrow folder the record reaches the administrators only through the detection's
+# output, which Intune keeps to 2,048 characters with the headline before the record: a longer
+# record would be printed nowhere.
+function Assert-VelorinRecordKept([string] $Record, [string] $EscrowPath) {
+    $room = $script:SummaryLimit - $script:HeadlineRoom
+    if (-not $EscrowPath -and $Record.Length -gt $room) {
+        throw ("The escrow record has {0} characters; with the detection's headline that is more than the {1} that Intune keeps " +
+            "of a script's output (at most {2} fit). Give fewer escrow certificates (or ones with shorter issuer names) or an " +
+            'escrow folder with -EscrowPath.') -f $Record.Length, $script:SummaryLimit, $room
+    }
+}
+
 # The object a rotation returns, once its record is on the escrow share when one is given.
+# Applied (and AppliedFile) are filled in once the firmware took the password.
 function New-VelorinEscrowOutput([string] $Record, [string] $EscrowPath) {
     $parsed = ConvertFrom-VelorinEscrowRecord $Record
     $file = $null
@@ -231,29 +332,45 @@ function New-VelorinEscrowOutput([string] $Record, [string] $EscrowPath) {
         Recipients   = $parsed.Recipients
         EscrowFile   = $file
         Record       = $Record
+        Applied      = $null
+        AppliedFile  = $null
     }
 }
 
+# The password the firmware holds of Known and none; a firmware that takes neither ends the
+# command.
 function Assert-VelorinKnownPassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
-    if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known)) {
+    $held = Find-VelorinFirmwarePassword -Tool $Tool -Known $Known
+    if (-not $held) {
         throw 'The firmware does not accept the password that the store holds (or -Password); give the current one with -Password.'
     }
+    return $held
 }
 
 # The documented removal, an empty new password on the command line, with the current one on
-# standard input; confirmed by the firmware accepting the empty password afterwards.
-function Remove-VelorinSupervisorPassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
+# standard input; confirmed by the firmware accepting the empty password afterwards. The store
+# records the removal before the firmware is touched, so that a removal cut off after the
+# change is completed by the next run instead of leaving a password the firmware no longer has.
+function Remove-VelorinSupervisorPassword([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known) {
     $none = New-VelorinEmptyPassword
     if (Test-VelorinSupervisorPassword -Tool $Tool -Password $none) {
         Write-Verbose 'The firmware has no supervisor password.'
+        Clear-VelorinStoreState $StorePath $State
         return
     }
-    Assert-VelorinKnownPassword -Tool $Tool -Known $Known
-    $run = Invoke-VelorinSupervisorChange -Tool $Tool -Arguments @('/ChangeSupervisorPassword', '', '/pwstdin') -Password $Known
-    if ($run.ExitCode -ne 0) {
-        $Tool.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $script:SupervisorTarget))
+    if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known)) {
+        throw 'The firmware does not accept the password that the store holds (or -Password); give the current one with -Password.'
     }
-    if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
+    $State.PendingRemoval = $true
+    Write-VelorinPasswordStore $StorePath $State
+    $run = Invoke-VelorinSupervisorChange -Tool $Tool -Arguments @('/ChangeSupervisorPassword', '', '/pwstdin') -Password $Known
+    if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
+        $State.PendingRemoval = $false
+        Write-VelorinPasswordStore $StorePath $State
+        if ($run.ExitCode -ne 0) {
+            $Tool.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $script:SupervisorTarget))
+        }
         throw 'The firmware still has a supervisor password after its removal.'
     }
+    Clear-VelorinStoreState $StorePath $State
 }

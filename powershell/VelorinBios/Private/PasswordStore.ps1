@@ -27,13 +27,19 @@ function Get-VelorinDefaultStorePath {
     return Join-Path (Join-Path $programData 'Velorin') 'BiosPassword'
 }
 
-# SYSTEM and the built-in Administrators, full control, inherited by the files; nothing
-# inherited from the parent (ProgramData lets users create folders).
-function New-VelorinStoreSecurity {
-    $security = New-Object System.Security.AccessControl.DirectorySecurity
+# SYSTEM and the built-in Administrators, full control (inherited by the files of a folder);
+# nothing inherited from the parent (ProgramData lets users create folders).
+function New-VelorinStoreSecurity([switch] $Folder) {
+    if ($Folder) {
+        $security = New-Object System.Security.AccessControl.DirectorySecurity
+        $inherit = [System.Security.AccessControl.InheritanceFlags]'ContainerInherit, ObjectInherit'
+    }
+    else {
+        $security = New-Object System.Security.AccessControl.FileSecurity
+        $inherit = [System.Security.AccessControl.InheritanceFlags]::None
+    }
     $security.SetAccessRuleProtection($true, $false)
-    $inherit = [System.Security.AccessControl.InheritanceFlags]'ContainerInherit, ObjectInherit'
-    foreach ($sid in 'S-1-5-18', 'S-1-5-32-544') {
+    foreach ($sid in $script:StoreTrustees) {
         $identity = New-Object System.Security.Principal.SecurityIdentifier $sid
         $security.AddAccessRule((New-Object System.Security.AccessControl.FileSystemAccessRule (
                     $identity, 'FullControl', $inherit, 'None', 'Allow')))
@@ -42,26 +48,19 @@ function New-VelorinStoreSecurity {
     return $security
 }
 
-# Creates the folder or takes an existing one in hand: its protection is set every time, so a
-# folder made earlier by someone else does not keep that someone's access.
+# Takes the folder in hand before each use: one that someone else made or may enter is moved
+# aside with anything in it, as is any file in it that is not the store's own (see
+# PasswordStoreTrust.ps1); a missing folder is created and protected.
 function Initialize-VelorinPasswordStore([string] $Path) {
-    if (Test-VelorinWindows) {
-        [void][System.IO.Directory]::CreateDirectory($Path)
-        $info = New-Object System.IO.DirectoryInfo $Path
-        if (($info.Attributes -band [System.IO.FileAttributes]::ReparsePoint) -ne 0) {
-            throw "The password store '$Path' is a link; it must be a folder of its own."
-        }
-        Set-Acl -LiteralPath $Path -AclObject (New-VelorinStoreSecurity) -WhatIf:$false -Confirm:$false
-        return
+    if ([System.IO.Directory]::Exists($Path)) {
+        Assert-VelorinStoreTrusted $Path
     }
-    $folderMode = [System.IO.UnixFileMode]'UserRead, UserWrite, UserExecute'
     if (-not [System.IO.Directory]::Exists($Path)) {
-        [void][System.IO.Directory]::CreateDirectory($Path, $folderMode)
+        [void][System.IO.Directory]::CreateDirectory($Path)
+        Protect-VelorinStoreItem $Path
+        # Anything created between the folder and its protection is not the store's.
+        Assert-VelorinStoreTrusted $Path
     }
-    if ((New-Object System.IO.DirectoryInfo $Path).LinkTarget) {
-        throw "The password store '$Path' is a link; it must be a folder of its own."
-    }
-    [System.IO.File]::SetUnixFileMode($Path, $folderMode)
 }
 
 # The lock that makes a rotation the only one: a file held open without sharing until the
@@ -69,13 +68,19 @@ function Initialize-VelorinPasswordStore([string] $Path) {
 function Lock-VelorinPasswordStore([string] $Path) {
     $lockPath = Join-Path $Path $script:StoreLockName
     try {
-        return New-Object System.IO.FileStream ($lockPath, [System.IO.FileMode]::OpenOrCreate,
+        $lock = New-Object System.IO.FileStream ($lockPath, [System.IO.FileMode]::OpenOrCreate,
             [System.IO.FileAccess]::ReadWrite, [System.IO.FileShare]::None)
     }
     catch [System.IO.IOException] {
         throw (New-Object System.IO.IOException (
                 "Another rotation of the BIOS password is running: the password store '$Path' is locked.", $_.Exception))
     }
+    # The lock holds nothing; it only must not look like someone else's file to the next check.
+    # On Windows it has the folder's protection; elsewhere the umask's mode is narrowed.
+    if (-not (Test-VelorinWindows)) {
+        Protect-VelorinStoreItem $lockPath
+    }
+    return $lock
 }
 
 function Protect-VelorinStoredPassword([System.Security.SecureString] $Password) {
@@ -114,23 +119,24 @@ function Unprotect-VelorinStoredPassword([string] $Text, [string] $Protection) {
     return $password
 }
 
-# The store's state: Current and Pending (SecureStrings or null), PendingSequence, Sequence
-# (the last number given to a record), Rotated (UTC time of the last completed rotation), and
-# the escrow records of the current and the pending password (sealed already, so kept as they
-# are) for the detection to show.
+# The store's state: Current and Pending (SecureStrings or null), CurrentSequence and
+# PendingSequence (their records' numbers), Sequence (the last number given to a record),
+# Rotated (UTC time of the last completed rotation), the escrow records of the current and the
+# pending password (sealed already, so kept as they are) and the line that confirms the current
+# one as applied, for the detection to show; PendingRemoval while a removal of the password is
+# under way.
 function New-VelorinStoreState {
     return [pscustomobject]@{
         Sequence = [long]0; Rotated = $null; Current = $null; Pending = $null; PendingSequence = [long]0
-        Record = $null; PendingRecord = $null
+        CurrentSequence = [long]0; Record = $null; PendingRecord = $null; Applied = $null; PendingRemoval = $false
     }
 }
 
-function Read-VelorinPasswordStore([string] $Path) {
-    $file = Join-Path $Path $script:StoreFileName
-    if (-not [System.IO.File]::Exists($file)) {
-        return New-VelorinStoreState
-    }
-    $saved = [System.IO.File]::ReadAllText($file) | ConvertFrom-Json
+# The store file is small; anything larger is not one.
+$script:StoreFileLimit = 64KB
+
+function ConvertFrom-VelorinStoreText([string] $Text) {
+    $saved = $Text | ConvertFrom-Json
     $state = New-VelorinStoreState
     $state.Sequence = [long]$saved.sequence
     if ($saved.rotated) {
@@ -139,12 +145,52 @@ function Read-VelorinPasswordStore([string] $Path) {
     $state.Current = Unprotect-VelorinStoredPassword $saved.current $saved.protection
     $state.Pending = Unprotect-VelorinStoredPassword $saved.pending $saved.protection
     $state.PendingSequence = [long]$saved.pendingSequence
-    foreach ($name in 'record', 'pendingRecord') {
+    foreach ($name in 'record', 'pendingRecord', 'applied') {
         if ($saved.PSObject.Properties[$name] -and $saved.$name) {
             $state.$name = [string]$saved.$name
         }
     }
+    if ($saved.PSObject.Properties['currentSequence']) {
+        $state.CurrentSequence = [long]$saved.currentSequence
+    }
+    elseif ($state.Record) {
+        $state.CurrentSequence = (ConvertFrom-VelorinEscrowRecord $state.Record).Sequence
+    }
+    $state.PendingRemoval = $saved.PSObject.Properties['pendingRemoval'] -and [long]$saved.pendingRemoval -ne 0
     return $state
+}
+
+# The state of the store. A store file that cannot be read (cut short, repaired, sealed on
+# another machine) is moved aside, never deleted, and the store starts afresh; with ReadOnly it
+# is an error instead, so that looking at a store changes nothing.
+function Read-VelorinPasswordStore([string] $Path, [switch] $ReadOnly) {
+    $file = Join-Path $Path $script:StoreFileName
+    if (-not [System.IO.File]::Exists($file)) {
+        return New-VelorinStoreState
+    }
+    try {
+        if ((New-Object System.IO.FileInfo $file).Length -gt $script:StoreFileLimit) {
+            throw "it is larger than $($script:StoreFileLimit) bytes"
+        }
+        return ConvertFrom-VelorinStoreText ([System.IO.File]::ReadAllText($file))
+    }
+    catch {
+        $why = Get-VelorinErrorText $_
+        if ($ReadOnly) {
+            throw "The password store '$file' cannot be read ($why); the next rotation moves it aside."
+        }
+    }
+    Move-VelorinStoreItemAside $file 'unreadable' "it cannot be read ($why)"
+    return New-VelorinStoreState
+}
+
+# The message of an error: a .NET method's own, not the call's wrapping of it.
+function Get-VelorinErrorText([System.Management.Automation.ErrorRecord] $Failure) {
+    $reason = $Failure.Exception
+    if ($reason -is [System.Management.Automation.MethodInvocationException] -and $reason.InnerException) {
+        $reason = $reason.InnerException
+    }
+    return $reason.Message
 }
 
 function ConvertTo-VelorinStoreText([object] $State) {
@@ -166,6 +212,9 @@ function ConvertTo-VelorinStoreText([object] $State) {
             pendingSequence = [long]$State.PendingSequence
             record          = [string]$State.Record
             pendingRecord   = [string]$State.PendingRecord
+            currentSequence = [long]$State.CurrentSequence
+            applied         = [string]$State.Applied
+            pendingRemoval  = [int][bool]$State.PendingRemoval
         })
 }
 
@@ -177,9 +226,14 @@ function Write-VelorinPasswordStore([string] $Path, [object] $State) {
     $bytes = [System.Text.Encoding]::ASCII.GetBytes((ConvertTo-VelorinStoreText $State))
     try {
         $stream = New-Object System.IO.FileStream ($temporary, [System.IO.FileMode]::CreateNew, [System.IO.FileAccess]::Write, [System.IO.FileShare]::None)
+        # The file's own protection is set, not left to the folder: a replace keeps the ACL of
+        # the file it replaces. Elsewhere a new file is open to all by the umask, so the mode is
+        # set before the password is in it; on Windows the ACL is set once the file is closed
+        # (no handle may stand in the way), and it has the checked folder's meanwhile.
+        $windows = Test-VelorinWindows
         try {
-            if (-not (Test-VelorinWindows)) {
-                [System.IO.File]::SetUnixFileMode($temporary, [System.IO.UnixFileMode]'UserRead, UserWrite')
+            if (-not $windows) {
+                Protect-VelorinStoreItem $temporary
             }
             $stream.Write($bytes, 0, $bytes.Length)
             $stream.Flush($true)
@@ -187,8 +241,12 @@ function Write-VelorinPasswordStore([string] $Path, [object] $State) {
         finally {
             $stream.Dispose()
         }
+        if ($windows) {
+            Protect-VelorinStoreItem $temporary
+        }
         if ([System.IO.File]::Exists($file)) {
             [System.IO.File]::Replace($temporary, $file, [NullString]::Value)
+            Protect-VelorinStoreItem $file
         }
         else {
             [System.IO.File]::Move($temporary, $file)

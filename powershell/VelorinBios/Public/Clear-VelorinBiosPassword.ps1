@@ -7,8 +7,10 @@ function Clear-VelorinBiosPassword {
     Removes the BIOS supervisor password with the password the store holds (a rotation that
     was cut off is completed or rolled back first) and then removes every password from the
     store. The store keeps only its last sequence number, so a later rotation never gives a
-    record a number that was used before. The change takes effect at once; no password
-    reaches a command line.
+    record a number that was used before. The store records the removal before the firmware is
+    touched: a removal that is cut off is completed (or dropped, when the firmware kept its
+    password) by the next command that uses the store. The change takes effect at once; no
+    password reaches a command line.
 
     .PARAMETER StorePath
     The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
@@ -50,13 +52,7 @@ function Clear-VelorinBiosPassword {
         Use-VelorinPasswordStore $store {
             param($state)
             $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $store -State $state -Known (Get-VelorinKnownPassword $state $Password)
-            Remove-VelorinSupervisorPassword -Tool $tool -Known $known
-            $state.Current = $null
-            $state.Pending = $null
-            $state.Rotated = $null
-            $state.Record = $null
-            $state.PendingRecord = $null
-            Write-VelorinPasswordStore $store $state
+            Remove-VelorinSupervisorPassword -Tool $tool -StorePath $store -State $state -Known $known
         }
     }
     catch {

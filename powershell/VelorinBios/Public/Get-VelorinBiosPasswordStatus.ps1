@@ -8,8 +8,11 @@ function Get-VelorinBiosPasswordStatus {
     Velorin.BiosPasswordStatus: whether it holds a password, the time of the last completed
     rotation (UTC), the last sequence number, whether a rotation is pending (it was cut off;
     the next rotation completes or rolls it back first), and the escrow records of the current
-    and the pending password (sealed to the escrow certificates, so they show no password). Reading the store needs the
-    rights of an administrator or SYSTEM. The firmware is not asked.
+    and the pending password (sealed to the escrow certificates, so they show no password), the
+    current record's number (CurrentSequence) and the line that confirms it as applied, and
+    whether a removal of the password is pending (Clear-VelorinBiosPassword was cut off).
+    Reading the store needs the rights of an administrator or SYSTEM. The firmware is not asked
+    and nothing is changed: a store file that cannot be read is an error.
 
     .PARAMETER StorePath
     The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
@@ -28,7 +31,7 @@ function Get-VelorinBiosPasswordStatus {
         $store = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
         $state = New-VelorinStoreState
         if ([System.IO.Directory]::Exists($store)) {
-            $state = Read-VelorinPasswordStore $store
+            $state = Read-VelorinPasswordStore $store -ReadOnly
         }
     }
     catch {
@@ -42,7 +45,10 @@ function Get-VelorinBiosPasswordStatus {
         Sequence        = $state.Sequence
         PendingRotation = [bool]$state.Pending
         PendingSequence = $(if ($state.Pending) { $state.PendingSequence } else { $null })
+        CurrentSequence = $(if ($state.Current) { $state.CurrentSequence } else { $null })
         Record          = $state.Record
+        Applied         = $state.Applied
         PendingRecord   = $state.PendingRecord
+        PendingRemoval  = [bool]$state.PendingRemoval
     }
 }

@@ -4,10 +4,13 @@ function Get-VelorinPasswordRotationState {
     Tells a detection or discovery script whether this device is due for a password rotation.
 
     .DESCRIPTION
-    Reads the password store (no password is read or shown) and returns a
-    Velorin.FleetOutcome whose Summary also holds the escrow records of the pending and the
-    current password, one a line, as many as fit in 2,048 characters: State Compliant (rotated within MaximumAgeDays), NonCompliant (never
-    rotated, rotated too long ago, or a rotation is pending), NotApplicable (not a Velorin PC,
+    Reads the password store (no password is read or shown, none is presented to the firmware)
+    and returns a Velorin.FleetOutcome whose Summary is a headline followed by, one a line,
+    the line that confirms the current record as applied, the current record and the pending
+    record of a cut-off rotation (last, as the most needed), as many as fit in 2,048
+    characters, left out from the front: State Compliant ("Rotated: record N of TIME", N the
+    record the firmware took; rotated within MaximumAgeDays), NonCompliant (never rotated,
+    rotated too long ago, a rotation or a removal is pending), NotApplicable (not a Velorin PC,
     or an interface older than revision 6; asked only when the device is due) or Failed.
 
     .PARAMETER StorePath
@@ -32,7 +35,7 @@ function Get-VelorinPasswordRotationState {
         $status = Get-VelorinStoreStatus $StorePath
         $due = Get-VelorinRotationDue $status $MaximumAgeDays
         if (-not $due) {
-            $rotated = 'Rotated: record {0} of {1:yyyy-MM-ddTHH:mm:ssZ}' -f $status.Sequence, $status.LastRotation
+            $rotated = 'Rotated: record {0} of {1:yyyy-MM-ddTHH:mm:ssZ}' -f $status.CurrentSequence, $status.LastRotation
             return New-VelorinRotationOutcome 'Compliant' (Add-VelorinRecordLine $rotated $status)
         }
         [void](Get-VelorinBiosSetting -Name 'VelorinRotationApplicabilityProbe*' -ToolPath $ToolPath -MachineFile $MachineFile)

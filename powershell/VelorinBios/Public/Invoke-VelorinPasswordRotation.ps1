@@ -8,8 +8,10 @@ function Invoke-VelorinPasswordRotation {
     holds no password yet is taken over with the shared password of PasswordFile, when that
     file exists (read as the baseline remediation reads it), else it gets its first password.
     Returns a Velorin.FleetOutcome: State Rotated, NotApplicable or Failed, and Summary: the
-    escrow record line, followed on failure by the reason on a line of its own (a record is
-    printed whenever one was made, because the firmware may already hold its password).
+    escrow record line, followed by the line that confirms it as applied, or on failure by the
+    reason on a line of its own (a record is printed whenever one was made, because the
+    firmware may already hold its password). Only EscrowCertificate is needed: without
+    EscrowPath the records are in the output only.
     With -WhatIf, or -Confirm answered No, it names the store and the escrow folder, changes
     nothing (a cut-off rotation stays as it is), runs no tool and returns no outcome.
 
@@ -20,7 +22,9 @@ function Invoke-VelorinPasswordRotation {
     The password store's folder.
 
     .PARAMETER EscrowPath
-    A folder (share) that receives each record as SERIAL-SEQUENCE.json.
+    A folder (share) that receives each record as SERIAL_UUID-SEQUENCE.json and its applied
+    line as SERIAL_UUID-SEQUENCE.applied.json (the UUID alone where the serial number is a
+    placeholder). Optional: without it the records are in the output only.
 
     .PARAMETER PasswordFile
     The shared supervisor password for a takeover; its first line.
@@ -73,8 +77,9 @@ function Invoke-VelorinPasswordRotation {
         if (-not $status.HasPassword -and $PasswordFile -and (Test-Path -LiteralPath $PasswordFile -PathType Leaf)) {
             $reset.Password = Read-VelorinPasswordFile $PasswordFile
         }
-        Reset-VelorinBiosPassword @reset | ForEach-Object { $record = $_.Record }
-        return New-VelorinRotationOutcome 'Rotated' $record
+        $escrow = $null
+        Reset-VelorinBiosPassword @reset | ForEach-Object { $escrow = $_; $record = $_.Record }
+        return New-VelorinRotationOutcome 'Rotated' (@($record, $escrow.Applied) -join "`n")
     }
     catch {
         $notApplicable = Get-VelorinNotApplicableSummary $_

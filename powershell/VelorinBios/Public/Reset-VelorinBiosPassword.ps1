@@ -19,12 +19,22 @@ function Reset-VelorinBiosPassword {
     password first asks the firmware which of the two it holds, completes or rolls back, and
     then rotates. No password reaches a command line.
 
-    Every record has a new sequence number, also one whose rotation then failed; after such a
-    failure the record before it holds the firmware's password.
+    Every record has a new sequence number, also one whose rotation then failed: above the
+    store's last one and not below the time (yyyyMMddHHmmssff, UTC: hundredths of a
+    second), so that a record sorts after every earlier one of the device even when the store
+    was lost. Once /VerifyPassword
+    accepted the new password, the returned object's Applied holds the line that confirms it
+    (also written to EscrowPath, and shown by the detection); after a failure the latest
+    applied record holds the firmware's password. A firmware without a supervisor password
+    gets its first one. A store file that cannot be read, and anything in the store's folder
+    (or the folder itself) that someone other than SYSTEM and the administrators owns or may
+    open, is moved aside with a warning before the store is used.
 
     .PARAMETER EscrowCertificate
     One or more escrow certificates: X509Certificate2 objects, paths of .cer files (DER or
-    PEM) or PEM text. Public certificates only: one with a private key is refused.
+    PEM) or PEM text (every certificate of a text is taken). Public certificates only: one
+    with a private key is refused, as is an RSA key below 2048 bits, a certificate outside its
+    validity or one whose key usage lacks keyEncipherment; a certificate given twice counts once.
 
     .PARAMETER Password
     The current supervisor password, needed only to take over a device that still has a
@@ -38,15 +48,20 @@ function Reset-VelorinBiosPassword {
     The password store's folder. Default: $env:ProgramData\Velorin\BiosPassword.
 
     .PARAMETER EscrowPath
-    A folder that receives each record as SERIAL-SEQUENCE.json (a share where devices may only
-    create files will do). The file is created new; a name that exists already fails the run
-    before the firmware is touched.
+    A folder that receives each record as SERIAL_UUID-SEQUENCE.json (UUID-SEQUENCE.json where
+    the serial number is a placeholder such as "Default string") and its confirmation as
+    SERIAL_UUID-SEQUENCE.applied.json (a share where devices may only create files will do).
+    The record file is created new; a name that exists already fails the run before the
+    firmware is touched. Without it, a record longer than the 2,048 characters Intune keeps is
+    refused before the firmware is touched.
 
     .PARAMETER SerialNumber
     The device's serial number for its records. Default on Windows: the SMBIOS serial number.
+    Blank text is refused.
 
     .PARAMETER Uuid
-    The device's UUID for its records. Default on Windows: the SMBIOS UUID.
+    The device's UUID for its records. Default on Windows: the SMBIOS UUID. Blank text is
+    refused.
 
     .PARAMETER ToolPath
     The VelorinBiosConfigTool executable; its default is in about_VelorinBios.
@@ -95,7 +110,8 @@ function Reset-VelorinBiosPassword {
     )
 
     try {
-        $certificates = @(foreach ($certificate in $EscrowCertificate) { Resolve-VelorinEscrowCertificate -Cmdlet $PSCmdlet -Certificate $certificate })
+        Assert-VelorinNotBlank $PSBoundParameters 'SerialNumber', 'Uuid'
+        $certificates = Resolve-VelorinEscrowCertificate -Cmdlet $PSCmdlet -Certificate $EscrowCertificate
         $identity = Get-VelorinDeviceIdentity $SerialNumber $Uuid
         if (-not $PSCmdlet.ShouldProcess($script:SupervisorTarget, $script:RotationOperation)) {
             return

@@ -6,15 +6,19 @@ function Unprotect-VelorinBiosPassword {
     .DESCRIPTION
     Reads escrow records (the lines Reset-VelorinBiosPassword returns and the remediation
     script prints), opens their envelopes with an escrow certificate's private key and returns,
-    for each device, the password of its latest record (the highest sequence number). Lines
-    that hold no record are passed over, so the output of many remediations, or a CSV export of
-    it, can be given as it is.
+    for each device, the password of its latest applied record: the highest sequence number
+    among the records whose applied line (written once the firmware took the password) is
+    among the input, or the latest record when no record of the device was confirmed. A later
+    record that was never confirmed (its rotation failed or was cut off) is named in a
+    warning. Lines that hold no record are passed over, so the output of many remediations, or
+    a CSV export of it, can be given as it is. -All returns every record, latest first, each
+    with its Status (Applied or NotConfirmed).
 
-    After a rotation that failed, the latest record holds a password the firmware never got;
-    the record before it holds the one it has. -All returns every record, latest first.
-
-    A record whose identity inside the envelope differs from its identity outside is reported
-    as an error: a record cannot be passed off as another device's.
+    A record whose identity inside the envelope differs from its identity outside, or whose
+    envelope cannot be opened, is passed over with a warning naming its file while another
+    record of the device serves, and is an error when none does: a record cannot be passed off
+    as another device's. Of a folder only regular files of at most 64 KiB are read; others are
+    passed over with a warning.
 
     .PARAMETER Record
     Lines that hold records, also from the pipeline (the Record property of
@@ -87,30 +91,24 @@ function Unprotect-VelorinBiosPassword {
             }
             [void]$keys.Add((New-Object System.Security.Cryptography.X509Certificates.X509Certificate2 ($pfx, $PfxPassword)))
         }
-        $found = New-Object System.Collections.Generic.List[object]
+        $found = New-VelorinFoundRecords
     }
 
     process {
-        $lines = $Record
         if ($PSCmdlet.ParameterSetName -eq 'Path') {
-            $lines = foreach ($file in (Get-VelorinRecordFile -Cmdlet $PSCmdlet -Path $Path)) {
-                [System.IO.File]::ReadAllLines($file)
+            foreach ($file in (Get-VelorinRecordFile -Cmdlet $PSCmdlet -Path $Path)) {
+                Add-VelorinFoundRecord -Cmdlet $PSCmdlet -Line (Read-VelorinRecordFile $file) -Source "'$file'" -Found $found
             }
+            return
         }
-        foreach ($line in $lines) {
-            Add-VelorinFoundRecord -Cmdlet $PSCmdlet -Line $line -Found $found
+        foreach ($line in $Record) {
+            Add-VelorinFoundRecord -Cmdlet $PSCmdlet -Line $line -Source 'the input' -Found $found
         }
     }
 
     end {
-        foreach ($device in ($found | Group-Object SerialNumber, Uuid)) {
-            $records = @($device.Group | Sort-Object Sequence -Descending)
-            if (-not $All) {
-                $records = @($records[0])
-            }
-            foreach ($parsed in $records) {
-                Open-VelorinRecoveredPassword -Cmdlet $PSCmdlet -Parsed $parsed -Keys $keys -AsPlainText:$AsPlainText
-            }
+        foreach ($device in ($found.Records | Group-Object SerialNumber, Uuid)) {
+            Get-VelorinDevicePassword -Cmdlet $PSCmdlet -Record $device.Group -Found $found -Keys $keys -AsPlainText:$AsPlainText -All:$All
         }
     }
 }
