@@ -3,7 +3,8 @@
 # README's first command and the normal build's tests in a fresh clone, a normal build and,
 # against it, the Pester tests of the PowerShell module and the fleet scripts; one with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
-# fuzzers for a bounded time, and the Windows build under Wine with its packages.
+# fuzzers for a bounded time, and the Windows build under Wine with its packages, and there the
+# Pester tests again under a Windows build of PowerShell.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -52,3 +53,5 @@ echo "== fuzzers"
 scripts/run-fuzzers.sh
 echo "== Windows build under Wine"
 scripts/test-windows.sh
+echo "== PowerShell module and fleet scripts (Pester, Windows PowerShell 7 under Wine)"
+scripts/test-windows-powershell.sh
