@@ -168,6 +168,7 @@ Describe 'Test-VelorinBiosBaseline' {
     }
 
     It 'hands the rehearsal password to the tool on standard input, never on a command line' {
+        Assert-TestCapability UnixTool
         $records = Join-Path $TestDrive 'rehearsal-records'
         [void](New-Item -ItemType Directory -Path $records)
         $env:VELORIN_RECORD_DIR = $records
