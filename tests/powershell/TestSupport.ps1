@@ -154,6 +154,10 @@ $TestCapabilityProbe = @{
         Reason = 'there is no openssl here to make and read escrow certificates and records with'
         Probe  = { Test-TestProgram 'openssl' }
     }
+    AclReadBack     = @{
+        Reason = 'this system does not keep a folder''s access rules (Wine accepts Set-Acl and stores nothing)'
+        Probe  = { Test-AclReadBack }
+    }
     CmsEncryption   = @{
         Reason = 'this system cannot encrypt a CMS envelope to a certificate'
         Probe  = { Test-CmsEncryption }
@@ -175,6 +179,27 @@ function Test-UnixProgramStart {
     }
     catch {
         return $false
+    }
+}
+
+# True when a folder given protected access rules reads them back so.
+function Test-AclReadBack {
+    if (-not (Get-Command -Name Set-Acl -ErrorAction SilentlyContinue) -or -not $IsWindows) {
+        return $false
+    }
+    $folder = Join-Path ([System.IO.Path]::GetTempPath()) ('velorin-probe-' + [guid]::NewGuid().ToString('N'))
+    $security = New-Object System.Security.AccessControl.DirectorySecurity
+    $security.SetAccessRuleProtection($true, $true)
+    try {
+        [void](New-Item -ItemType Directory -Path $folder)
+        Set-Acl -LiteralPath $folder -AclObject $security
+        return (Get-Acl -LiteralPath $folder).AreAccessRulesProtected
+    }
+    catch {
+        return $false
+    }
+    finally {
+        Remove-Item -LiteralPath $folder -Recurse -Force -ErrorAction SilentlyContinue
     }
 }
 
