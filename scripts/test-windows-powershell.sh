@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs the Pester tests of the PowerShell module and the fleet scripts (tests/powershell) with a
 # Windows build of PowerShell under Wine, against VelorinBiosConfigTool-sim.exe of the MinGW
-# build in WIN_DIR (default build-windows, built by scripts/test-windows.sh or the windows
-# preset). The host is the PowerShell SDK's console shell published self-contained for
+# build in the folder given (default build-windows, built by scripts/test-windows.sh or the
+# windows preset). The host is the PowerShell SDK's console shell published self-contained for
 # VELORIN_PWSH_RID (default win-x64) from tests/winhost, with the Modules folder of the
-# PowerShell tool package beside it; the restore and publish are kept in WIN_DIR and done again
-# only when tests/winhost changes. Ends with Pester's "Pester: N passed, N failed, N skipped".
+# PowerShell tool package beside it; the restore and publish are kept in that folder and done
+# again only when tests/winhost changes. Ends with Pester's "Pester: N passed, N failed,
+# N skipped". Tests that need what Wine lacks skip themselves and say why.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,6 +20,11 @@ host=$cache/$rid
 command -v wine >/dev/null || { echo "test-windows-powershell.sh: wine is missing; run scripts/install-deps.sh" >&2; exit 1; }
 command -v dotnet >/dev/null || { echo "test-windows-powershell.sh: the .NET SDK (dotnet) is not installed" >&2; exit 1; }
 command -v script >/dev/null || { echo "test-windows-powershell.sh: script (util-linux) is missing" >&2; exit 1; }
+# Debian's wine32 (an i386 package, so it needs the i386 architecture in dpkg) brings the 32-bit
+# loader; wine64 alone cannot start a win-x86 host.
+if [ "$rid" = win-x86 ] && [ ! -x /usr/lib/wine/wine ]; then
+  echo "test-windows-powershell.sh: a win-x86 host needs Wine's 32-bit support (wine32:i386)" >&2; exit 1
+fi
 [ -f "$sim" ] || { echo "test-windows-powershell.sh: $sim is missing; build the windows preset first" >&2; exit 1; }
 
 # The host, published again only when its project or program changed. Both the packages and
