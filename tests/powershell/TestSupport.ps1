@@ -155,7 +155,7 @@ $TestCapabilityProbe = @{
         Probe  = { Test-TestProgram 'openssl' }
     }
     AclReadBack     = @{
-        Reason = 'this system does not keep a folder''s access rules (Wine accepts Set-Acl and stores nothing)'
+        Reason = 'this system keeps no Windows access rules on a folder (Wine accepts Set-Acl and stores nothing)'
         Probe  = { Test-AclReadBack }
     }
     CmsEncryption   = @{
