@@ -46,6 +46,11 @@ publish_host() {
 }
 publish_host
 scripts/restore-pester.sh "$win/pester"
+# The tests' recording stand-in for the tool, as a Windows program (record-tool.sh elsewhere).
+recorder=$root/$win/record-tool.exe
+if [ ! "$recorder" -nt tests/winhost/record-tool.c ]; then
+  x86_64-w64-mingw32-gcc -O2 -Wall -municode -static -o "$recorder" tests/winhost/record-tool.c -lshell32
+fi
 
 # A private prefix set to Windows 10 (.NET 10 refuses Wine's default), a persistent server and
 # wineboot now, so that no service started later holds the console open; a crash exits at once
@@ -63,6 +68,8 @@ wine wineboot --init >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1
 
 windows_path() { winepath -w "$1" 2>/dev/null; }
+VELORIN_TEST_RECORDER=$(windows_path "$recorder")
+export VELORIN_TEST_RECORDER
 log=$root/$win/pester-windows-$rid.log
 rm -f "$log"
 # The console host needs a console: script gives it a terminal, and the output goes to the log.

@@ -212,14 +212,14 @@ Describe 'Remediation' {
     }
 
     It 'puts the password on no command line' {
-        Assert-TestCapability UnixTool
+        Assert-TestCapability RecordingTool
         $records = Join-Path $TestDrive 'fleet-records'
         [void](New-Item -ItemType Directory -Path $records -Force)
         $env:VELORIN_RECORD_DIR = $records
         $env:VELORIN_REAL_TOOL = $Tool
         try {
             $run = Invoke-FleetProcess 'intune/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile } `
-                -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh')
+                -ToolPath (Get-RecordingTool)
             $run.ExitCode | Should -Be 0
         }
         finally {

@@ -193,11 +193,11 @@ Describe 'Empty texts' {
 
 Describe 'Passwords' {
     BeforeEach {
-        Assert-TestCapability UnixTool
+        Assert-TestCapability RecordingTool
     }
 
     BeforeAll {
-        if (-not (Test-TestCapability UnixTool)) { return }
+        if (-not (Test-TestCapability RecordingTool)) { return }
         $recorder = Start-ToolRecording 'records'
         $machine = New-TestMachine
         $file = New-TestConfiguration -Line @('+++Wake On LAN', '*Enabled', '')
@@ -252,11 +252,11 @@ Describe 'Passwords' {
 
 Describe 'A new password with quotes, blanks and a backslash' {
     BeforeEach {
-        Assert-TestCapability UnixTool
+        Assert-TestCapability RecordingTool
     }
 
     BeforeAll {
-        if (-not (Test-TestCapability UnixTool)) { return }
+        if (-not (Test-TestCapability RecordingTool)) { return }
         $recorder = Start-ToolRecording 'quoted'
         # The save fails, so the tool's output travels in the error.
         $machine = New-TestMachine -Name 'failing-save.txt' -Text ($SmallMachine + "`nanswer Save retcode=12`n")

@@ -93,19 +93,29 @@ function Get-TerminatingError([scriptblock] $Script) {
     throw 'The command did not fail.'
 }
 
-# Puts the recording stand-in (record-tool.sh) in front of the tool: returns its path, to give as
-# -ToolPath; the runs are kept in a new folder of TestDrive until Stop-ToolRecording.
+# The recording stand-in for the tool: record-tool.sh where a Unix program can stand at
+# -ToolPath, else the Windows one named by VELORIN_TEST_RECORDER (record-tool.exe, built by
+# scripts/test-windows-powershell.sh from tests/winhost/record-tool.c).
+function Get-RecordingTool {
+    if (Test-TestCapability UnixTool) {
+        return Join-Path $PSScriptRoot 'record-tool.sh'
+    }
+    return $env:VELORIN_TEST_RECORDER
+}
+
+# Puts the recording stand-in in front of the tool: returns its path, to give as -ToolPath; the
+# runs are kept in a new folder of TestDrive until Stop-ToolRecording.
 function Start-ToolRecording([string] $Name) {
-    Assert-TestCapability UnixTool
+    Assert-TestCapability RecordingTool
     $script:RecordFolder = Join-Path $TestDrive ($Name + '-' + [guid]::NewGuid().ToString('N'))
     [void](New-Item -ItemType Directory -Path $script:RecordFolder)
     $env:VELORIN_RECORD_DIR = $script:RecordFolder
     $env:VELORIN_REAL_TOOL = $Tool
-    return Join-Path $PSScriptRoot 'record-tool.sh'
+    return Get-RecordingTool
 }
 
-# The runs that record-tool.sh kept in Folder, oldest first, each with its Arguments and its
-# Input.
+# The runs that the recording stand-in kept in Folder, oldest first, each with its Arguments
+# and its Input.
 function Get-RecordedRun([string] $Folder) {
     $runs = Get-ChildItem -LiteralPath $Folder -Filter '*.args' | Sort-Object Name | ForEach-Object {
         @{
@@ -137,6 +147,10 @@ $TestCapabilityProbe = @{
     UnixTool        = @{
         Reason = 'no Unix program (a shell-script stand-in, /bin/true) can stand at -ToolPath here'
         Probe  = { Test-UnixProgramStart }
+    }
+    RecordingTool   = @{
+        Reason = 'there is no recording stand-in for the tool here (a Windows one is given by VELORIN_TEST_RECORDER)'
+        Probe  = { $recorder = Get-RecordingTool; $recorder -and (Test-Path -LiteralPath $recorder -PathType Leaf) }
     }
     CharacterDevice = @{
         Reason = 'there is no /dev/zero here'
