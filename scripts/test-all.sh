@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Checks the sources' form (clang-format, shellcheck) and the PowerShell files against Windows
-# PowerShell 5.1, then builds and runs every test: the
-# README's first command and the normal build's tests in a fresh clone, a normal build and,
+# PowerShell 5.1, then builds and runs every test: the README's first command and the normal build's tests in a fresh clone, a normal build and,
 # against it, the Pester tests of the PowerShell module and the fleet scripts; one with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
-# fuzzers for a bounded time, the Windows build under Wine with its packages, and the fleet
-# scripts run as the engines run them against the files of the Windows build's MSI.
+# fuzzers for a bounded time, the Windows build under Wine with its packages, the fleet
+# scripts run as the engines run them against the files of the Windows build's MSI, and the
+# Pester tests again under a Windows build of PowerShell.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
@@ -58,3 +58,5 @@ echo "== Windows build under Wine"
 scripts/test-windows.sh
 echo "== fleet scripts as the engines run them, 64-bit and 32-bit hosts, on the MSI's files"
 scripts/test-engines.sh build build-windows
+echo "== PowerShell module and fleet scripts (Pester, Windows PowerShell 7 under Wine)"
+scripts/test-windows-powershell.sh

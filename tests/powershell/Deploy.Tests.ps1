@@ -23,7 +23,7 @@ BeforeAll {
             $arguments += @("-$name", $all[$name])
         }
         $errorFile = Join-Path $TestDrive 'stderr.txt'
-        $output = & pwsh @arguments 2> $errorFile
+        $output = & $Pwsh @arguments 2> $errorFile
         return @{
             Output   = ($output -join "`n")
             Error    = [System.IO.File]::ReadAllText($errorFile)
@@ -71,7 +71,7 @@ Describe 'The default module path' {
         $saved = $env:PSModulePath
         $env:PSModulePath = $msiModules + [System.IO.Path]::PathSeparator + $saved
         try {
-            $output = & pwsh -NoProfile -NonInteractive -File (Join-Path $deploy $Script) -InstallFolder $folder `
+            $output = & $Pwsh -NoProfile -NonInteractive -File (Join-Path $deploy $Script) -InstallFolder $folder `
                 -ToolPath $Tool -MachineFile (New-TestMachine) -BaselinePath $matching
         }
         finally {
@@ -212,13 +212,14 @@ Describe 'Remediation' {
     }
 
     It 'puts the password on no command line' {
+        Assert-TestCapability RecordingTool
         $records = Join-Path $TestDrive 'fleet-records'
         [void](New-Item -ItemType Directory -Path $records -Force)
         $env:VELORIN_RECORD_DIR = $records
         $env:VELORIN_REAL_TOOL = $Tool
         try {
             $run = Invoke-FleetProcess 'intune/Remediate-VelorinBiosBaseline.ps1' $machine @{ BaselinePath = $baseline; PasswordFile = $passwordFile } `
-                -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh')
+                -ToolPath (Get-RecordingTool)
             $run.ExitCode | Should -Be 0
         }
         finally {

@@ -102,7 +102,7 @@ Describe 'Get-VelorinBiosSetting' {
             $env:ProgramW6432 = $programFiles
             (Get-VelorinBiosSetting -Name 'Langue' -MachineFile $machine).Name
         }
-        $found = & pwsh -NoProfile -NonInteractive -Command $probe -args $installed, $machine, (Join-Path $TestDrive 'elsewhere'), $programFiles
+        $found = & $Pwsh -NoProfile -NonInteractive -Command $probe -args $installed, $machine, (Join-Path $TestDrive 'elsewhere'), $programFiles
         $found[0] | Should -BeLike 'VelorinBiosToolNotFound,*'
         $found[1] | Should -Be 'Langue'
     }

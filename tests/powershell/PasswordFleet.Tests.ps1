@@ -14,8 +14,12 @@ BeforeAll {
         & openssl pkcs12 -export -inkey $key -in $cert -out $pfx -passout pass:pfx-pass 2>$null
         return @{ Cert = $cert; Pfx = $pfx }
     }
-    $first = New-FleetCertificate 'first'
-    $second = New-FleetCertificate 'second'
+    # Every test here escrows, and many change passwords through a shell-script stand-in.
+    $Needs = @('OpenSsl', 'CmsEncryption', 'UnixTool')
+    if (Test-TestCapability $Needs) {
+        $first = New-FleetCertificate 'first'
+        $second = New-FleetCertificate 'second'
+    }
     $pfxPassword = ConvertTo-TestSecureString 'pfx-pass'
 
     # Runs a script of deploy/intune in a PowerShell of its own with the rehearsal parameters.
@@ -29,7 +33,7 @@ BeforeAll {
             $arguments += @("-$name")
             $arguments += @($Parameters[$name])
         }
-        $output = & pwsh @arguments 2>$null
+        $output = & $Pwsh @arguments 2>$null
         return @{ Lines = @($output); Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
     }
 
@@ -110,6 +114,10 @@ BeforeAll {
 }
 
 Describe 'Password rotation detection and remediation' {
+    BeforeEach {
+        Assert-TestCapability $Needs
+    }
+
     It 'takes a device over from the shared password file, prints the record, and is then compliant' {
         $device = New-FleetDevice
         $due = Invoke-RotationScript 'Detect-VelorinBiosPasswordRotation.ps1' $device.Detect
@@ -217,7 +225,7 @@ Describe 'Password rotation detection and remediation' {
         # -File takes an array parameter as one comma-separated text only through -Command.
         $command = "& '$(Join-Path $intune 'Remediate-VelorinBiosPasswordRotation.ps1')' -ModulePath '$ModulePath' -ToolPath '$Tool' " +
         "-EscrowCertificatePath '$($first.Cert)','$($second.Cert)' " + (($arguments.Keys | ForEach-Object { "-$_ '$($arguments[$_])'" }) -join ' ') + '; exit $LASTEXITCODE'
-        $output = & pwsh -NoProfile -NonInteractive -Command $command
+        $output = & $Pwsh -NoProfile -NonInteractive -Command $command
         $LASTEXITCODE | Should -Be 0
         $line = $output -join "`n"
         $line.Length | Should -BeLessOrEqual 2048
@@ -263,6 +271,10 @@ Describe 'Password rotation detection and remediation' {
 }
 
 Describe 'Baseline remediation on a rotated device' {
+    BeforeEach {
+        Assert-TestCapability $Needs
+    }
+
 
     It '<_> sets the baseline with the store''s password, no password file, no password in any arguments' -ForEach 'intune', 'configmgr' {
         $device = New-RotatedDevice
@@ -333,6 +345,10 @@ Describe 'Baseline remediation on a rotated device' {
 }
 
 Describe 'The fleet remediations under -WhatIf and -Confirm' {
+    BeforeEach {
+        Assert-TestCapability $Needs
+    }
+
     BeforeAll {
         # A rotated device whose second rotation was stopped between the change and the commit:
         # the next remediation of either kind completes it first, unless it changes nothing.
@@ -366,10 +382,10 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
             [System.IO.File]::WriteAllText($script, ("Import-Module '$ModulePath'`n`$parameters = Import-Clixml -LiteralPath '$data'`n" +
                     "$Line | ForEach-Object { 'Outcome [' + `$_.State + '] ' + `$_.Summary }`n"))
             if ($Answer) {
-                $output = $Answer | & pwsh -NoProfile -File $script 2>&1
+                $output = $Answer | & $Pwsh -NoProfile -File $script 2>&1
             }
             else {
-                $output = & pwsh -NoProfile -NonInteractive -File $script 2>&1
+                $output = & $Pwsh -NoProfile -NonInteractive -File $script 2>&1
             }
             return @{ Lines = @($output | ForEach-Object { "$_" }); Output = ($output -join "`n"); ExitCode = $LASTEXITCODE }
         }

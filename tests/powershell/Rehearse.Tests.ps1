@@ -179,12 +179,13 @@ Describe 'Test-VelorinBiosBaseline' {
     }
 
     It 'hands the rehearsal password to the tool on standard input, never on a command line' {
+        Assert-TestCapability RecordingTool
         $records = Join-Path $TestDrive 'rehearsal-records'
         [void](New-Item -ItemType Directory -Path $records)
         $env:VELORIN_RECORD_DIR = $records
         $env:VELORIN_REAL_TOOL = $Tool
         try {
-            [void](Test-VelorinBiosBaseline -Path $baseline -MachineFile (Join-Path $captures 'ProBook14.txt') -ToolPath (Join-Path $PSScriptRoot 'record-tool.sh'))
+            [void](Test-VelorinBiosBaseline -Path $baseline -MachineFile (Join-Path $captures 'ProBook14.txt') -ToolPath (Get-RecordingTool))
         }
         finally {
             Remove-Item Env:VELORIN_RECORD_DIR, Env:VELORIN_REAL_TOOL

@@ -93,18 +93,29 @@ function Get-TerminatingError([scriptblock] $Script) {
     throw 'The command did not fail.'
 }
 
-# Puts the recording stand-in (record-tool.sh) in front of the tool: returns its path, to give as
-# -ToolPath; the runs are kept in a new folder of TestDrive until Stop-ToolRecording.
+# The recording stand-in for the tool: record-tool.sh where a Unix program can stand at
+# -ToolPath, else the Windows one named by VELORIN_TEST_RECORDER (record-tool.exe, built by
+# scripts/test-windows-powershell.sh from tests/winhost/record-tool.c).
+function Get-RecordingTool {
+    if (Test-TestCapability UnixTool) {
+        return Join-Path $PSScriptRoot 'record-tool.sh'
+    }
+    return $env:VELORIN_TEST_RECORDER
+}
+
+# Puts the recording stand-in in front of the tool: returns its path, to give as -ToolPath; the
+# runs are kept in a new folder of TestDrive until Stop-ToolRecording.
 function Start-ToolRecording([string] $Name) {
+    Assert-TestCapability RecordingTool
     $script:RecordFolder = Join-Path $TestDrive ($Name + '-' + [guid]::NewGuid().ToString('N'))
     [void](New-Item -ItemType Directory -Path $script:RecordFolder)
     $env:VELORIN_RECORD_DIR = $script:RecordFolder
     $env:VELORIN_REAL_TOOL = $Tool
-    return Join-Path $PSScriptRoot 'record-tool.sh'
+    return Get-RecordingTool
 }
 
-# The runs that record-tool.sh kept in Folder, oldest first, each with its Arguments and its
-# Input.
+# The runs that the recording stand-in kept in Folder, oldest first, each with its Arguments
+# and its Input.
 function Get-RecordedRun([string] $Folder) {
     $runs = Get-ChildItem -LiteralPath $Folder -Filter '*.args' | Sort-Object Name | ForEach-Object {
         @{
@@ -121,3 +132,127 @@ function Stop-ToolRecording {
     return , (Get-RecordedRun $script:RecordFolder)
 }
 
+
+# PowerShell itself, to start scripts in a PowerShell of their own: pwsh found by name where
+# the system finds programs by name, else the program running now (Wine's PowerShell finds
+# nothing on the Unix PATH).
+$Pwsh = Get-Command -Name pwsh -CommandType Application -ErrorAction SilentlyContinue | Select-Object -First 1 -ExpandProperty Source
+if (-not $Pwsh) {
+    $Pwsh = [System.Environment]::ProcessPath
+}
+
+# What some tests need of the system beyond PowerShell, each with a probe and the reason given
+# when it fails; probed once per test file, on first use.
+$TestCapabilityProbe = @{
+    UnixTool        = @{
+        Reason = 'no Unix program (a shell-script stand-in, /bin/true) can stand at -ToolPath here'
+        Probe  = { Test-UnixProgramStart }
+    }
+    RecordingTool   = @{
+        Reason = 'there is no recording stand-in for the tool here (a Windows one is given by VELORIN_TEST_RECORDER)'
+        Probe  = { $recorder = Get-RecordingTool; $recorder -and (Test-Path -LiteralPath $recorder -PathType Leaf) }
+    }
+    CharacterDevice = @{
+        Reason = 'there is no /dev/zero here'
+        Probe  = { Test-Path -LiteralPath '/dev/zero' }
+    }
+    Fifo            = @{
+        Reason = 'there is no mkfifo here to make a FIFO with'
+        Probe  = { Test-TestProgram 'mkfifo' }
+    }
+    SymbolicLink    = @{
+        Reason = 'there is no ln here to make a symbolic link with'
+        Probe  = { Test-TestProgram 'ln' }
+    }
+    OpenSsl         = @{
+        Reason = 'there is no openssl here to make and read escrow certificates and records with'
+        Probe  = { Test-TestProgram 'openssl' }
+    }
+    AclReadBack     = @{
+        Reason = 'this system keeps no Windows access rules on a folder (Wine accepts Set-Acl and stores nothing)'
+        Probe  = { Test-AclReadBack }
+    }
+    CmsEncryption   = @{
+        Reason = 'this system cannot encrypt a CMS envelope to a certificate'
+        Probe  = { Test-CmsEncryption }
+    }
+}
+$TestCapability = @{}
+
+function Test-TestProgram([string] $Name) {
+    return [bool](Get-Command -Name $Name -CommandType Application -ErrorAction SilentlyContinue)
+}
+
+# True when /bin/sh starts as a program and its exit code comes back: Wine starts Unix programs
+# but gives the caller no process to wait on.
+function Test-UnixProgramStart {
+    try {
+        $process = [System.Diagnostics.Process]::Start('/bin/sh', '-c "exit 7"')
+        $process.WaitForExit()
+        return $process.ExitCode -eq 7
+    }
+    catch {
+        return $false
+    }
+}
+
+# True when a folder given protected access rules reads them back so.
+function Test-AclReadBack {
+    if (-not (Get-Command -Name Set-Acl -ErrorAction SilentlyContinue) -or -not $IsWindows) {
+        return $false
+    }
+    $folder = Join-Path ([System.IO.Path]::GetTempPath()) ('velorin-probe-' + [guid]::NewGuid().ToString('N'))
+    $security = New-Object System.Security.AccessControl.DirectorySecurity
+    $security.SetAccessRuleProtection($true, $true)
+    try {
+        [void](New-Item -ItemType Directory -Path $folder)
+        Set-Acl -LiteralPath $folder -AclObject $security
+        return (Get-Acl -LiteralPath $folder).AreAccessRulesProtected
+    }
+    catch {
+        return $false
+    }
+    finally {
+        Remove-Item -LiteralPath $folder -Recurse -Force -ErrorAction SilentlyContinue
+    }
+}
+
+# True when a self-signed certificate can be made and a CMS envelope encrypted to it.
+function Test-CmsEncryption {
+    try {
+        $rsa = [System.Security.Cryptography.RSA]::Create(2048)
+        $request = New-Object System.Security.Cryptography.X509Certificates.CertificateRequest ('CN=Velorin probe', $rsa,
+            [System.Security.Cryptography.HashAlgorithmName]::SHA256, [System.Security.Cryptography.RSASignaturePadding]::Pkcs1)
+        $certificate = $request.CreateSelfSigned([datetimeoffset]::Now, [datetimeoffset]::Now.AddDays(1))
+        $content = New-Object System.Security.Cryptography.Pkcs.ContentInfo (, [byte[]](1, 2, 3))
+        $envelope = New-Object System.Security.Cryptography.Pkcs.EnvelopedCms ($content)
+        $envelope.Encrypt((New-Object System.Security.Cryptography.Pkcs.CmsRecipient ($certificate)))
+        return $envelope.Encode().Length -gt 0
+    }
+    catch {
+        return $false
+    }
+}
+
+# True when the system has every capability named.
+function Test-TestCapability([string[]] $Name) {
+    foreach ($capability in $Name) {
+        if (-not $TestCapability.ContainsKey($capability)) {
+            $TestCapability[$capability] = [bool](& $TestCapabilityProbe[$capability].Probe)
+        }
+        if (-not $TestCapability[$capability]) {
+            return $false
+        }
+    }
+    return $true
+}
+
+# Marks the running test skipped, with the reason, when the system lacks a capability it needs
+# (from an It or a BeforeEach).
+function Assert-TestCapability([string[]] $Name) {
+    foreach ($capability in $Name) {
+        if (-not (Test-TestCapability $capability)) {
+            Set-ItResult -Skipped -Because $TestCapabilityProbe[$capability].Reason
+        }
+    }
+}

@@ -6,9 +6,11 @@ BeforeAll {
     $machine = New-TestMachine
     $secret = ConvertTo-TestSecureString $Password
     $file = New-TestConfiguration -Line @('+++Boot Mode', '*UEFI', '')
-    # The module's temporary folders go here, where the tests can count them.
-    $savedTemp = $env:TMPDIR
+    # The module's temporary folders go here, where the tests can count them (TMPDIR on Unix,
+    # TMP on Windows).
+    $savedTemp = $env:TMPDIR, $env:TMP
     $env:TMPDIR = Join-Path $TestDrive 'tmp'
+    $env:TMP = $env:TMPDIR
     [void](New-Item -ItemType Directory -Path $env:TMPDIR)
 
     function Get-WorkFolder {
@@ -37,15 +39,16 @@ BeforeAll {
 }
 
 AfterAll {
-    $env:TMPDIR = $savedTemp
+    $env:TMPDIR, $env:TMP = $savedTemp
 }
 
 Describe 'Input files' {
     It 'refuses <Case> with the tool''s exit code 4 before the tool runs, and leaves no temporary folder' -ForEach @(
-        @{ Case = 'a directory'; Make = { $path = Join-Path $TestDrive 'folder.txt'; [void](New-Item -ItemType Directory -Path $path -Force); $path } }
-        @{ Case = 'a character device'; Make = { '/dev/zero' } }
-        @{ Case = 'a link to a character device'; Make = { $path = Join-Path $TestDrive 'zero-link.txt'; & ln -sf /dev/zero $path; $path } }
+        @{ Case = 'a directory'; Needs = @(); Make = { $path = Join-Path $TestDrive 'folder.txt'; [void](New-Item -ItemType Directory -Path $path -Force); $path } }
+        @{ Case = 'a character device'; Needs = @('CharacterDevice'); Make = { '/dev/zero' } }
+        @{ Case = 'a link to a character device'; Needs = @('CharacterDevice', 'SymbolicLink'); Make = { $path = Join-Path $TestDrive 'zero-link.txt'; & ln -sf /dev/zero $path; $path } }
     ) {
+        Assert-TestCapability $Needs
         $path = & $Make
         $failure = Get-TerminatingError { Test-VelorinBiosConfiguration -Path $path -MachineFile $machine }
         $failure.Exception.ExitCode | Should -Be 4
@@ -60,6 +63,7 @@ Describe 'Input files' {
         @{ Command = 'Set-VelorinBiosConfiguration'; Script = 'try {{ Set-VelorinBiosConfiguration -Path "{0}" -Password (New-Object System.Security.SecureString) -MachineFile "{1}" }} catch {{ $_.Exception.Message }}' }
         @{ Command = 'the detection script'; Script = '& "{2}" -BaselinePath "{0}" -MachineFile "{1}" -ModulePath "{3}" -ToolPath "{4}"' }
     ) {
+        Assert-TestCapability Fifo
         $fifo = Join-Path $TestDrive ('fifo-' + [guid]::NewGuid().ToString('N'))
         & mkfifo $fifo
         $detect = Join-Path $RepoRoot 'deploy/intune/Detect-VelorinBiosBaseline.ps1'
@@ -108,6 +112,7 @@ Describe 'The tool''s success' {
         @{ Command = 'Set-VelorinBiosPassword'; Script = { Set-VelorinBiosPassword -Supervisor -NewPassword $secret -Password $secret -ToolPath '/bin/true' } }
         @{ Command = 'Get-VelorinBiosSetting'; Script = { Get-VelorinBiosSetting -ToolPath '/bin/true' } }
     ) {
+        Assert-TestCapability UnixTool
         $failure = Get-TerminatingError $Script
         $failure.Exception.ExitCode | Should -Be 0
         $failure.Exception.Message | Should -Match 'without reporting success'
@@ -115,6 +120,7 @@ Describe 'The tool''s success' {
     }
 
     It 'gives no compliant machine to the fleet scripts when another program stands at -ToolPath' {
+        Assert-TestCapability UnixTool
         $detect = Join-Path $RepoRoot 'deploy/intune/Detect-VelorinBiosBaseline.ps1'
         $output = & $detect -BaselinePath $file -ModulePath $ModulePath -ToolPath '/bin/true' -MachineFile $machine
         $LASTEXITCODE | Should -Be 1
@@ -124,6 +130,7 @@ Describe 'The tool''s success' {
 
 Describe 'A stopped pipeline' {
     It 'ends the tool and removes its temporary folder' {
+        Assert-TestCapability UnixTool
         $record = Join-Path $TestDrive 'sleeper.txt'
         $env:VELORIN_SLEEP_RECORD = $record
         $shell = [powershell]::Create()
