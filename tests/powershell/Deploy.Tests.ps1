@@ -340,3 +340,23 @@ Describe 'The sample baselines' {
         }
     }
 }
+
+Describe 'The module and tool lookup' {
+    # Each script must stand alone, so each carries the lookup; one that drifts finds nothing in
+    # a 32-bit host, as the compliance discovery once did.
+    It 'is the same in every fleet script' {
+        $defaults = foreach ($script in Get-ChildItem -LiteralPath $deploy -Recurse -Filter '*.ps1') {
+            $ast = [System.Management.Automation.Language.Parser]::ParseFile($script.FullName, [ref]$null, [ref]$null)
+            $text = foreach ($name in 'InstallFolder', 'ModulePath') {
+                $parameter = @($ast.ParamBlock.Parameters | Where-Object { $_.Name.VariablePath.UserPath -eq $name })
+                $parameter.Count | Should -Be 1 -Because "$($script.Name) takes -$name"
+                $parameter[0].DefaultValue.Extent.Text -replace "`r`n", "`n"
+            }
+            [pscustomobject]@{ Script = $script.Name; Lookup = $text -join "`n" }
+        }
+        @($defaults).Count | Should -BeGreaterThan 6
+        foreach ($default in $defaults) {
+            $default.Lookup | Should -BeExactly $defaults[0].Lookup -Because "$($default.Script) must look where $($defaults[0].Script) looks"
+        }
+    }
+}
