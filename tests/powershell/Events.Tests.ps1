@@ -96,7 +96,9 @@ Describe 'One event per run of a fleet script' {
         $run.ExitCode | Should -Be 0
         $run.Events.Count | Should -Be 1
         $run.Events[0].Id | Should -Be 1010
-        $run.Events[0].Message | Should -Match '(?m)^escrow record 1\r?$'
+        $sequence = [regex]::Match($run.Output, '"sequence":(\d+)').Groups[1].Value
+        $sequence | Should -Not -BeNullOrEmpty
+        $run.Events[0].Message | Should -Match "(?m)^escrow record $sequence\r?\nescrow record $sequence applied\r?$"
         $run.Events[0].Message | Should -Not -Match '"cms"|VelorinBiosPasswordEscrow'
         $nvram = [System.IO.File]::ReadAllText("$($device.MachineFile).nvram")
         $held = ([regex]::Matches($nvram, 'supervisor-password "([^"]*)"') | Select-Object -Last 1).Groups[1].Value
@@ -105,7 +107,7 @@ Describe 'One event per run of a fleet script' {
 
         $detect = Invoke-LoggedScript 'intune/Detect-VelorinBiosPasswordRotation.ps1' @{ StorePath = $device.StorePath; MachineFile = $device.MachineFile }
         $detect.Events[0].Id | Should -Be 1000
-        $detect.Events[0].Message | Should -Match '(?m)^Rotated: record 1 of .*\r?\nescrow record 1\r?$'
+        $detect.Events[0].Message | Should -Match "(?m)^Rotated: record $sequence of .*\r?\nescrow record $sequence applied\r?\nescrow record $sequence\r?$"
         $detect.Events[0].Message | Should -Not -Match '"cms"'
 
         $wrong = New-RotationDevice 'Not-The-Shared1'

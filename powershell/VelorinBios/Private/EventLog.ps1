@@ -53,20 +53,29 @@ function Get-VelorinFleetEventKind([string] $State, [string] $Summary, [bool] $R
     return 'Failed'
 }
 
-# The summary's lines, each escrow record replaced by its sequence number.
+# The summary's lines, each escrow record replaced by its sequence number and each line that
+# confirms a record as applied by that number too: the event says which password the
+# firmware holds without carrying a record.
 function Get-VelorinEventSummary([string] $Summary) {
     $lines = foreach ($line in ($Summary -split "`r?`n")) {
         $record = @(Find-VelorinEscrowRecordText $line)
-        if ($record.Count -eq 0 -and $line.TrimStart().StartsWith('{')) {
-            'a line that is no record was left out'
-            continue
-        }
-        if ($record.Count -eq 0) {
-            $line
+        $applied = @(Find-VelorinEscrowRecordText $line $script:AppliedRecordType)
+        if ($record.Count -eq 0 -and $applied.Count -eq 0) {
+            if ($line.TrimStart().StartsWith('{')) {
+                'a line that is no record was left out'
+            }
+            else {
+                $line
+            }
             continue
         }
         try {
-            'escrow record {0}' -f (ConvertFrom-VelorinEscrowRecord $record[0]).Sequence
+            if ($record.Count -gt 0) {
+                'escrow record {0}' -f (ConvertFrom-VelorinEscrowRecord $record[0]).Sequence
+            }
+            else {
+                'escrow record {0} applied' -f (ConvertFrom-VelorinEscrowRecord $applied[0] $script:AppliedRecordType).Sequence
+            }
         }
         catch {
             'an escrow record that cannot be read was left out'
