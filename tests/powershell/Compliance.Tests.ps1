@@ -141,7 +141,7 @@ Describe 'The discovery script' {
     }
 
     It 'prints the failed JSON, not half a line, when the module cannot be loaded, run as Intune runs it' {
-        $output = & pwsh -NoProfile -NonInteractive -File $discover -ModulePath (Join-Path $TestDrive 'nowhere') -ToolPath $Tool 2>$null
+        $output = & $Pwsh -NoProfile -NonInteractive -File $discover -ModulePath (Join-Path $TestDrive 'nowhere') -ToolPath $Tool 2>$null
         $LASTEXITCODE | Should -Be 0
         @($output).Count | Should -Be 1
         $json = $output | ConvertFrom-Json
@@ -153,6 +153,7 @@ Describe 'The discovery script' {
     }
 
     It 'reads the password keys from the store and never presents a password to the firmware' {
+        Assert-TestCapability StoreProtection
         $store = Join-Path $TestDrive 'rotated-store'
         & (Get-Module VelorinBios) {
             param($Path, $Secret)

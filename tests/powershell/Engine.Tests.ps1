@@ -28,7 +28,6 @@ BeforeDiscovery {
 BeforeAll {
     . (Join-Path $PSScriptRoot 'TestSupport.ps1')
     $Msi = $env:VELORIN_TEST_MSI
-    $Pwsh = (Get-Command pwsh -CommandType Application | Select-Object -First 1).Source
     $FleetPassword = 'Fleet-Shared1'
 
     # What each shipped script answers on the factory-state sample machine (Secure Boot

@@ -20,8 +20,10 @@ BeforeAll {
     }
 
     $certificate = Join-Path $TestDrive 'escrow.cer'
-    & openssl req -x509 -newkey rsa:2048 -nodes -keyout (Join-Path $TestDrive 'escrow.key') -out $certificate `
-        -subj '/CN=Event escrow' -days 30 2>$null
+    if (Test-TestCapability OpenSsl) {
+        & openssl req -x509 -newkey rsa:2048 -nodes -keyout (Join-Path $TestDrive 'escrow.key') -out $certificate `
+            -subj '/CN=Event escrow' -days 30 2>$null
+    }
     $sharedFile = Join-Path $TestDrive 'shared.txt'
     [System.IO.File]::WriteAllText($sharedFile, "$Shared`r`n")
     $passwordFile = Join-Path $TestDrive 'password.txt'
@@ -91,6 +93,7 @@ Describe 'One event per run of a fleet script' {
     }
 
     It 'writes the rotation''s sequence number, never the record or a password, and then the rotation failure' {
+        Assert-TestCapability OpenSsl, CmsEncryption, StoreProtection
         $device = New-RotationDevice $Shared
         $run = Invoke-LoggedScript 'intune/Remediate-VelorinBiosPasswordRotation.ps1' $device
         $run.ExitCode | Should -Be 0

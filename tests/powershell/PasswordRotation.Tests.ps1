@@ -433,6 +433,10 @@ Describe 'Rotation in the field' {
         }
     }
 
+    BeforeEach {
+        Assert-TestCapability $Needs
+    }
+
     AfterEach {
         Remove-Item Env:VELORIN_FAULT_COMMAND, Env:VELORIN_FAULT_RULE, Env:VELORIN_FAULT_STOP_CALLER -ErrorAction SilentlyContinue
     }

@@ -25,6 +25,7 @@ BeforeAll {
 
 Describe 'The password store' {
     It 'reads back both passwords and sequences from one file, which holds them sealed with DPAPI on Windows' {
+        Assert-TestCapability StoreProtection
         $path = Join-Path $TestDrive 'store'
         $current = 'Current-Pass1'
         $pending = 'Pend "ing" \Pass 2'

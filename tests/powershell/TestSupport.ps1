@@ -172,6 +172,10 @@ $TestCapabilityProbe = @{
         Reason = 'this system keeps no Windows access rules on a folder (Wine accepts Set-Acl and stores nothing)'
         Probe  = { Test-AclReadBack }
     }
+    StoreProtection = @{
+        Reason = 'the password store cannot be protected here: this Windows keeps no access rules (Wine accepts Set-Acl and stores nothing)'
+        Probe  = { -not $IsWindows -or (Test-AclReadBack) }
+    }
     CmsEncryption   = @{
         Reason = 'this system cannot encrypt a CMS envelope to a certificate'
         Probe  = { Test-CmsEncryption }

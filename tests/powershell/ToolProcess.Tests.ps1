@@ -240,7 +240,7 @@ Describe 'The standard input of the tool' {
         $process.StandardInput.Close()
         $output = $process.StandardOutput.ReadToEnd()
         $process.WaitForExit()
-        $output | Should -Match '(?m)^supervisor password is correct$'
+        $output | Should -Match '(?m)^supervisor password is correct\r?$'
         $process.ExitCode | Should -Be 0
     }
 }

@@ -60,6 +60,10 @@ function Initialize-VelorinPasswordStore([string] $Path) {
         Protect-VelorinStoreItem $Path
         # Anything created between the folder and its protection is not the store's.
         Assert-VelorinStoreTrusted $Path
+        if (-not [System.IO.Directory]::Exists($Path)) {
+            throw (New-Object System.IO.IOException (
+                    "The password store '$Path' cannot be given its protection: the folder made for it was moved aside."))
+        }
     }
 }
 
