@@ -277,7 +277,7 @@ Describe 'The fleet scripts in a <Bitness> engine host, against the MSI''s files
 
 # What the runs above rely on off Windows, where .NET's CommonApplicationData is /usr/share:
 # the password store follows the ProgramData variable that stands for the system drive's.
-Describe 'The password store''s default folder off Windows' {
+Describe 'The password store''s default folder off Windows' -Skip:$IsWindows {
     It 'is Velorin/BiosPassword in the folder that ProgramData names, else in CommonApplicationData' {
         $saved = $env:ProgramData
         try {

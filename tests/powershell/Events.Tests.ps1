@@ -6,6 +6,14 @@ BeforeAll {
     $deploy = Join-Path $RepoRoot 'deploy'
     $Shared = 'Shared-Pass1'
 
+    # The events go through the module's writer seam on every system: on Windows the real writer
+    # sends them to the Application log, where a test cannot read them back.
+    & (Get-Module VelorinBios) {
+        $script:EventWriter = {
+            param([int] $Id, [string] $Type, [string] $Message)
+            $script:RecordedEvents.Add([pscustomobject]@{ Source = $script:EventSource; Id = $Id; Type = $Type; Message = $Message })
+        }
+    }
     function Clear-FleetEvent { & (Get-Module VelorinBios) { $script:RecordedEvents.Clear() } }
     function Get-FleetEvent { return , @(& (Get-Module VelorinBios) { $script:RecordedEvents.ToArray() }) }
 
