@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the sources' form (clang-format, shellcheck) and the PowerShell files against Windows
-# PowerShell 5.1, then builds and runs every test: the README's first command and the normal build's tests in a fresh clone, a normal build and,
-# against it, the Pester tests of the PowerShell module and the fleet scripts; one with
+# Checks the sources' form (clang-format, shellcheck, the PowerShell parse, the PowerShell files
+# against Windows PowerShell 5.1, the generated module reference), then builds and runs every
+# test: the README's first command and the normal build's tests in a fresh clone, a normal
+# build and, against it, the Pester tests of the PowerShell module and the fleet scripts; one with
 # AddressSanitizer and UndefinedBehaviorSanitizer, the black-box suite under valgrind, the
 # fuzzers for a bounded time, the Windows build under Wine with its packages, the fleet
 # scripts run as the engines run them against the files of the Windows build's MSI, and the
@@ -37,10 +38,8 @@ fresh_clone() {
   (cd "$fresh/clone" && run_suite build)
 }
 
-echo "== format: clang-format and shellcheck"
-scripts/check-format.sh
-echo "== Windows PowerShell 5.1: the module and the fleet scripts"
-scripts/check-ps51.sh build
+echo "== format: clang-format, shellcheck, the PowerShell parse and the 5.1 gate, the module reference"
+scripts/check-format.sh build
 echo "== the README's first command and the normal build's tests in a fresh clone"
 fresh_clone
 echo "== normal build"

@@ -15,8 +15,8 @@ to the error stream.
 
 .PARAMETER PasswordFile
 A file whose first line is the supervisor password. Keep it where only SYSTEM and the
-administrators can read it (see the README's "Fleet use"). Read only while the password
-store holds no password.
+administrators can read it (see "The supervisor password" in docs/admin-guide.md). Read
+only while the password store holds no password.
 
 .PARAMETER StorePath
 The password store that Reset-VelorinBiosPassword keeps. Default:

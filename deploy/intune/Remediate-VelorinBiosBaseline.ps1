@@ -13,8 +13,8 @@ also when an entry of the baseline cannot be met (the rest is set) or no entry a
 
 .PARAMETER PasswordFile
 A file whose first line is the supervisor password. Keep it where only SYSTEM and the
-administrators can read it (see the README's "Fleet use"). Read only while the password
-store holds no password.
+administrators can read it (see "The supervisor password" in docs/admin-guide.md). Read
+only while the password store holds no password.
 
 .PARAMETER StorePath
 The password store that Reset-VelorinBiosPassword keeps. Default:

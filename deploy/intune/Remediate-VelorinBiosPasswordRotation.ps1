@@ -6,7 +6,8 @@ PC and escrows the new one.
 .DESCRIPTION
 Sets a new random supervisor password, unique to this device, and prints its escrow record:
 one line of JSON whose envelope only the holders of the escrow certificates pasted below can
-open (Unprotect-VelorinBiosPassword or openssl cms -decrypt; see the README's "Fleet use").
+open (Unprotect-VelorinBiosPassword or openssl cms -decrypt; see "Password rotation and
+escrow" in docs/admin-guide.md).
 The record is made before the firmware is changed and is printed also when the rotation then
 fails (a second line tells why), so the output always holds the record of any password the
 firmware may have; once the firmware took the password a second line confirms it (the
