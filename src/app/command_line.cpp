@@ -177,10 +177,11 @@ bool ValidateCombination(const CommandOptions& options) {
     if (command == nullptr) return true;
     const uint32_t flags = options.flags;
     // /newpwstdin serves the change-password commands only; beside any other command it fails.
-    if ((flags & FLAG_NEW_PASSWORD_STDIN) && !command->takesNewPassword) return false;
+    if ((flags & FLAG_NEW_PASSWORD_STDIN) && !command->Has(TAKES_NEW_PASSWORD)) return false;
     if (flags & command->refusedOptions) return false;
-    if (command->fileExcludesItem && options.inputFileNamed && (flags & FLAG_ITEM)) return false;
-    if (command->needsPassword && (flags & FLAG_PASSWORD) == 0) {
+    const bool fileAndItem = options.inputFileNamed && (flags & FLAG_ITEM);
+    if (fileAndItem && command->Has(FILE_EXCLUDES_ITEM)) return false;
+    if (command->Has(NEEDS_PASSWORD) && (flags & FLAG_PASSWORD) == 0) {
         ConsolePrint("Need /pw input\n");
         return false;
     }

@@ -11,61 +11,33 @@ namespace {
 
 constexpr uint32_t NONE = 0;
 
-// Each row is one command; the order is the order of their bits.
+// One row a command, in the order of their bits.
+// clang-format off
 constexpr CommandRow COMMAND_ROWS[] = {
-    {{"/?", "/h"}, 1u << 0, Takes::Nothing, 0, NONE, false, false, false, RunHelp},
-    {{"/get"}, 1u << 1, Takes::Nothing, 1, FLAG_PASSWORD | FLAG_FORCE, false, false, false, RunGet},
+    // spellings                    bit      its word takes         /i handler
+    //   refused options                                       traits
+    {{"/?", "/h"},                  1u << 0, Takes::Nothing,        0, RunHelp,
+         NONE,                                                 NO_TRAITS},
+    {{"/get"},                      1u << 1, Takes::Nothing,        1, RunGet,
+         FLAG_PASSWORD | FLAG_FORCE,                           NO_TRAITS},
     // /set /i ignores a file name given as well.
-    {{"/set"}, 1u << 2, Takes::SetFileName, 2, FLAG_OUTPUT, true, false, false, RunSet},
-    {{"/ChangeUserPassword"},
-     1u << 3,
-     Takes::NewPassword,
-     0,
-     FLAG_OUTPUT | FLAG_FORCE,
-     true,
-     true,
-     false,
-     RunChangeUserPassword},
-    {{"/ChangeSupervisorPassword"},
-     1u << 4,
-     Takes::NewPassword,
-     0,
-     FLAG_OUTPUT | FLAG_FORCE,
-     true,
-     true,
-     false,
-     RunChangeSupervisorPassword},
+    {{"/set"},                      1u << 2, Takes::SetFileName,    2, RunSet,
+         FLAG_OUTPUT,                                          NEEDS_PASSWORD},
+    {{"/ChangeUserPassword"},       1u << 3, Takes::NewPassword,    0, RunChangeUserPassword,
+         FLAG_OUTPUT | FLAG_FORCE,                             NEEDS_PASSWORD | TAKES_NEW_PASSWORD},
+    {{"/ChangeSupervisorPassword"}, 1u << 4, Takes::NewPassword,    0, RunChangeSupervisorPassword,
+         FLAG_OUTPUT | FLAG_FORCE,                             NEEDS_PASSWORD | TAKES_NEW_PASSWORD},
     // A read-only command takes no password; it compares a file or one typed item, and a line
     // naming both would leave one of them unchecked while the run reports success.
-    {{"/check"},
-     1u << 5,
-     Takes::CheckFileName,
-     2,
-     FLAG_OUTPUT | FLAG_PASSWORD,
-     false,
-     false,
-     true,
-     RunCheck},
+    {{"/check"},                    1u << 5, Takes::CheckFileName,  2, RunCheck,
+         FLAG_OUTPUT | FLAG_PASSWORD,                          FILE_EXCLUDES_ITEM},
     // The capture names its file itself and reads only.
-    {{"/capture"},
-     1u << 6,
-     Takes::OutputFileName,
-     0,
-     FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM,
-     false,
-     false,
-     false,
-     RunCapture},
-    {{"/VerifyPassword"},
-     1u << 7,
-     Takes::Nothing,
-     0,
-     FLAG_OUTPUT | FLAG_FORCE | FLAG_ITEM,
-     true,
-     false,
-     false,
-     RunVerifyPassword},
+    {{"/capture"},                  1u << 6, Takes::OutputFileName, 0, RunCapture,
+         FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, NO_TRAITS},
+    {{"/VerifyPassword"},           1u << 7, Takes::Nothing,        0, RunVerifyPassword,
+         FLAG_OUTPUT | FLAG_FORCE | FLAG_ITEM,                 NEEDS_PASSWORD},
 };
+// clang-format on
 
 // /pwstdin stands wherever /pw may stand, so /set leaves it alone as well. Any other word, an
 // option among them, is the file name of /set, as scripts in the field rely on.

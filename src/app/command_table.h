@@ -8,14 +8,13 @@
 //     and declare it below with the others.
 //  2. Add its row to COMMAND_ROWS in command_table.cpp: its spelling(s), the next free bit below
 //     bit 16, what its word takes (a new kind of argument is a new Takes, read in
-//     command_line.cpp), how many arguments each /i takes after it, the options it refuses,
-//     whether it needs the current supervisor password (/pw or /pwstdin), whether /newpwstdin
-//     gives it a new one, whether a file name and /i exclude each other, and the handler.
+//     command_line.cpp), how many arguments each /i takes after it and the handler; then the
+//     options it refuses and its traits (whether it needs the current supervisor password,
+//     whether /newpwstdin gives it a new one, whether a file name and /i exclude each other).
 //  3. Give each of its roads a case in tests/blackbox/cases. The usage text stays as it is:
 //     scripts in the field match it letter for letter.
-// A new option is a row of OPTION_ROWS with the next free bit from bit 16 up, a FLAG_* name in
-// command_line.h when code asks for it, and its bit in the refused options of the commands that
-// cannot take it.
+// A new option is a FLAG_* bit in command_line.h (the next free one from bit 16 up), its row in
+// OPTION_ROWS, and that bit among the refused options of each command that cannot take it.
 #pragma once
 
 #include "app/command_line.h"
@@ -42,16 +41,24 @@ enum class Takes {
 // Runs the one command of a parsed line; returns the result code that becomes the exit code.
 using CommandHandler = int (*)(ConfigTool& tool, const CommandOptions& options);
 
+// What else a command asks of its line, as bits of CommandRow::traits.
+enum CommandTrait : uint32_t {
+    NO_TRAITS = 0,
+    NEEDS_PASSWORD = 1u << 0,      // the current supervisor password, from /pw or /pwstdin
+    TAKES_NEW_PASSWORD = 1u << 1,  // /newpwstdin gives its new password; no other command takes it
+    FILE_EXCLUDES_ITEM = 1u << 2,  // a file name and /i together are refused
+};
+
 struct CommandRow {
     const char* spellings[2];  // in any letter case; the second may be null
     uint32_t flag;             // its bit in CommandOptions::flags, one of the low 16
     Takes takes;               // what its word takes
     int itemArguments;         // the arguments each /i takes on its line
-    uint32_t refusedOptions;   // FLAG_* bits of the options it cannot stand beside
-    bool needsPassword;        // the current supervisor password, from /pw or /pwstdin
-    bool takesNewPassword;     // /newpwstdin gives its new password; no other command takes it
-    bool fileExcludesItem;     // a file name and /i together are refused
     CommandHandler run;
+    uint32_t refusedOptions;  // FLAG_* bits of the options it cannot stand beside
+    uint32_t traits;          // CommandTrait bits
+
+    bool Has(CommandTrait trait) const { return (traits & trait) != 0; }
 };
 
 struct OptionRow {

@@ -213,9 +213,9 @@ int CheckTypedNewPassword(const StdinPasswords& typed) {
 int TakeStdinPasswords(CommandOptions& options, StdinPasswords& typed) {
     const CommandRow* command = options.command;
     const bool readsCurrent =
-        options.passwordFromStdin && command != nullptr && command->needsPassword;
+        options.passwordFromStdin && command != nullptr && command->Has(NEEDS_PASSWORD);
     const bool readsNew = (options.flags & FLAG_NEW_PASSWORD_STDIN) && command != nullptr &&
-                          command->takesNewPassword;
+                          command->Has(TAKES_NEW_PASSWORD);
     if (!readsCurrent && !readsNew) return RC_SUCCESS;
     typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
     if (typed.unreadable) {
