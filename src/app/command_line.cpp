@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "app/command_table.h"
 #include "report/console.h"
 #include "report/text_conversion.h"
 
@@ -31,70 +32,6 @@ const char UsageText[] =
 
 namespace {
 
-// What an option takes from the arguments that follow it.
-enum class Takes {
-    Nothing,
-    SetFileName,      // the next argument unless it is one of the options /set leaves alone
-    CheckFileName,    // the next argument unless it is one of the tool's options
-    NewPassword,      // the next argument, whatever it is
-    CurrentPassword,  // the next argument, whatever it is
-    StdinPassword,    // nothing: the current password comes from standard input
-    OutputFileName,   // the next argument, whatever it is
-    ItemArguments,    // none, one or two, by the command already seen
-};
-
-struct OptionRule {
-    const char* name;
-    uint32_t flag;
-    bool isCommand;
-    Takes takes;
-};
-
-constexpr OptionRule OPTION_RULES[] = {
-    {"/get", FLAG_GET, true, Takes::Nothing},
-    {"/set", FLAG_SET, true, Takes::SetFileName},
-    {"/ChangeUserPassword", FLAG_CHANGE_USER_PASSWORD, true, Takes::NewPassword},
-    {"/ChangeSupervisorPassword", FLAG_CHANGE_SUPERVISOR_PASSWORD, true, Takes::NewPassword},
-    {"/check", FLAG_CHECK, true, Takes::CheckFileName},
-    {"/capture", FLAG_CAPTURE, true, Takes::OutputFileName},
-    {"/VerifyPassword", FLAG_VERIFY_PASSWORD, true, Takes::Nothing},
-    {"/?", FLAG_HELP, true, Takes::Nothing},
-    {"/h", FLAG_HELP, true, Takes::Nothing},
-    {"/pw", FLAG_PASSWORD, false, Takes::CurrentPassword},
-    {"/pwstdin", FLAG_PASSWORD, false, Takes::StdinPassword},
-    {"/newpwstdin", FLAG_NEW_PASSWORD_STDIN, false, Takes::Nothing},
-    {"/o", FLAG_OUTPUT, false, Takes::OutputFileName},
-    {"/f", FLAG_FORCE, false, Takes::Nothing},
-    {"/i", FLAG_ITEM, false, Takes::ItemArguments},
-};
-
-// A /set followed by one of these has no file name: the option is parsed in its own right.
-// /pwstdin stands wherever /pw may stand, so /set leaves it alone as well. Any other word, an
-// option among them, is the file name of /set, as scripts in the field rely on.
-constexpr const char* NOT_SET_FILE_NAMES[] = {"/i", "/f", "/pw", "/pwstdin"};
-
-// Once the options are read, the first rule whose command is present decides whether the
-// combination stands.
-struct CommandRule {
-    uint32_t commands;
-    uint32_t forbiddenOptions;
-    bool needsPassword;
-    bool fileExcludesItem;  // a file name and /i together are refused
-};
-
-constexpr CommandRule COMMAND_RULES[] = {
-    {FLAG_GET, FLAG_PASSWORD | FLAG_FORCE, false, false},
-    // /set /i ignores a file name given as well.
-    {FLAG_SET, FLAG_OUTPUT, true, false},
-    {CHANGE_PASSWORD_COMMANDS, FLAG_OUTPUT | FLAG_FORCE, true, false},
-    // A read-only command takes no password; it compares a file or one typed item, and a
-    // line naming both would leave one of them unchecked while the run reports success.
-    {FLAG_CHECK, FLAG_OUTPUT | FLAG_PASSWORD, false, true},
-    // The capture names its file itself and reads only.
-    {FLAG_CAPTURE, FLAG_OUTPUT | FLAG_PASSWORD | FLAG_FORCE | FLAG_ITEM, false, false},
-    {FLAG_VERIFY_PASSWORD, FLAG_OUTPUT | FLAG_FORCE | FLAG_ITEM, true, false},
-};
-
 constexpr int MAX_COMMANDS = 1;
 
 // The arguments after the program name. A null entry ends them early, so a vector shorter
@@ -114,17 +51,6 @@ class ArgumentCursor {
     int next_ = 1;
 };
 
-bool SameOption(const char* argument, const char* option) {
-    return LowerAscii(argument) == LowerAscii(option);
-}
-
-const OptionRule* FindOption(const char* argument) {
-    for (const OptionRule& rule : OPTION_RULES) {
-        if (SameOption(argument, rule.name)) return &rule;
-    }
-    return nullptr;
-}
-
 bool AppendNext(ArgumentCursor& args, std::string& field) {
     const char* argument = args.Take();
     if (argument == nullptr) return false;
@@ -142,15 +68,15 @@ bool ReferToNext(ArgumentCursor& args, Reference& field) {
 }
 
 bool IsLeftAloneBySet(const char* argument) {
-    for (const char* option : NOT_SET_FILE_NAMES) {
-        if (SameOption(argument, option)) return true;
-    }
-    return false;
+    const OptionRow* option = FindOption(argument);
+    return option != nullptr && option->leftAloneBySet;
 }
 
-// Unlike /set, /check leaves every option alone: a password given to it is then refused as
-// a password, never taken for a file name.
-bool IsLeftAloneByCheck(const char* argument) { return FindOption(argument) != nullptr; }
+// Unlike /set, /check leaves every word of the tool alone: a password given to it is then
+// refused as a password, never taken for a file name.
+bool IsLeftAloneByCheck(const char* argument) {
+    return FindCommand(argument) != nullptr || FindOption(argument) != nullptr;
+}
 
 bool TakeInputFileName(ArgumentCursor& args, CommandOptions& options,
                        bool (*isLeftAlone)(const char*)) {
@@ -173,12 +99,11 @@ bool TakeStdinPassword(CommandOptions& options) {
     return true;
 }
 
+// Each /i takes as many arguments as the command before it gives it: none before a command.
 bool TakeItemArguments(ArgumentCursor& args, CommandOptions& options) {
-    if (options.flags & FLAG_GET) return AppendNext(args, options.itemName);
-    if (options.flags & (FLAG_SET | FLAG_CHECK)) {
-        return AppendNext(args, options.itemName) && AppendNext(args, options.itemValue);
-    }
-    return true;
+    const int count = options.command != nullptr ? options.command->itemArguments : 0;
+    if (count >= 1 && !AppendNext(args, options.itemName)) return false;
+    return count < 2 || AppendNext(args, options.itemValue);
 }
 
 bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
@@ -204,14 +129,32 @@ bool TakeArguments(Takes takes, ArgumentCursor& args, CommandOptions& options) {
     return false;
 }
 
+// The flag and what the word takes, from the command or option row that spells it.
+struct Word {
+    uint32_t flag;
+    Takes takes;
+};
+
+bool ReadWord(const char* argument, CommandOptions& options, int& commandCount, Word& word) {
+    if (const CommandRow* command = FindCommand(argument)) {
+        options.command = command;
+        ++commandCount;
+        word = {command->flag, command->takes};
+        return true;
+    }
+    const OptionRow* option = FindOption(argument);
+    if (option == nullptr) return false;
+    word = {option->flag, option->takes};
+    return true;
+}
+
 bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
     int commandCount = 0;
     while (!args.AtEnd()) {
-        const OptionRule* rule = FindOption(args.Take());
-        if (rule == nullptr) return false;
-        options.flags |= rule->flag;
-        if (rule->isCommand) ++commandCount;
-        if (!TakeArguments(rule->takes, args, options)) return false;
+        Word word{0, Takes::Nothing};
+        if (!ReadWord(args.Take(), options, commandCount, word)) return false;
+        options.flags |= word.flag;
+        if (!TakeArguments(word.takes, args, options)) return false;
         if (commandCount > MAX_COMMANDS) return false;
     }
     return true;
@@ -222,26 +165,25 @@ bool ReadOptions(ArgumentCursor& args, CommandOptions& options) {
 bool MentionsNewPasswordStdin(int argc, char** argv) {
     ArgumentCursor args(argc, argv);
     while (!args.AtEnd()) {
-        if (SameOption(args.Take(), "/newpwstdin")) return true;
+        const OptionRow* option = FindOption(args.Take());
+        if (option != nullptr && option->flag == FLAG_NEW_PASSWORD_STDIN) return true;
     }
     return false;
 }
 
+// The rules of the line's command; a line without a command has none.
 bool ValidateCombination(const CommandOptions& options) {
+    const CommandRow* command = options.command;
+    if (command == nullptr) return true;
     const uint32_t flags = options.flags;
     // /newpwstdin serves the change-password commands only; beside any other command it fails.
-    if ((flags & FLAG_NEW_PASSWORD_STDIN) && (flags & COMMAND_FLAGS & ~CHANGE_PASSWORD_COMMANDS)) {
+    if ((flags & FLAG_NEW_PASSWORD_STDIN) && !command->Has(TAKES_NEW_PASSWORD)) return false;
+    if (flags & command->refusedOptions) return false;
+    const bool fileAndItem = options.inputFileNamed && (flags & FLAG_ITEM);
+    if (fileAndItem && command->Has(FILE_EXCLUDES_ITEM)) return false;
+    if (command->Has(NEEDS_PASSWORD) && (flags & FLAG_PASSWORD) == 0) {
+        ConsolePrint("Need /pw input\n");
         return false;
-    }
-    for (const CommandRule& rule : COMMAND_RULES) {
-        if ((flags & rule.commands) == 0) continue;
-        if (flags & rule.forbiddenOptions) return false;
-        if (rule.fileExcludesItem && options.inputFileNamed && (flags & FLAG_ITEM)) return false;
-        if (rule.needsPassword && (flags & FLAG_PASSWORD) == 0) {
-            ConsolePrint("Need /pw input\n");
-            return false;
-        }
-        return true;
     }
     return true;
 }
@@ -250,6 +192,7 @@ bool ValidateCombination(const CommandOptions& options) {
 
 int ParseCommandLine(int argc, char** argv, CommandOptions& options) {
     ArgumentCursor args(argc, argv);
+    if (argc > 1 && argv != nullptr && argv[1] != nullptr) options.firstArgument = argv[1];
     if (MentionsNewPasswordStdin(argc, argv)) options.flags |= FLAG_NEW_PASSWORD_STDIN;
     if (!ReadOptions(args, options)) return -1;
     return ValidateCombination(options) ? 0 : -1;

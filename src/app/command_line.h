@@ -8,16 +8,9 @@
 
 namespace velorin::tool {
 
-// The bits of CommandOptions::flags: the commands in the low bits, the options from bit 16 up.
+// The bits of CommandOptions::flags. The commands hold the low 16 bits, each its own as its row
+// in command_table.cpp gives it; the options hold these, from bit 16 up.
 enum CommandFlag : uint32_t {
-    FLAG_HELP = 1u << 0,
-    FLAG_GET = 1u << 1,
-    FLAG_SET = 1u << 2,
-    FLAG_CHANGE_USER_PASSWORD = 1u << 3,
-    FLAG_CHANGE_SUPERVISOR_PASSWORD = 1u << 4,
-    FLAG_CHECK = 1u << 5,
-    FLAG_CAPTURE = 1u << 6,
-    FLAG_VERIFY_PASSWORD = 1u << 7,
     FLAG_PASSWORD = 1u << 16,
     FLAG_OUTPUT = 1u << 17,
     FLAG_FORCE = 1u << 18,
@@ -27,14 +20,12 @@ enum CommandFlag : uint32_t {
     FLAG_NEW_PASSWORD_STDIN = 1u << 20,
 };
 
-// The commands live in the low 16 bits.
-constexpr uint32_t COMMAND_FLAGS = 0xFFFFu;
-// The commands that set a new password; only they take one from /newpwstdin.
-constexpr uint32_t CHANGE_PASSWORD_COMMANDS =
-    FLAG_CHANGE_USER_PASSWORD | FLAG_CHANGE_SUPERVISOR_PASSWORD;
+struct CommandRow;
 
 struct CommandOptions {
     uint32_t flags = 0;
+    const CommandRow* command = nullptr;   // the row of the command on the line, if any
+    const char* firstArgument = "(null)";  // the word after the program name, when there is one
     std::string inputFileName;
     bool inputFileNamed = false;  // a file name followed /set or /check (an empty one too)
     std::string outputFileName;

@@ -1,6 +1,7 @@
 // One run of the tool: banner, connection, revision check, parse, and exactly one command.
 // Every failing road ends with the COMMAND FAIL report of the code it returns.
 #include "app/command_line.h"
+#include "app/command_table.h"
 #include "app/password_input.h"
 #include "apply/input_reader.h"
 #include "catalog/config_tool.h"
@@ -21,8 +22,6 @@ namespace velorin::tool {
 namespace {
 
 constexpr uint16_t MIN_REVISION = 6;
-// The commands that present the current supervisor password.
-constexpr uint32_t PASSWORD_COMMANDS = FLAG_SET | FLAG_VERIFY_PASSWORD | CHANGE_PASSWORD_COMMANDS;
 
 int Fail(int code) {
     ReportCommandFail(code);
@@ -63,24 +62,6 @@ int SaveChanges(WTolqCore& core, int resultSoFar, bool announceReboot) {
         ConsolePrint("Please Reboot computer to apply changes\n");
     }
     return resultSoFar;
-}
-
-int RunGet(ConfigTool& tool, const CommandOptions& options) {
-    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
-    if (!IsValidFileName(options.outputFileName)) {
-        ConsolePrint("output file name contians invalid char for file name\n");
-        return Fail(RC_INVALID_FILE_NAME_CHAR);
-    }
-    const bool toFile = (options.flags & FLAG_OUTPUT) != 0;
-    const int exported = tool.ExportConfig((options.flags & FLAG_ITEM) != 0, toFile,
-                                           options.outputFileName, options.itemName);
-    if (exported != RC_SUCCESS) return Fail(AsFailureCode(exported));
-    ConsolePrint("get config command success\n");
-    if (toFile) {
-        ConsolePrint("Configurations are saved into %s successfully.\n",
-                     options.outputFileName.c_str());
-    }
-    return RC_SUCCESS;
 }
 
 // Only a refusal, a bad length or a failed call stops the set; any other answer of the
@@ -141,16 +122,6 @@ int CheckInputFileName(const CommandOptions& options) {
     return Fail(RC_INVALID_FILE_NAME_CHAR);
 }
 
-int RunSet(ConfigTool& tool, const CommandOptions& options) {
-    const int checked = CheckSetPassword(tool, options);
-    if (checked != RC_SUCCESS) return checked;
-    const int named = CheckInputFileName(options);
-    if (named != RC_SUCCESS) return named;
-    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
-    if (options.flags & FLAG_ITEM) return ApplyTypedItem(tool, options);
-    return ApplyFromFile(tool, options);
-}
-
 // The items a typed /check names: the one whose name matches in any letter case.
 std::set<int> TypedItemCodes(ConfigTool& tool, const std::string& itemName) {
     tool.IndexLowerCase();
@@ -173,6 +144,137 @@ int ReportCheckOutcome(int checked, uint32_t differing) {
     }
     ConsolePrint("check failed\n");
     return Fail(AsFailureCode(checked));
+}
+
+struct PasswordCommandText {
+    const char* failed;
+    const char* succeeded;
+    const char* succeededUnshown;  // a new password from standard input is never echoed
+};
+
+constexpr PasswordCommandText USER_PASSWORD_TEXT = {"set userPassword fail\n",
+                                                    "user password is successfully set to %s\n",
+                                                    "user password is successfully set\n"};
+constexpr PasswordCommandText SUPERVISOR_PASSWORD_TEXT = {
+    "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n",
+    "supervisor password is successfully set\n"};
+
+// The save follows a failed change as well; when it fails too, its report comes second and its
+// 12 is the exit code.
+int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supervisor) {
+    const PasswordCommandText& text = supervisor ? SUPERVISOR_PASSWORD_TEXT : USER_PASSWORD_TEXT;
+    int result = tool.ChangePassword(supervisor, options.currentPassword, options.newPassword);
+    if (result != RC_SUCCESS) {
+        result = AsFailureCode(result);
+        ConsolePrint("%s", text.failed);
+        ReportCommandFail(result);
+    } else if (options.flags & FLAG_NEW_PASSWORD_STDIN) {
+        ConsolePrint("%s", text.succeededUnshown);
+    } else {
+        ConsolePrint(text.succeeded, options.newPassword);
+    }
+    return SaveChanges(*tool.core, result, false);
+}
+
+bool IsControlByte(char ch) {
+    const auto byte = static_cast<unsigned char>(ch);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// A new password from standard input is refused before the provider sees anything: two
+// different entries at a terminal, nothing at all (removing a password takes the deliberate
+// empty argument on the command line), or a byte no setup screen can type.
+int CheckTypedNewPassword(const StdinPasswords& typed) {
+    if (typed.retypeDiffers) {
+        ConsolePrint("new passwords do not match\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    if (typed.replacement.empty()) {
+        ConsolePrint("new password is empty\n");
+        return Fail(RC_INVALID_PASSWORD_LENGTH);
+    }
+    // The provider takes a NUL-terminated text: a NUL byte would set a shorter password than
+    // the one typed, which nobody could then present.
+    if (typed.replacement.find('\0') != std::string::npos) {
+        ConsolePrint("new password holds a NUL byte\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    // No setup screen can type a TAB, an ESC or a CR into a password field: the firmware would
+    // then hold a password that locks everyone out.
+    if (std::any_of(typed.replacement.begin(), typed.replacement.end(), IsControlByte)) {
+        ConsolePrint("new password holds a control character\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    return RC_SUCCESS;
+}
+
+// Reads what the command takes from standard input into `typed` and `options`. Input that
+// cannot be read is refused, so that no failed read passes for the empty password.
+int TakeStdinPasswords(CommandOptions& options, StdinPasswords& typed) {
+    const CommandRow* command = options.command;
+    const bool readsCurrent =
+        options.passwordFromStdin && command != nullptr && command->Has(NEEDS_PASSWORD);
+    const bool readsNew = (options.flags & FLAG_NEW_PASSWORD_STDIN) && command != nullptr &&
+                          command->Has(TAKES_NEW_PASSWORD);
+    if (!readsCurrent && !readsNew) return RC_SUCCESS;
+    typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
+    if (typed.unreadable) {
+        ConsolePrint("standard input cannot be read\n");
+        return Fail(RC_INVALID_COMMAND);
+    }
+    if (readsCurrent) options.currentPassword = typed.current;
+    if (!readsNew) return RC_SUCCESS;
+    const int checked = CheckTypedNewPassword(typed);
+    if (checked == RC_SUCCESS) options.newPassword = typed.replacement.c_str();
+    return checked;
+}
+
+}  // namespace
+
+// The handlers of the rows of the command table (command_table.cpp).
+
+int RunHelp(ConfigTool&, const CommandOptions& options) {
+    if (options.command == nullptr) {
+        ConsolePrint("Invalid Command %s, check help guide below\n", options.firstArgument);
+    }
+    PrintUsage();
+    return RC_SUCCESS;
+}
+
+int RunGet(ConfigTool& tool, const CommandOptions& options) {
+    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (!IsValidFileName(options.outputFileName)) {
+        ConsolePrint("output file name contians invalid char for file name\n");
+        return Fail(RC_INVALID_FILE_NAME_CHAR);
+    }
+    const bool toFile = (options.flags & FLAG_OUTPUT) != 0;
+    const int exported = tool.ExportConfig((options.flags & FLAG_ITEM) != 0, toFile,
+                                           options.outputFileName, options.itemName);
+    if (exported != RC_SUCCESS) return Fail(AsFailureCode(exported));
+    ConsolePrint("get config command success\n");
+    if (toFile) {
+        ConsolePrint("Configurations are saved into %s successfully.\n",
+                     options.outputFileName.c_str());
+    }
+    return RC_SUCCESS;
+}
+
+int RunSet(ConfigTool& tool, const CommandOptions& options) {
+    const int checked = CheckSetPassword(tool, options);
+    if (checked != RC_SUCCESS) return checked;
+    const int named = CheckInputFileName(options);
+    if (named != RC_SUCCESS) return named;
+    if (tool.LoadCatalogue() == RC_INTERNAL_ERROR) return Fail(RC_INTERNAL_ERROR);
+    if (options.flags & FLAG_ITEM) return ApplyTypedItem(tool, options);
+    return ApplyFromFile(tool, options);
+}
+
+int RunChangeUserPassword(ConfigTool& tool, const CommandOptions& options) {
+    return RunChangePassword(tool, options, false);
+}
+
+int RunChangeSupervisorPassword(ConfigTool& tool, const CommandOptions& options) {
+    return RunChangePassword(tool, options, true);
 }
 
 // /check asks the firmware only what it compares: every item's name, then the current value
@@ -226,111 +328,6 @@ int RunVerifyPassword(ConfigTool& tool, const CommandOptions& options) {
     return Fail(AsFailureCode(verified));
 }
 
-struct PasswordCommandText {
-    const char* failed;
-    const char* succeeded;
-    const char* succeededUnshown;  // a new password from standard input is never echoed
-};
-
-constexpr PasswordCommandText USER_PASSWORD_TEXT = {"set userPassword fail\n",
-                                                    "user password is successfully set to %s\n",
-                                                    "user password is successfully set\n"};
-constexpr PasswordCommandText SUPERVISOR_PASSWORD_TEXT = {
-    "set supervisorpassword fail\n", "supervisor password is successfully set to %s\n",
-    "supervisor password is successfully set\n"};
-
-// The save follows a failed change as well; when it fails too, its report comes second and its
-// 12 is the exit code.
-int RunChangePassword(ConfigTool& tool, const CommandOptions& options, bool supervisor) {
-    const PasswordCommandText& text = supervisor ? SUPERVISOR_PASSWORD_TEXT : USER_PASSWORD_TEXT;
-    int result = tool.ChangePassword(supervisor, options.currentPassword, options.newPassword);
-    if (result != RC_SUCCESS) {
-        result = AsFailureCode(result);
-        ConsolePrint("%s", text.failed);
-        ReportCommandFail(result);
-    } else if (options.flags & FLAG_NEW_PASSWORD_STDIN) {
-        ConsolePrint("%s", text.succeededUnshown);
-    } else {
-        ConsolePrint(text.succeeded, options.newPassword);
-    }
-    return SaveChanges(*tool.core, result, false);
-}
-
-int RunHelp(int argc, char** argv, const CommandOptions& options) {
-    if ((options.flags & FLAG_HELP) == 0) {
-        const char* first = (argc > 1 && argv[1] != nullptr) ? argv[1] : "(null)";
-        ConsolePrint("Invalid Command %s, check help guide below\n", first);
-    }
-    PrintUsage();
-    return RC_SUCCESS;
-}
-
-int Dispatch(ConfigTool& tool, int argc, char** argv, const CommandOptions& options) {
-    if (options.flags & FLAG_GET) return RunGet(tool, options);
-    if (options.flags & FLAG_SET) return RunSet(tool, options);
-    if (options.flags & FLAG_CHANGE_USER_PASSWORD) return RunChangePassword(tool, options, false);
-    if (options.flags & FLAG_CHANGE_SUPERVISOR_PASSWORD) {
-        return RunChangePassword(tool, options, true);
-    }
-    if (options.flags & FLAG_CHECK) return RunCheck(tool, options);
-    if (options.flags & FLAG_CAPTURE) return RunCapture(tool, options);
-    if (options.flags & FLAG_VERIFY_PASSWORD) return RunVerifyPassword(tool, options);
-    return RunHelp(argc, argv, options);
-}
-
-bool IsControlByte(char ch) {
-    const auto byte = static_cast<unsigned char>(ch);
-    return byte < 0x20 || byte == 0x7F;
-}
-
-// A new password from standard input is refused before the provider sees anything: two
-// different entries at a terminal, nothing at all (removing a password takes the deliberate
-// empty argument on the command line), or a byte no setup screen can type.
-int CheckTypedNewPassword(const StdinPasswords& typed) {
-    if (typed.retypeDiffers) {
-        ConsolePrint("new passwords do not match\n");
-        return Fail(RC_INVALID_COMMAND);
-    }
-    if (typed.replacement.empty()) {
-        ConsolePrint("new password is empty\n");
-        return Fail(RC_INVALID_PASSWORD_LENGTH);
-    }
-    // The provider takes a NUL-terminated text: a NUL byte would set a shorter password than
-    // the one typed, which nobody could then present.
-    if (typed.replacement.find('\0') != std::string::npos) {
-        ConsolePrint("new password holds a NUL byte\n");
-        return Fail(RC_INVALID_COMMAND);
-    }
-    // No setup screen can type a TAB, an ESC or a CR into a password field: the firmware would
-    // then hold a password that locks everyone out.
-    if (std::any_of(typed.replacement.begin(), typed.replacement.end(), IsControlByte)) {
-        ConsolePrint("new password holds a control character\n");
-        return Fail(RC_INVALID_COMMAND);
-    }
-    return RC_SUCCESS;
-}
-
-// Reads what the command takes from standard input into `typed` and `options`. Input that
-// cannot be read is refused, so that no failed read passes for the empty password.
-int TakeStdinPasswords(CommandOptions& options, StdinPasswords& typed) {
-    const bool readsCurrent = options.passwordFromStdin && (options.flags & PASSWORD_COMMANDS);
-    const bool readsNew =
-        (options.flags & FLAG_NEW_PASSWORD_STDIN) && (options.flags & CHANGE_PASSWORD_COMMANDS);
-    if (!readsCurrent && !readsNew) return RC_SUCCESS;
-    typed = ReadPasswordsFromStdin(readsCurrent, readsNew);
-    if (typed.unreadable) {
-        ConsolePrint("standard input cannot be read\n");
-        return Fail(RC_INVALID_COMMAND);
-    }
-    if (readsCurrent) options.currentPassword = typed.current;
-    if (!readsNew) return RC_SUCCESS;
-    const int checked = CheckTypedNewPassword(typed);
-    if (checked == RC_SUCCESS) options.newPassword = typed.replacement.c_str();
-    return checked;
-}
-
-}  // namespace
-
 int RunTool(ConfigTool& tool, int argc, char** argv) {
     const int revisionResult = CheckRevision(*tool.core);
     if (revisionResult != RC_SUCCESS) return revisionResult;
@@ -345,7 +342,8 @@ int RunTool(ConfigTool& tool, int argc, char** argv) {
     StdinPasswords typed;
     const int taken = TakeStdinPasswords(options, typed);
     if (taken != RC_SUCCESS) return taken;
-    return Dispatch(tool, argc, argv, options);
+    return options.command != nullptr ? options.command->run(tool, options)
+                                      : RunHelp(tool, options);
 }
 
 }  // namespace velorin::tool

@@ -1,8 +1,8 @@
 // ConfigTool: the one tool object of a run. It owns the provider connection and the settings
 // catalogue (items, options, current values) loaded from the firmware; the commands of the
 // tool are its operations. They are declared here and defined beside the code they belong
-// to: the catalogue and export in src/catalog, the password commands in src/app, the input
-// reader, the set engine and the check engine in src/apply.
+// to: the catalogue, export and password operations in src/catalog, the input reader, the set
+// engine and the check engine in src/apply.
 #pragma once
 
 #include "bios/wtolq_core.h"
@@ -73,7 +73,7 @@ class ConfigTool {
     OptionTable LowerCaseOptionsOf(int itemCode) const;
     int ExportConfig(bool singleItem, bool toFile, std::string fileName, std::string itemName);
 
-    // Password commands (src/app)
+    // Password operations (src/catalog)
     PasswordCheck CheckSupervisorPassword(const std::wstring& password);
     int VerifySupervisorPassword(const std::wstring& password);
     int ChangePassword(bool supervisor, std::string_view currentPassword, const char* newPassword);

@@ -1,6 +1,5 @@
-// The supervisor password check that guards every change, and the two commands that set a
-// new BIOS password through the password items.
-#include "app/command_line.h"
+// The supervisor password check that guards every change, its plain yes-or-no form, and the
+// change of a BIOS password through the password items.
 #include "catalog/config_tool.h"
 #include "report/console.h"
 #include "report/text_conversion.h"
