@@ -85,7 +85,10 @@ bool WriteCaseMachine(const std::string& name, const fs::path& folder) {
         casefile::SplitSections(std::string(VELORIN_BLACKBOX_CASES) + "/" + name + ".case");
     for (const casefile::Section& section : sections) {
         if (section.kind == "machine") {
-            WriteFile(folder / kMachineName, JoinLines(section.lines, ""));
+            std::vector<std::string> missing;
+            WriteFile(folder / kMachineName,
+                      casefile::MachineText(section, VELORIN_SHARED_MACHINES, missing));
+            EXPECT_EQ(missing, std::vector<std::string>()) << name;
             hasMachine = true;
         }
         const std::string file = section.argument.substr(0, section.argument.find(' '));
