@@ -72,9 +72,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using casefile::ReadFile;
 using casefile::Section;
 using casefile::SplitSections;
 using casefile::Unescape;
+using casefile::WriteFile;
 
 const char kBanner[] =
     "======================VelorinBiosConfigTool==================\n"
@@ -259,18 +261,6 @@ Case LoadCase(const std::string& path) {
         }
     }
     return c;
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct Outcome {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -51,13 +52,26 @@ inline std::vector<Section> SplitSections(const std::string& path) {
     return sections;
 }
 
-inline bool ReadWholeFile(const std::string& path, std::string& text) {
+// The whole file as bytes; false when it cannot be opened.
+inline bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) return false;
     std::ostringstream content;
     content << in.rdbuf();
     text = content.str();
     return true;
+}
+
+// The whole file, empty when it cannot be opened.
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::string text;
+    ReadWholeFile(path, text);
+    return text;
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
 }
 
 // The machine file a machine section describes, with each "@NAME" line replaced by the shared

@@ -21,6 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using casefile::ReadFile;
+using casefile::WriteFile;
+
 constexpr char kSample[] = "sample_machine";
 constexpr char kMachineName[] = "machine.txt";
 
@@ -29,18 +32,6 @@ struct RunResult {
     std::string err;
     int exitCode = -1;
 };
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
