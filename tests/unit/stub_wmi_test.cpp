@@ -1,5 +1,6 @@
 // The simulated WMI objects over small machines: connecting, the provider's methods through
-// in- and out-parameter objects, the raw SMBIOS instance, and fault rules per call kind.
+// in- and out-parameter objects, the raw SMBIOS instance, and fault rules per call kind, the
+// stand-in's COM calls among them.
 #include <windows.h>
 #include <wbemidl.h>
 
