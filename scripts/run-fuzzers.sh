@@ -23,6 +23,8 @@ for target in "${targets[@]}"; do
   corpus="$build/corpus/$name"
   mkdir -p "$corpus"
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+  # The machine-file parser starts from the machines the tests share as well.
+  [ "$name" = fuzz_machine_file ] && cp tests/data/machines/*.machine "$corpus/"
   echo "== $name for ${each}s"
   "$target" -max_total_time="$each" -print_final_stats=0 "$corpus" >"$build/$name.log" 2>&1 || {
     tail -n 60 "$build/$name.log"; echo "$name found a fault"; exit 1; }

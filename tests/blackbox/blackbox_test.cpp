@@ -3,7 +3,9 @@
 //
 // A case file is a list of sections, each opened by a line that starts with "=== ":
 //   === machine                 the machine file (VELORIN_MACHINE points at it); without this
-//                               section the run sees the built-in sample machine
+//                               section the run sees the built-in sample machine. A line
+//                               "@NAME" stands for the shared machine tests/data/machines/
+//                               NAME.machine, and the lines after it add to that machine
 //   === input NAME [crlf] [noeol] [repeat=N]   a file written into the working folder before
 //                               the next run; repeat=N writes its text N times over
 //   === link NAME TARGET        a symbolic link made before the next run (TARGET as written)
@@ -70,9 +72,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using casefile::ReadFile;
 using casefile::Section;
 using casefile::SplitSections;
 using casefile::Unescape;
+using casefile::WriteFile;
 
 const char kBanner[] =
     "======================VelorinBiosConfigTool==================\n"
@@ -201,8 +205,12 @@ Case LoadCase(const std::string& path) {
     std::vector<SetupStep> pendingSetup;
     for (const Section& s : SplitSections(path)) {
         if (s.kind == "machine") {
+            std::vector<std::string> missing;
             c.hasMachine = true;
-            c.machine = JoinSection(s.lines, "", false);
+            c.machine = casefile::MachineText(s, VELORIN_SHARED_MACHINES, missing);
+            for (const std::string& name : missing) {
+                ADD_FAILURE() << path << ": no shared machine " << name;
+            }
         } else if (s.kind == "input") {
             const std::string options = AfterFirstWord(s.argument);
             pendingSetup.push_back(
@@ -253,18 +261,6 @@ Case LoadCase(const std::string& path) {
         }
     }
     return c;
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 struct Outcome {

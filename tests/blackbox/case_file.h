@@ -1,9 +1,11 @@
 // The sections of a black-box case file, shared by the runners that read them: each section
 // opens with a line "=== KIND ARGUMENT" and holds the lines up to the next one; "\xHH" in a
-// text line stands for the byte HH.
+// text line stands for the byte HH. In a machine section a line "@NAME" stands for the shared
+// machine file NAME.machine, byte for byte: no machine-file statement starts with "@".
 #pragma once
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -48,6 +50,46 @@ inline std::vector<Section> SplitSections(const std::string& path) {
         }
     }
     return sections;
+}
+
+// The whole file as bytes; false when it cannot be opened.
+inline bool ReadWholeFile(const std::filesystem::path& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return true;
+}
+
+// The whole file, empty when it cannot be opened.
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::string text;
+    ReadWholeFile(path, text);
+    return text;
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+}
+
+// The machine file a machine section describes, with each "@NAME" line replaced by the shared
+// machine `sharedFolder`/NAME.machine; `missing` receives the names that have no such file.
+inline std::string MachineText(const Section& section, const std::string& sharedFolder,
+                               std::vector<std::string>& missing) {
+    std::string text;
+    for (const std::string& line : section.lines) {
+        std::string shared;
+        if (line.rfind('@', 0) != 0) {
+            text += Unescape(line) + "\n";
+        } else if (ReadWholeFile(sharedFolder + "/" + line.substr(1) + ".machine", shared)) {
+            text += shared;
+        } else {
+            missing.push_back(line.substr(1));
+        }
+    }
+    return text;
 }
 
 // A case's name as a test name: every character but letters and digits becomes '_'.

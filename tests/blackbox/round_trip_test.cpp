@@ -1,7 +1,7 @@
-// The capture round trip over every machine the black-box cases describe and the built-in
-// sample: /get on the capture prints what /get on the machine prints, /check of a baseline
-// reports the same on both with the same exit code, and capturing the capture writes the same
-// two files byte for byte. A machine that /get cannot read cannot be captured either.
+// The capture round trip over every machine the black-box cases describe, each once, and the
+// built-in sample: /get on the capture prints what /get on the machine prints, /check of a
+// baseline reports the same on both with the same exit code, and capturing the capture writes
+// the same two files byte for byte. A machine that /get cannot read cannot be captured either.
 #include "case_file.h"
 #include "launcher.h"
 
@@ -13,13 +13,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using casefile::ReadFile;
+using casefile::WriteFile;
 
 constexpr char kSample[] = "sample_machine";
 constexpr char kMachineName[] = "machine.txt";
@@ -29,18 +35,6 @@ struct RunResult {
     std::string err;
     int exitCode = -1;
 };
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-}
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
@@ -77,24 +71,32 @@ std::string JoinLines(const std::vector<std::string>& lines, const std::string& 
     return text;
 }
 
-// Writes the case's machine and the files it was given (an SMBIOS table among them); false
-// when the case describes no machine of its own.
-bool WriteCaseMachine(const std::string& name, const fs::path& folder) {
-    bool hasMachine = false;
+// The files a case gives its machine, by name: the machine file (none when the case has no
+// machine of its own) and the input files, an SMBIOS table among them.
+std::map<std::string, std::string> CaseMachineFiles(const std::string& name) {
+    std::map<std::string, std::string> files;
     const auto sections =
         casefile::SplitSections(std::string(VELORIN_BLACKBOX_CASES) + "/" + name + ".case");
     for (const casefile::Section& section : sections) {
         if (section.kind == "machine") {
-            WriteFile(folder / kMachineName, JoinLines(section.lines, ""));
-            hasMachine = true;
+            std::vector<std::string> missing;
+            files[kMachineName] = casefile::MachineText(section, VELORIN_SHARED_MACHINES, missing);
+            EXPECT_EQ(missing, std::vector<std::string>()) << name;
         }
         const std::string file = section.argument.substr(0, section.argument.find(' '));
         const std::string options = section.argument.substr(file.size());
         if (section.kind == "input" && options.find("repeat=") == std::string::npos) {
-            WriteFile(folder / file, JoinLines(section.lines, options));
+            files[file] = JoinLines(section.lines, options);
         }
     }
-    return hasMachine;
+    return files;
+}
+
+// Writes the case's machine and its files into `folder`; false when it has no machine.
+bool WriteCaseMachine(const std::string& name, const fs::path& folder) {
+    const std::map<std::string, std::string> files = CaseMachineFiles(name);
+    for (const auto& [file, content] : files) WriteFile(folder / file, content);
+    return files.count(kMachineName) != 0;
 }
 
 // A baseline that picks, in every block of a /get listing, the option at `pick` (0 the first,
@@ -129,13 +131,20 @@ std::string BaselineOf(const std::string& listing, int pick) {
     return baseline;
 }
 
+// The sample and, of the cases that give their machine the same files (a shared machine, the
+// same SMBIOS table), the first by name: one round trip covers them all.
 std::vector<std::string> MachineNames() {
-    std::vector<std::string> names = {kSample};
+    std::vector<std::string> cases;
     for (const auto& entry : fs::directory_iterator(VELORIN_BLACKBOX_CASES)) {
-        if (entry.path().extension() != ".case") continue;
-        const std::string text = ReadFile(entry.path());
-        if (text.find("\n=== machine") != std::string::npos || text.rfind("=== machine", 0) == 0) {
-            names.push_back(entry.path().stem().string());
+        if (entry.path().extension() == ".case") cases.push_back(entry.path().stem().string());
+    }
+    std::sort(cases.begin(), cases.end());
+    std::vector<std::string> names = {kSample};
+    std::set<std::map<std::string, std::string>> seen;
+    for (const std::string& name : cases) {
+        std::map<std::string, std::string> files = CaseMachineFiles(name);
+        if (files.count(kMachineName) != 0 && seen.insert(std::move(files)).second) {
+            names.push_back(name);
         }
     }
     std::sort(names.begin(), names.end());

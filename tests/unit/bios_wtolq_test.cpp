@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -196,6 +198,16 @@ TEST(BiosWTolq, FailedAttemptsAreRetriedUpToThreeTimesButAccessDeniedIsNot) {
                   "ERROR:: WTOLQ Call:: WTOLQ No administrator permission, hr=80041003" + lineEnd);
         EXPECT_EQ(denied.result, 0);
     }
+}
+
+// The request goes out in a DataBuffer and the answer's Bytes come back through outData; the
+// machine echoes the request after the completion flag, so the output is the input.
+TEST(BiosWTolq, RawCallReturnsTheAnswerAfterTheFlag) {
+    Outputs o;
+    const Outcome outcome = RunOn("", "Call", o);
+    EXPECT_EQ(outcome.result, 1);
+    EXPECT_EQ(outcome.printed, "");
+    EXPECT_TRUE(std::equal(std::begin(o.raw), std::end(o.raw), bios_test::kRawInput));
 }
 
 TEST(BiosWTolq, FailedOutParameterKeepsTheValuesReadBeforeIt) {

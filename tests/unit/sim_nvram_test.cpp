@@ -3,11 +3,6 @@
 #include <fstream>
 #include <thread>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include "sim_test_support.h"
 
 namespace velorin::sim::testing {
@@ -100,7 +95,8 @@ TEST(SimNvram, BrokenOrUnwritableFilesAreReported) {
     EXPECT_EQ(error, blocked + ":0: cannot read the saved settings");
 }
 
-// A lost change shows only when writers meet, so each test gives them several chances.
+// A lost change shows only when writers meet, so the test gives them several chances. Writers
+// in processes of their own are the tool runs of ConcurrentRuns.EverySimultaneousSetIsSaved.
 constexpr int kRounds = 5;
 
 TEST(SimNvram, ConcurrentThreadsLoseNoSavedChange) {
@@ -116,27 +112,6 @@ TEST(SimNvram, ConcurrentThreadsLoseNoSavedChange) {
         ExpectAllSecondOption(path);
     }
 }
-
-#ifndef _WIN32
-TEST(SimNvram, ConcurrentProcessesLoseNoSavedChange) {
-    for (int round = 0; round < kRounds; ++round) {
-        std::string path = WriteMachine("sim_nvram_processes");
-        std::vector<pid_t> children;
-        for (int i = 0; i < kWriters; ++i) {
-            pid_t pid = fork();
-            ASSERT_GE(pid, 0);
-            if (pid == 0) _exit(SaveSecondOption(path, 0x0100 + i) == 0 ? 0 : 1);
-            children.push_back(pid);
-        }
-        for (pid_t pid : children) {
-            int status = 0;
-            ASSERT_EQ(waitpid(pid, &status, 0), pid);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-        }
-        ExpectAllSecondOption(path);
-    }
-}
-#endif
 
 }  // namespace
 }  // namespace velorin::sim::testing

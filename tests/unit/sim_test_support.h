@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "sim/machine.h"
 
@@ -16,6 +17,15 @@ inline std::unique_ptr<Machine> MustParse(std::string_view text, const std::stri
     std::unique_ptr<Machine> machine = Machine::Parse(text, "test.machine", nvram, &error);
     EXPECT_TRUE(machine->Installed()) << error;
     return machine;
+}
+
+// Makes the machine of `text` the process's current one, the machine the stand-in's calls
+// reach; `installed` is false for a text that must fail to parse.
+inline void UseMachine(std::string_view text, bool installed = true) {
+    std::string error;
+    std::unique_ptr<Machine> machine = Machine::Parse(text, "test.machine", "", &error);
+    EXPECT_EQ(machine->Installed(), installed) << error;
+    Machine::SetCurrent(std::move(machine));
 }
 
 inline Params EnumSetting(Machine& m, uint32_t index) {

@@ -3,7 +3,7 @@
 #include <wbemidl.h>
 
 #include "com/com_handles.h"
-#include "sim/machine.h"
+#include "sim_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,7 @@ using velorin::ComPtr;
 
 namespace {
 
-void UseMachine(const std::string& text) {
-    std::string error;
-    auto machine = velorin::sim::Machine::Parse(text, "stub.machine", "", &error);
-    ASSERT_TRUE(machine->Installed()) << error;
-    velorin::sim::Machine::SetCurrent(std::move(machine));
-}
+using velorin::sim::testing::UseMachine;
 
 // Apartments are per thread: a fresh thread starts without one, whatever ran before.
 template <typename Body>
@@ -85,26 +80,6 @@ TEST(StubCom, CreatesOnlyTheWbemLocator) {
             EXPECT_EQ(object != nullptr, c.expected == S_OK);
             ComPtr<IUnknown> created(static_cast<IUnknown*>(object));
         }
-        CoUninitialize();
-    });
-}
-
-TEST(StubCom, FaultRulesFailTheCallWithoutItsEffect) {
-    UseMachine(
-        "fault CoInitializeEx hr=0x80004005 times=1\n"
-        "fault CoCreateInstance hr=0x80070005 after=1 times=1\n");
-    OnFreshThread([] {
-        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), E_FAIL);
-        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
-        std::vector<HRESULT> results;
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            ComPtr<IWbemLocator> locator;
-            results.push_back(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                               IID_IWbemLocator,
-                                               reinterpret_cast<void**>(locator.put())));
-            EXPECT_EQ(static_cast<bool>(locator), SUCCEEDED(results.back()));
-        }
-        EXPECT_EQ(results, (std::vector<HRESULT>{S_OK, static_cast<HRESULT>(0x80070005), S_OK}));
         CoUninitialize();
     });
 }

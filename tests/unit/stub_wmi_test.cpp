@@ -1,10 +1,11 @@
 // The simulated WMI objects over small machines: connecting, the provider's methods through
-// in- and out-parameter objects, the raw SMBIOS instance, and fault rules per call kind.
+// in- and out-parameter objects, the raw SMBIOS instance, and fault rules per call kind, the
+// stand-in's COM calls among them.
 #include <windows.h>
 #include <wbemidl.h>
 
 #include "com/com_handles.h"
-#include "sim/machine.h"
+#include "sim_test_support.h"
 #include "simcom/sim_wmi.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <thread>
 #include <vector>
 
 using velorin::ComPtr;
@@ -26,12 +28,7 @@ constexpr HRESULT kDenied = (HRESULT)WBEM_E_ACCESS_DENIED;
 constexpr const wchar_t* kPath =
     L"\\\\VELORIN-SIM\\ROOT\\velorin:BiosManager.InstanceName=\"ACPI\\PNP0C14\\0_0\"";
 
-void UseMachine(const std::string& text, bool installed = true) {
-    std::string error;
-    auto machine = velorin::sim::Machine::Parse(text, "stub.machine", "", &error);
-    ASSERT_EQ(machine->Installed(), installed) << error;
-    velorin::sim::Machine::SetCurrent(std::move(machine));
-}
+using velorin::sim::testing::UseMachine;
 
 UniqueBstr Bstr(const wchar_t* text) { return UniqueBstr(SysAllocString(text)); }
 
@@ -198,37 +195,6 @@ TEST_F(StubWmi, ParametersRoundTripThroughTheProvider) {
     EXPECT_EQ(Number(revision.get(), L"Revision"), 6);
 }
 
-TEST_F(StubWmi, RawRequestThroughDataBufferIsEchoed) {
-    Start("");
-    std::vector<uint8_t> request(21);
-    for (size_t i = 0; i < request.size(); ++i) request[i] = static_cast<uint8_t>(i == 4 ? 0 : i);
-    ComPtr<IWbemClassObject> bufferClass, buffer, in, out, answer;
-    ASSERT_EQ(GetClass(L"DataBuffer", bufferClass), S_OK);
-    ASSERT_EQ(bufferClass->SpawnInstance(0, buffer.put()), S_OK);
-    UniqueVariant bytes, embedded;
-    bytes.get().vt = VT_ARRAY | VT_UI1;
-    bytes.get().parray = SafeArrayCreateVector(VT_UI1, 0, 21);
-    std::copy(request.begin(), request.end(), static_cast<uint8_t*>(bytes.get().parray->pvData));
-    ASSERT_EQ(buffer->Put(L"Bytes", 0, &bytes.get(), 0), S_OK);
-    ASSERT_EQ(InParameters(L"GetRevision", in), S_OK);
-    embedded.get().vt = VT_UNKNOWN;
-    embedded.get().punkVal = buffer.get();
-    buffer->AddRef();
-    ASSERT_EQ(in->Put(L"inData", 0, &embedded.get(), 0), S_OK);
-    ASSERT_EQ(Exec(L"GetRevision", in.get(), out), S_OK);
-
-    UniqueVariant outData, answerBytes;
-    Read(out.get(), L"outData", VT_UNKNOWN, outData);
-    ASSERT_EQ(outData.get().punkVal->QueryInterface(IID_IWbemClassObject,
-                                                    reinterpret_cast<void**>(answer.put())),
-              S_OK);
-    std::vector<uint8_t> answered =
-        BytesOf(Read(answer.get(), L"Bytes", VT_ARRAY | VT_UI1, answerBytes));
-    ASSERT_EQ(answered.size(), 21u);
-    EXPECT_EQ(answered[4], 0xAA);
-    EXPECT_TRUE(std::equal(request.begin() + 5, request.end(), answered.begin() + 5));
-}
-
 TEST_F(StubWmi, RawSmbiosInstanceCarriesTheMachinesTable) {
     for (const char* machine : {"smbios-version 2.8\n", "smbios-version 3.1\nsmbios none\n"}) {
         Start(machine);
@@ -266,14 +232,42 @@ TEST_F(StubWmi, CallsOutsideTheProvidersShapeFail) {
     EXPECT_EQ(in->Put(L"NoSuchParameter", 0, &value.get(), CIM_STRING), kNotFound);
 }
 
-// Each case fails one kind of call through a rule and records three attempts of that call.
-TEST(StubWmiFaultRules, EachCallKindMeetsItsRules) {
+// One apartment entered and left again; a failed entry must not have entered it, or the next
+// entry on the thread answers S_FALSE.
+HRESULT EnterApartment(WmiSession&) {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(hr)) CoUninitialize();
+    return hr;
+}
+
+// A locator created in an apartment of its own; E_UNEXPECTED when the object and the answer
+// disagree (an object from a failed call, or none from a good one).
+HRESULT CreateLocator(WmiSession&) {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return E_UNEXPECTED;
+    HRESULT hr;
+    {
+        ComPtr<IWbemLocator> locator;
+        hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                              reinterpret_cast<void**>(locator.put()));
+        if (static_cast<bool>(locator) != SUCCEEDED(hr)) hr = E_UNEXPECTED;
+    }
+    CoUninitialize();
+    return hr;
+}
+
+// Each case fails one kind of call through a rule and records three attempts of that call, on
+// a thread of their own so that no apartment of an earlier test is met.
+TEST(StubFaultRules, EachCallKindMeetsItsRules) {
     struct Case {
         const char* rule;
         HRESULT (*call)(WmiSession&);
         std::vector<HRESULT> expected;
     };
     const Case cases[] = {
+        {"fault CoInitializeEx hr=0x80004005 times=1", &EnterApartment, {E_FAIL, S_OK, S_OK}},
+        {"fault CoCreateInstance hr=0x80070005 after=1 times=1",
+         &CreateLocator,
+         {S_OK, (HRESULT)0x80070005, S_OK}},
         {"fault GetObject \"BiosManager\" hr=0x80041002 after=1 times=1",
          [](WmiSession& s) { return s.GetClass(L"BiosManager"); },
          {S_OK, kNotFound, S_OK}},
@@ -340,7 +334,9 @@ TEST(StubWmiFaultRules, EachCallKindMeetsItsRules) {
         WmiSession session;
         session.Start(c.rule);
         std::vector<HRESULT> results;
-        for (int attempt = 0; attempt < 3; ++attempt) results.push_back(c.call(session));
+        std::thread([&] {
+            for (int attempt = 0; attempt < 3; ++attempt) results.push_back(c.call(session));
+        }).join();
         EXPECT_EQ(results, c.expected) << c.rule;
     }
 }
