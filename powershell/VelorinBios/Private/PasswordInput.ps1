@@ -1,4 +1,4 @@
-# Passwords on their way to the tool: never on its command line, only on its standard input.
+# Passwords as the tool takes them: bytes on its standard input, printable ASCII only.
 
 # The password as the tool reads it from standard input: its bytes and a line feed.
 function ConvertTo-VelorinPasswordInput {

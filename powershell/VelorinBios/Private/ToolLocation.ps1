@@ -5,13 +5,12 @@ $script:ToolNames = @('VelorinBiosConfigTool.exe', 'VelorinBiosConfigTool')
 function Resolve-VelorinToolPath {
     param([Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context)
 
-    $ToolPath = $Context.ToolPath
-    $Cmdlet = $Context.Cmdlet
-    if (-not $ToolPath) {
-        $ToolPath = $env:VELORIN_BIOS_TOOL
+    $given = $Context.ToolPath
+    if (-not $given) {
+        $given = $env:VELORIN_BIOS_TOOL
     }
-    if ($ToolPath) {
-        return $Cmdlet.GetUnresolvedProviderPathFromPSPath($ToolPath)
+    if ($given) {
+        return $Context.Cmdlet.GetUnresolvedProviderPathFromPSPath($given)
     }
     # The zip puts the module folder beside the executable; the MSI puts the module under
     # Program Files\WindowsPowerShell\Modules and the executable in Velorin\BiosConfigTool (the
@@ -32,7 +31,7 @@ function Resolve-VelorinToolPath {
     }
     $exception = New-Object System.IO.FileNotFoundException (
         'VelorinBiosConfigTool was not found beside the module or in Program Files\Velorin\BiosConfigTool; give -ToolPath or set VELORIN_BIOS_TOOL.')
-    $Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
+    $Context.Cmdlet.ThrowTerminatingError((New-Object System.Management.Automation.ErrorRecord (
                 $exception, 'VelorinBiosToolNotFound', 'ObjectNotFound', $script:ModuleRoot)))
 }
 
