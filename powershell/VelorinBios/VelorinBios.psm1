@@ -30,25 +30,7 @@ foreach ($folder in 'Private', 'Public') {
     }
 }
 
-Export-ModuleMember -Function @(
-    'Get-VelorinBiosSetting'
-    'Export-VelorinBiosConfiguration'
-    'Test-VelorinBiosConfiguration'
-    'Set-VelorinBiosConfiguration'
-    'Set-VelorinBiosSetting'
-    'Set-VelorinBiosPassword'
-    'Export-VelorinBiosMachine'
-    'Test-VelorinBiosBaseline'
-    'Reset-VelorinBiosPassword'
-    'Unprotect-VelorinBiosPassword'
-    'Clear-VelorinBiosPassword'
-    'Get-VelorinBiosPasswordStatus'
-    'Get-VelorinBaselineState'
-    'Invoke-VelorinBaselineRemediation'
-    'Invoke-VelorinModelBaseline'
-    'Get-VelorinPasswordRotationState'
-    'Invoke-VelorinPasswordRotation'
-    'Get-VelorinComplianceState'
-    'New-VelorinComplianceRule'
-    'Write-VelorinFleetEvent'
-)
+# One public command per file of Public, named as its file; the manifest lists the same names
+# for auto-loading, and a test holds the two together.
+Export-ModuleMember -Function @(Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot 'Public') -Filter '*.ps1' |
+        ForEach-Object { $_.BaseName })

@@ -174,3 +174,112 @@ Describe 'Help' {
         }
     }
 }
+
+Describe 'The tool context' {
+    It 'is one typed object of the command, the tool and the machine file' {
+        $context = InModuleScope VelorinBios {
+            & { [CmdletBinding()] param() New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath 'tool' -MachineFile 'machine.txt' }
+        }
+        $context.PSObject.TypeNames[0] | Should -BeExactly 'Velorin.ToolContext'
+        $context.Cmdlet | Should -BeOfType ([System.Management.Automation.PSCmdlet])
+        @($context.PSObject.Properties.Name) | Should -Be @('Cmdlet', 'ToolPath', 'MachineFile')
+        $context.ToolPath, $context.MachineFile | Should -Be @('tool', 'machine.txt')
+    }
+
+    It 'is what a run takes: a hashtable of the same keys is refused' {
+        {
+            InModuleScope VelorinBios -Parameters @{ Folder = $TestDrive } {
+                param($Folder)
+                & {
+                    [CmdletBinding()] param()
+                    Invoke-VelorinTool -Context @{ Cmdlet = $PSCmdlet; ToolPath = $null; MachineFile = $null } -Arguments '/get' -WorkingDirectory $Folder
+                }
+            }
+        } | Should -Throw -ExceptionType ([System.Management.Automation.ParameterBindingException])
+    }
+
+    # Made once, however many runs and pipeline objects the command has.
+    It '<Command> makes <Count> for <Runs>' -ForEach @(
+        @{ Command = 'Test-VelorinBiosConfiguration'; Count = 1; Runs = 'two files from the pipeline' }
+        @{ Command = 'Set-VelorinBiosSetting'; Count = 1; Runs = 'two settings from the pipeline' }
+        @{ Command = 'Invoke-VelorinBaselineRemediation'; Count = 2; Runs = 'itself and the set it hands the baseline to' }
+    ) {
+        Mock New-VelorinToolContext -ModuleName VelorinBios -MockWith {
+            [pscustomobject]@{ PSTypeName = 'Velorin.ToolContext'; Cmdlet = $Cmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+        }
+        $machine = New-TestMachine
+        $file = New-TestConfiguration -Line @('+++Wake On LAN', '*Disabled', '')
+        $passwordFile = Join-Path $TestDrive 'password.txt'
+        [System.IO.File]::WriteAllText($passwordFile, $Password)
+        switch ($Command) {
+            'Test-VelorinBiosConfiguration' { @(Get-Item -LiteralPath $file, $file | Test-VelorinBiosConfiguration -MachineFile $machine).Count | Should -Be 2 }
+            'Set-VelorinBiosSetting' {
+                $rows = @([pscustomobject]@{ Name = 'Wake On LAN'; Value = 'Enabled' }, [pscustomobject]@{ Name = 'Boot Mode'; Value = 'UEFI' })
+                @($rows | Set-VelorinBiosSetting -Password (ConvertTo-TestSecureString $Password) -MachineFile $machine -Confirm:$false).Count | Should -Be 2
+            }
+            'Invoke-VelorinBaselineRemediation' {
+                $outcome = Invoke-VelorinBaselineRemediation -BaselinePath $file -PasswordFile $passwordFile -StorePath (Join-Path $TestDrive 'no-store') `
+                    -MachineFile $machine -Confirm:$false
+                $outcome.State | Should -BeExactly 'Remediated'
+            }
+        }
+        Should -Invoke New-VelorinToolContext -ModuleName VelorinBios -Times $Count -Exactly
+    }
+}
+
+Describe 'Script blocks the module hands to its helpers' -ForEach @(
+    Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot '../../powershell/VelorinBios') -Recurse -Include '*.ps1', '*.psm1' |
+        ForEach-Object { @{ Path = $_.FullName; Name = $_.Name } }
+) {
+    BeforeAll {
+        # What PowerShell itself sets in every scope.
+        $automatic = @('_', 'PSItem', 'true', 'false', 'null', 'args', 'input', 'Matches', 'this', 'PSCmdlet', 'PSBoundParameters',
+            'PSVersionTable', 'PSScriptRoot', 'WhatIfPreference', 'VerbosePreference', 'ErrorActionPreference', 'ExecutionContext')
+        # Blocks these cmdlets run in their caller's scope, as the language means them to.
+        $inline = @('Where-Object', 'ForEach-Object', 'Sort-Object', 'Select-Object', 'Group-Object', 'Measure-Object')
+
+        function Test-InlineBlock([System.Management.Automation.Language.Ast] $Block) {
+            $parent = $Block.Parent
+            if ($parent -is [System.Management.Automation.Language.CommandParameterAst]) {
+                $parent = $parent.Parent
+            }
+            return $parent -is [System.Management.Automation.Language.CommandAst] -and $inline -contains $parent.GetCommandName()
+        }
+
+        # The names a block gives values itself: its parameters, assignments and loop variables.
+        function Get-OwnVariable([System.Management.Automation.Language.Ast] $Block) {
+            foreach ($node in $Block.FindAll({ $true }, $true)) {
+                $target = $null
+                if ($node -is [System.Management.Automation.Language.ParameterAst]) {
+                    $target = $node.Name
+                }
+                elseif ($node -is [System.Management.Automation.Language.AssignmentStatementAst]) {
+                    $target = $node.Left
+                    if ($target -is [System.Management.Automation.Language.ConvertExpressionAst]) {
+                        $target = $target.Child
+                    }
+                }
+                elseif ($node -is [System.Management.Automation.Language.ForEachStatementAst]) {
+                    $target = $node.Variable
+                }
+                if ($target -is [System.Management.Automation.Language.VariableExpressionAst]) {
+                    $target.VariablePath.UserPath
+                }
+            }
+        }
+    }
+
+    It 'in <Name> read only what they are given, never their caller''s variables' {
+        $ast = [System.Management.Automation.Language.Parser]::ParseFile($Path, [ref]$null, [ref]$null)
+        $blocks = $ast.FindAll({ $args[0] -is [System.Management.Automation.Language.ScriptBlockExpressionAst] }, $true) |
+            Where-Object { -not (Test-InlineBlock $_) }
+        $foreign = foreach ($block in $blocks) {
+            $own = @(Get-OwnVariable $block)
+            $block.FindAll({ $args[0] -is [System.Management.Automation.Language.VariableExpressionAst] }, $true) |
+                Where-Object { $_.VariablePath.IsUnscopedVariable -and $own -notcontains $_.VariablePath.UserPath -and
+                    $automatic -notcontains $_.VariablePath.UserPath } |
+                ForEach-Object { 'line {0}: {1}' -f $_.Extent.StartLineNumber, $_.Extent.Text }
+        }
+        @($foreign) | Should -BeNullOrEmpty
+    }
+}

@@ -1,28 +1,26 @@
 # The /check and /set runs behind the Test- and Set- commands. A file is copied into a private
 # folder first: the tool reads only from its working folder.
 
-# Runs Command on a file (with /f under -Force) or on one item and option, with the tool
-# arguments After behind them, and returns the run with what its report is read by (Index): the
-# file's text as the tool read it, or the typed texts.
-function Invoke-VelorinOnTarget {
+# Runs Command (/check or /set) on a settings file (with /f under -Force) or on one item and
+# option, with TrailingArgument behind them (/pwstdin), and returns the run with what its report
+# is read by (Index): the file's text as the tool read it, or the typed texts.
+function Invoke-VelorinSettingCommand {
     param(
-        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context,
         [Parameter(Mandatory)] [string] $Command,
         [string] $Path,
         [switch] $Force,
         [string] $Name,
         [string] $Value,
-        [string[]] $After = @(),
+        [string[]] $TrailingArgument = @(),
         [byte[]] $StandardInput,
-        [int[]] $AcceptedExitCode = @(0),
-        [string] $ToolPath,
-        [string] $MachineFile
+        [int[]] $AcceptedExitCode = @(0)
     )
 
     $folder = New-VelorinWorkFolder
     try {
         if ($Path) {
-            $file = Copy-VelorinInputFile -Cmdlet $Cmdlet -Path $Path -Folder $folder
+            $file = Copy-VelorinInputFile -Cmdlet $Context.Cmdlet -Path $Path -Folder $folder
             $arguments = @($Command, $file)
             if ($Force) {
                 $arguments += '/f'
@@ -31,7 +29,7 @@ function Invoke-VelorinOnTarget {
             $index = New-VelorinBaselineIndex -Text $baseline
             $target = $Path
             if ($Command -eq '/set') {
-                Assert-VelorinBaselineConsistent -Cmdlet $Cmdlet -Text $baseline -Path $Path
+                Assert-VelorinBaselineConsistent -Cmdlet $Context.Cmdlet -Text $baseline -Path $Path
             }
         }
         else {
@@ -39,8 +37,8 @@ function Invoke-VelorinOnTarget {
             $index = New-VelorinBaselineIndex -Typed -Name $Name -Value $Value
             $target = $Name
         }
-        $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile -WorkingDirectory $folder `
-            -Arguments ($arguments + $After) -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode -Target $target
+        $run = Invoke-VelorinTool -Context $Context -WorkingDirectory $folder -Arguments ($arguments + $TrailingArgument) `
+            -StandardInput $StandardInput -AcceptedExitCode $AcceptedExitCode -Target $target
         $run | Add-Member -NotePropertyName Index -NotePropertyValue $index
         return $run
     }
@@ -64,16 +62,14 @@ function Assert-VelorinBaselineConsistent {
 
 function Invoke-VelorinCheck {
     param(
-        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context,
         [string] $Path,
         [switch] $Force,
         [string] $Name,
-        [string] $Value,
-        [string] $ToolPath,
-        [string] $MachineFile
+        [string] $Value
     )
 
-    $run = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @PSBoundParameters
+    $run = Invoke-VelorinSettingCommand -Command '/check' -AcceptedExitCode 0, 13 @PSBoundParameters
     return ConvertFrom-VelorinCheckReport -ExitCode $run.ExitCode -Output $run.Output -Index $run.Index
 }
 
@@ -92,25 +88,24 @@ function Show-VelorinPendingChange {
 
 function Invoke-VelorinSet {
     param(
-        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
+        [Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context,
         [string] $Path,
         [switch] $Force,
         [string] $Name,
         [string] $Value,
         [System.Security.SecureString] $Password,
-        [string] $ToolPath,
-        [string] $MachineFile,
         [string] $Action
     )
 
-    $target = @{ Cmdlet = $Cmdlet; Path = $Path; Force = $Force; Name = $Name; Value = $Value; ToolPath = $ToolPath; MachineFile = $MachineFile }
+    $target = @{ Context = $Context; Path = $Path; Force = $Force; Name = $Name; Value = $Value }
     if ($WhatIfPreference) {
-        Show-VelorinPendingChange -Cmdlet $Cmdlet -Compliance (Invoke-VelorinCheck @target)
+        Show-VelorinPendingChange -Cmdlet $Context.Cmdlet -Compliance (Invoke-VelorinCheck @target)
         return
     }
-    if (-not $Cmdlet.ShouldProcess('BIOS settings', $Action)) {
+    if (-not $Context.Cmdlet.ShouldProcess('BIOS settings', $Action)) {
         return
     }
-    $run = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password) @target
+    $run = Invoke-VelorinSettingCommand -Command '/set' -TrailingArgument '/pwstdin' `
+        -StandardInput (ConvertTo-VelorinPasswordInput -Password $Password) @target
     return ConvertFrom-VelorinSetReport -Output $run.Output -Index $run.Index
 }

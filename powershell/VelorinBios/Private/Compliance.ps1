@@ -119,16 +119,17 @@ function Invoke-VelorinBaselineDiscovery {
     param([System.Collections.Specialized.OrderedDictionary] $Discovery, [string] $Baseline, [string] $BaselinePath,
         [string] $ToolPath, [string] $MachineFile)
 
-    $cmdlet = $PSCmdlet
-    $export = Invoke-VelorinExport -Cmdlet $cmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    # Its own command: a failed run ends this discovery, which its caller catches.
+    $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    $export = Invoke-VelorinExport -Context $context
     $Discovery.VelorinToolVersion = Get-VelorinBannerVersion $export.Output
     $found = Use-VelorinBaselineFile $Baseline $BaselinePath {
-        param($path)
+        param($path, $context)
         @{
-            Compliance = Test-VelorinBiosConfiguration -Path $path -Force -ToolPath $ToolPath -MachineFile $MachineFile
-            Text       = Read-VelorinBaselineText $cmdlet $path
+            Compliance = Invoke-VelorinCheck -Context $context -Path $path -Force
+            Text       = Read-VelorinBaselineText $context.Cmdlet $path
         }
-    }
+    } @($context)
     $outcome = ConvertTo-VelorinCheckOutcome $found.Compliance
     if ($outcome.State -ne 'Failed') {
         $Discovery.VelorinSettingsDiffering = [long]($found.Compliance.Differences.Count + $found.Compliance.Unmatched.Count)

@@ -112,9 +112,7 @@ function Select-VelorinBlock {
 # the file's blocks. Target: what a failure concerns (the names asked for, the file to write).
 function Get-VelorinConfiguration {
     param(
-        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
-        [string] $ToolPath,
-        [string] $MachineFile,
+        [Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context,
         [object] $Target = 'BIOS settings'
     )
 
@@ -124,16 +122,14 @@ function Get-VelorinConfiguration {
 # The same run, also handing back what the tool printed (its banner names its version).
 function Invoke-VelorinExport {
     param(
-        [Parameter(Mandatory)] [System.Management.Automation.PSCmdlet] $Cmdlet,
-        [string] $ToolPath,
-        [string] $MachineFile,
+        [Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context,
         [object] $Target = 'BIOS settings'
     )
 
     $folder = New-VelorinWorkFolder
     try {
-        $run = Invoke-VelorinTool -Cmdlet $Cmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
-            -WorkingDirectory $folder -Arguments @('/get', '/o', $script:ConfigurationFileName) -Target $Target
+        $run = Invoke-VelorinTool -Context $Context -WorkingDirectory $folder `
+            -Arguments @('/get', '/o', $script:ConfigurationFileName) -Target $Target
         $bytes = [System.IO.File]::ReadAllBytes((Join-Path $folder $script:ConfigurationFileName))
         return [pscustomobject]@{
             Blocks = ConvertFrom-VelorinConfiguration -Text $script:Latin1.GetString($bytes)
@@ -177,9 +173,10 @@ $script:InputFileRefusals = @{
     6 = "input file is too large`n*******COMMAND FAIL******`nReturn Code : 6 Error Message : Invalid input file format`n"
 }
 
-function Stop-VelorinInputFile {
-    param([System.Management.Automation.PSCmdlet] $Cmdlet, [int] $ExitCode, [string] $Path)
-    $Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $ExitCode -Output $script:InputFileRefusals[$ExitCode] -Target $Path))
+# The error the tool itself would end with (exit code 4 or 6) on the input file Path.
+function New-VelorinInputFileRefusal {
+    param([int] $ExitCode, [string] $Path)
+    return New-VelorinToolError -ExitCode $ExitCode -Output $script:InputFileRefusals[$ExitCode] -Target $Path
 }
 
 # True unless the path (a link followed) is known to be something other than a regular file.
@@ -259,17 +256,17 @@ function Copy-VelorinInputFile {
                     $exception, 'VelorinBiosConfigurationNotFound', 'ObjectNotFound', $Path)))
     }
     if (-not (Test-VelorinRegularFile -Path $source)) {
-        Stop-VelorinInputFile -Cmdlet $Cmdlet -ExitCode 4 -Path $Path
+        $Cmdlet.ThrowTerminatingError((New-VelorinInputFileRefusal -ExitCode 4 -Path $Path))
     }
     try {
         $complete = Copy-VelorinBoundedFile -Source $source -Target (Join-Path $Folder $script:ConfigurationFileName)
     }
     catch [System.UnauthorizedAccessException], [System.NotSupportedException], [System.ArgumentException], [System.IO.IOException] {
         # Unreadable, or a device that Windows' FileStream refuses.
-        Stop-VelorinInputFile -Cmdlet $Cmdlet -ExitCode 4 -Path $Path
+        $Cmdlet.ThrowTerminatingError((New-VelorinInputFileRefusal -ExitCode 4 -Path $Path))
     }
     if (-not $complete) {
-        Stop-VelorinInputFile -Cmdlet $Cmdlet -ExitCode 6 -Path $Path
+        $Cmdlet.ThrowTerminatingError((New-VelorinInputFileRefusal -ExitCode 6 -Path $Path))
     }
     return $script:ConfigurationFileName
 }

@@ -90,7 +90,7 @@ function Get-VelorinToolFileVersion {
     [CmdletBinding()]
     param()
 
-    $version = [System.Diagnostics.FileVersionInfo]::GetVersionInfo((Resolve-VelorinToolPath -Cmdlet $PSCmdlet)).FileVersion
+    $version = [System.Diagnostics.FileVersionInfo]::GetVersionInfo((Resolve-VelorinToolPath -Context (New-VelorinToolContext -Cmdlet $PSCmdlet))).FileVersion
     if (-not $version) {
         return 'unknown'
     }

@@ -1,6 +1,6 @@
-# What the fleet commands share: the outcome of a check or remediation as one state and one
-# summary that Intune and ConfigMgr can show, the baseline as the tool reads it, and the shared
-# password file.
+# What the fleet commands share: the outcome of a check, remediation or rotation as one state
+# and one summary that Intune and ConfigMgr can show, the baseline as the tool reads it, the
+# shared password file, the baseline of this PC's model, and whether a password rotation is due.
 
 # Intune keeps no more of a script's output.
 $script:SummaryLimit = 2048
@@ -12,7 +12,13 @@ function Limit-VelorinSummary([string] $Text) {
     return $Text
 }
 
-function New-VelorinFleetOutcome([string] $State, [string] $Summary, [bool] $RebootRequired = $false) {
+# The outcome of a fleet command. A rotation's (-Rotation) asks for no reboot, and its Summary
+# keeps whole escrow records, which a cut would make useless: the detection fits its lines into
+# the limit itself (Add-VelorinRecordLine), and an escrow folder takes records of any length.
+function New-VelorinFleetOutcome([string] $State, [string] $Summary, [bool] $RebootRequired = $false, [switch] $Rotation) {
+    if ($Rotation) {
+        return [pscustomobject]@{ PSTypeName = 'Velorin.FleetOutcome'; State = $State; Summary = $Summary }
+    }
     return [pscustomobject]@{
         PSTypeName     = 'Velorin.FleetOutcome'
         State          = $State
@@ -169,17 +175,17 @@ function ConvertTo-VelorinCheckOutcome([object] $Compliance) {
     return New-VelorinFleetOutcome 'NonCompliant' ('NonCompliant: ' + ($parts -join '; '))
 }
 
-# Runs Script with the path of the baseline: BaselinePath, or the pasted text written into a
-# temporary file as the tool reads it (ISO-8859-1, CR LF, no byte-order mark).
-function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [scriptblock] $Script) {
+# Runs Script with the path of the baseline and ArgumentList: BaselinePath, or the pasted text
+# written into a temporary file as the tool reads it (ISO-8859-1, CR LF, no byte-order mark).
+function Use-VelorinBaselineFile([string] $Baseline, [string] $BaselinePath, [scriptblock] $Script, [object[]] $ArgumentList = @()) {
     if ($BaselinePath) {
-        return & $Script $BaselinePath
+        return & $Script $BaselinePath @ArgumentList
     }
     $file = [System.IO.Path]::GetTempFileName()
     try {
         $text = ($Baseline -replace "`r?`n", "`r`n")
         [System.IO.File]::WriteAllBytes($file, $script:Latin1.GetBytes($text))
-        return & $Script $file
+        return & $Script $file @ArgumentList
     }
     finally {
         [System.IO.File]::Delete($file)
@@ -218,4 +224,107 @@ function Read-VelorinPasswordFile([string] $Path) {
     [System.Array]::Clear($bytes, 0, $bytes.Length)
     [System.Array]::Clear($chars, 0, $chars.Length)
     return $password
+}
+
+# A baseline per model for the fleet scripts: an ordered list of entries, each a Model pattern
+# (wildcards over the SMBIOS product name, any letter case) and the Baseline text it serves.
+# The first entry that matches this PC's model is used; a PC that none serves is not
+# applicable.
+
+# The SMBIOS product name that picks the baseline: Model when given; else the product name
+# of the capture MachineFile names (a rehearsal); else this PC's
+# (Win32_ComputerSystemProduct.Name). A name that cannot be read throws: a PC whose model is
+# unknown is not one that no baseline serves, and must not pass as not applicable.
+function Get-VelorinMachineModel([string] $Model, [string] $MachineFile) {
+    if ($Model) {
+        return $Model
+    }
+    if ($MachineFile) {
+        $name = (Read-VelorinMachineFile -Path $MachineFile).Model
+        if (-not $name) {
+            throw "the model cannot be read: the machine file '$MachineFile' names no SMBIOS product"
+        }
+        return [string]$name
+    }
+    if (-not (Get-Command -Name Get-CimInstance -ErrorAction SilentlyContinue)) {
+        throw 'the model of this PC cannot be read: Get-CimInstance is not available'
+    }
+    try {
+        $product = Get-CimInstance -ClassName Win32_ComputerSystemProduct -ErrorAction Stop | Select-Object -First 1
+    }
+    catch {
+        throw "the model of this PC cannot be read: $($_.Exception.Message)"
+    }
+    if (-not $product -or -not $product.Name) {
+        throw 'the model of this PC cannot be read: Win32_ComputerSystemProduct gives no product name'
+    }
+    return [string]$product.Name
+}
+
+# The first entry of Baselines whose Model pattern matches Model, or $null.
+function Select-VelorinModelBaseline([object[]] $Baselines, [string] $Model) {
+    foreach ($entry in $Baselines) {
+        if ($Model -like $entry.Model) {
+            return $entry
+        }
+    }
+    return $null
+}
+
+# Names the baseline an outcome was reached with; anything else Action returns passes as it is.
+function Add-VelorinBaselineName([object] $Outcome, [string] $Name) {
+    if ($Outcome -and $Outcome.PSObject.TypeNames -contains 'Velorin.FleetOutcome') {
+        $Outcome | Add-Member -NotePropertyName Baseline -NotePropertyValue $Name -Force
+    }
+    return $Outcome
+}
+
+# The password store's status for a fleet command: StorePath given, else the default store.
+function Get-VelorinFleetStoreStatus([System.Management.Automation.PSCmdlet] $Cmdlet, [string] $StorePath) {
+    if (-not $StorePath) {
+        $StorePath = Get-VelorinDefaultStorePath
+    }
+    return Get-VelorinStoreStatus $Cmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
+}
+
+# The longest headline the detection prints ("NonCompliant: the last rotation (TIME) is older
+# than N days") has fewer characters, with its line break.
+$script:HeadlineRoom = 96
+
+# Intune keeps the output of the detection scripts but not the remediation's, and of that
+# output no more than 2,048 characters (some agents show only the last line). So the detection
+# prints the headline first (a ConfigMgr rule reads its start), then the lines that say which
+# password the firmware may hold, the most needed last: the confirmation of the current record,
+# the current record, and the pending record of a cut-off rotation, which no output kept so far
+# has shown. Lines that do not fit are left out from the front, never the last one.
+function Add-VelorinRecordLine([string] $Summary, [object] $Status) {
+    $kept = New-Object System.Collections.Generic.List[string]
+    $length = $Summary.Length
+    $lines = @(@($Status.Applied, $Status.Record, $Status.PendingRecord) | Where-Object { $_ })
+    [array]::Reverse($lines)
+    foreach ($line in $lines) {
+        if ($length + 1 + $line.Length -le $script:SummaryLimit) {
+            $kept.Insert(0, $line)
+            $length += 1 + $line.Length
+        }
+    }
+    return (@($Summary) + $kept.ToArray()) -join "`n"
+}
+
+# Why the device is due for a rotation, or nothing when it is not.
+function Get-VelorinRotationDue([object] $Status, [int] $MaximumAgeDays) {
+    if ($Status.PendingRemoval) {
+        return 'a removal of the password is pending'
+    }
+    if ($Status.PendingRotation) {
+        return "a rotation is pending (record $($Status.PendingSequence))"
+    }
+    if (-not $Status.HasPassword -or -not $Status.LastRotation) {
+        return 'the password was never rotated'
+    }
+    $age = [datetime]::UtcNow - $Status.LastRotation
+    if ($age.TotalDays -gt $MaximumAgeDays) {
+        return ('the last rotation ({0:yyyy-MM-ddTHH:mm:ssZ}) is older than {1} days' -f $Status.LastRotation, $MaximumAgeDays)
+    }
+    return $null
 }

@@ -29,11 +29,11 @@ function Join-VelorinPasswordInput([System.Security.SecureString[]] $Password) {
 # Whether the firmware accepts Password as its supervisor password (the empty one: whether it
 # has none). Only a plain yes or no comes back; anything else ends the command.
 function Test-VelorinSupervisorPassword {
-    param([hashtable] $Tool, [System.Security.SecureString] $Password)
+    param([PSTypeName('Velorin.ToolContext')] $Context, [System.Security.SecureString] $Password)
 
     $folder = New-VelorinWorkFolder
     try {
-        $run = Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments @('/VerifyPassword', '/pwstdin') -Target $script:SupervisorTarget `
+        $run = Invoke-VelorinTool -Context $Context -WorkingDirectory $folder -Arguments @('/VerifyPassword', '/pwstdin') -Target $script:SupervisorTarget `
             -StandardInput (Join-VelorinPasswordInput $Password) -AcceptedExitCode 0, 2
         return $run.ExitCode -eq 0
     }
@@ -45,11 +45,11 @@ function Test-VelorinSupervisorPassword {
 # Runs one change command with the passwords on standard input and returns the run whatever
 # its exit code: the caller asks the firmware what it holds afterwards.
 function Invoke-VelorinSupervisorChange {
-    param([hashtable] $Tool, [string[]] $Arguments, [System.Security.SecureString[]] $Password)
+    param([PSTypeName('Velorin.ToolContext')] $Context, [string[]] $Arguments, [System.Security.SecureString[]] $Password)
 
     $folder = New-VelorinWorkFolder
     try {
-        return Invoke-VelorinTool @Tool -WorkingDirectory $folder -Arguments $Arguments -Target $script:SupervisorTarget `
+        return Invoke-VelorinTool -Context $Context -WorkingDirectory $folder -Arguments $Arguments -Target $script:SupervisorTarget `
             -StandardInput (Join-VelorinPasswordInput $Password) -AcceptedExitCode (0..255)
     }
     finally {
@@ -70,7 +70,7 @@ function Get-VelorinKnownPassword([object] $State, [System.Security.SecureString
 
 # The pending password (and its record) becomes the current one, confirmed by the line that
 # says so.
-function Complete-VelorinStoreRotation([string] $StorePath, [object] $State) {
+function Save-VelorinPendingAsCurrent([string] $StorePath, [object] $State) {
     $State.Current = $State.Pending
     $State.Record = $State.PendingRecord
     $State.CurrentSequence = $State.PendingSequence
@@ -106,9 +106,9 @@ function Clear-VelorinStoreState([string] $StorePath, [object] $State) {
 
 # A removal that was cut off: the firmware has no password (it went through: the store forgets
 # its passwords) or still has one (it did not: the store keeps them).
-function Complete-VelorinPendingRemoval([hashtable] $Tool, [string] $StorePath, [object] $State) {
+function Complete-VelorinPendingRemoval([PSTypeName('Velorin.ToolContext')] $Context, [string] $StorePath, [object] $State) {
     $none = New-VelorinEmptyPassword
-    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $none) {
+    if (Test-VelorinSupervisorPassword -Context $Context -Password $none) {
         Write-Verbose 'The firmware has no supervisor password: the cut-off removal is completed.'
         Clear-VelorinStoreState $StorePath $State
         return $true
@@ -124,20 +124,20 @@ function Complete-VelorinPendingRemoval([hashtable] $Tool, [string] $StorePath, 
 # (someone removed it: drop the pending one too). Neither is an error that leaves the store as it
 # is, so no password is ever forgotten. A cut-off removal is resolved first.
 function Complete-VelorinPendingRotation {
-    param([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known)
+    param([PSTypeName('Velorin.ToolContext')] $Context, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known)
 
-    if ($State.PendingRemoval -and (Complete-VelorinPendingRemoval -Tool $Tool -StorePath $StorePath -State $State)) {
+    if ($State.PendingRemoval -and (Complete-VelorinPendingRemoval -Context $Context -StorePath $StorePath -State $State)) {
         return New-VelorinEmptyPassword
     }
     if (-not $State.Pending) {
         return $Known
     }
-    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $State.Pending) {
+    if (Test-VelorinSupervisorPassword -Context $Context -Password $State.Pending) {
         Write-Verbose "The firmware holds the pending password of record $($State.PendingSequence): the rotation is completed."
-        Complete-VelorinStoreRotation $StorePath $State
+        Save-VelorinPendingAsCurrent $StorePath $State
         return $State.Current
     }
-    $held = Find-VelorinFirmwarePassword -Tool $Tool -Known $Known
+    $held = Find-VelorinFirmwarePassword -Context $Context -Known $Known
     if ($held) {
         Write-Verbose "The firmware did not take the pending password of record $($State.PendingSequence): it is dropped."
         Undo-VelorinStoreRotation $StorePath $State
@@ -150,12 +150,12 @@ function Complete-VelorinPendingRotation {
 # The password the firmware takes of Known and none (a firmware that never had a password, or
 # lost it), or nothing. None is asked only after Known is refused, so that a firmware that holds
 # Known sees no wrong attempt.
-function Find-VelorinFirmwarePassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
-    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
+function Find-VelorinFirmwarePassword([PSTypeName('Velorin.ToolContext')] $Context, [System.Security.SecureString] $Known) {
+    if (Test-VelorinSupervisorPassword -Context $Context -Password $Known) {
         return $Known
     }
     $none = New-VelorinEmptyPassword
-    if ($Known.Length -gt 0 -and (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
+    if ($Known.Length -gt 0 -and (Test-VelorinSupervisorPassword -Context $Context -Password $none)) {
         Write-Verbose 'The firmware has no supervisor password: it gets its first one.'
         return $none
     }
@@ -165,9 +165,9 @@ function Find-VelorinFirmwarePassword([hashtable] $Tool, [System.Security.Secure
 # After a change that failed or could not be confirmed: drop the pending password when the
 # firmware still holds the known one, and end with the reason.
 function Undo-VelorinSupervisorChange {
-    param([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known, [object] $Run)
+    param([PSTypeName('Velorin.ToolContext')] $Context, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known, [object] $Run)
 
-    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known) {
+    if (Test-VelorinSupervisorPassword -Context $Context -Password $Known) {
         Undo-VelorinStoreRotation $StorePath $State
         $kept = 'the firmware kept its password'
     }
@@ -210,55 +210,70 @@ function Assert-VelorinNotBlank([hashtable] $Bound, [string[]] $Name) {
     }
 }
 
-# Runs Script with the store locked and its state read; the lock goes with the end of Script.
-function Use-VelorinPasswordStore([string] $StorePath, [scriptblock] $Script) {
+# Runs Script with the store locked, on its state read and ArgumentList; the lock goes with the
+# end of Script.
+function Use-VelorinPasswordStore([string] $StorePath, [scriptblock] $Script, [object[]] $ArgumentList = @()) {
     Initialize-VelorinPasswordStore $StorePath
     $lock = Lock-VelorinPasswordStore $StorePath
     try {
-        return & $Script (Read-VelorinPasswordStore $StorePath)
+        return & $Script (Read-VelorinPasswordStore $StorePath) @ArgumentList
     }
     finally {
         $lock.Dispose()
     }
 }
 
-# Runs UsePassword with the password the firmware holds by the store: its current one, once a
-# rotation that was cut off is completed or rolled back as the next rotation would do it. A
-# store without a password gives UsePassword the password of Fallback instead, and a takeover
-# that was cut off is resolved against it. The store stays locked while UsePassword runs, so
-# that no rotation changes the password under it; a store that does not exist is not created.
+# Runs UsePassword on the password the firmware holds by the store and ArgumentList: the store's
+# current password, once a rotation that was cut off is completed or rolled back as the next
+# rotation would do it. A store without a password gives UsePassword the password of Fallback
+# (run on ArgumentList) instead, and a takeover that was cut off is resolved against it. The
+# store stays locked while UsePassword runs, so that no rotation changes the password under it;
+# a store that does not exist is not created.
 function Use-VelorinStoredPassword {
-    param([hashtable] $Tool, [string] $StorePath, [scriptblock] $Fallback, [scriptblock] $UsePassword)
+    param(
+        [Parameter(Mandatory)] [PSTypeName('Velorin.ToolContext')] $Context,
+        [string] $StorePath,
+        [scriptblock] $Fallback,
+        [scriptblock] $UsePassword,
+        [object[]] $ArgumentList = @()
+    )
 
     if (-not [System.IO.File]::Exists((Join-Path $StorePath $script:StoreFileName))) {
-        return & $UsePassword (& $Fallback)
+        return & $UsePassword (& $Fallback @ArgumentList) @ArgumentList
     }
+    $request = @{ Context = $Context; StorePath = $StorePath; Fallback = $Fallback; UsePassword = $UsePassword; ArgumentList = $ArgumentList }
     Use-VelorinPasswordStore $StorePath {
-        param($state)
-        if (-not $state.Current -and -not $state.Pending) {
-            return & $UsePassword (& $Fallback)
-        }
-        $known = $state.Current
-        if (-not $known) {
-            $known = & $Fallback
-        }
-        $known = Complete-VelorinPendingRotation -Tool $Tool -StorePath $StorePath -State $state -Known $known
-        return & $UsePassword $known
+        param($state, $request)
+        Use-VelorinStoreStatePassword $state $request
+    } @($request)
+}
+
+# Use-VelorinStoredPassword's work once the store is locked and its State read.
+function Use-VelorinStoreStatePassword([object] $State, [hashtable] $Request) {
+    $arguments = $Request.ArgumentList
+    if (-not $State.Current -and -not $State.Pending) {
+        return & $Request.UsePassword (& $Request.Fallback @arguments) @arguments
     }
+    $known = $State.Current
+    if (-not $known) {
+        $known = & $Request.Fallback @arguments
+    }
+    $known = Complete-VelorinPendingRotation -Context $Request.Context -StorePath $Request.StorePath -State $State -Known $known
+    return & $Request.UsePassword $known @arguments
 }
 
 # Steps (2) to (5) of a rotation, the store locked and read.
 function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
-    $tool = $Rotation.Tool
+    $context = $Rotation.Context
     $escrowPath = $Rotation['EscrowPath']
     $known = Get-VelorinKnownPassword $State $Rotation.Password
     # A cut-off rotation or removal is resolved by asking the firmware, so the password it leaves
     # is one the firmware has just accepted.
     if ($State.Pending -or $State.PendingRemoval) {
-        $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known
+        $known = Complete-VelorinPendingRotation -Context $context -StorePath $Rotation.StorePath -State $State -Known $known
     }
     else {
-        $known = Assert-VelorinKnownPassword -Tool $tool -Known $known
+        $known = Assert-VelorinKnownPassword -Context $context -Known $known
     }
     if ($escrowPath -and $State.Applied) {
         Add-VelorinAppliedFile $escrowPath $State
@@ -278,11 +293,11 @@ function Invoke-VelorinRotationStep([hashtable] $Rotation, [object] $State) {
     Write-Verbose "Record $sequence is escrowed; changing the supervisor password."
     $escrow
 
-    $run = Invoke-VelorinSupervisorChange -Tool $tool -Arguments @('/ChangeSupervisorPassword', '/newpwstdin', '/pwstdin') -Password $known, $new
-    if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Tool $tool -Password $new)) {
-        Undo-VelorinSupervisorChange -Tool $tool -StorePath $Rotation.StorePath -State $State -Known $known -Run $run
+    $run = Invoke-VelorinSupervisorChange -Context $context -Arguments @('/ChangeSupervisorPassword', '/newpwstdin', '/pwstdin') -Password $known, $new
+    if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Context $context -Password $new)) {
+        Undo-VelorinSupervisorChange -Context $context -StorePath $Rotation.StorePath -State $State -Known $known -Run $run
     }
-    Complete-VelorinStoreRotation $Rotation.StorePath $State
+    Save-VelorinPendingAsCurrent $Rotation.StorePath $State
     # The object went out before the change; the confirmation is added to it now.
     $escrow.Applied = $State.Applied
     if ($escrowPath) {
@@ -339,8 +354,8 @@ function New-VelorinEscrowOutput([string] $Record, [string] $EscrowPath) {
 
 # The password the firmware holds of Known and none; a firmware that takes neither ends the
 # command.
-function Assert-VelorinKnownPassword([hashtable] $Tool, [System.Security.SecureString] $Known) {
-    $held = Find-VelorinFirmwarePassword -Tool $Tool -Known $Known
+function Assert-VelorinKnownPassword([PSTypeName('Velorin.ToolContext')] $Context, [System.Security.SecureString] $Known) {
+    $held = Find-VelorinFirmwarePassword -Context $Context -Known $Known
     if (-not $held) {
         throw 'The firmware does not accept the password that the store holds (or -Password); give the current one with -Password.'
     }
@@ -351,24 +366,24 @@ function Assert-VelorinKnownPassword([hashtable] $Tool, [System.Security.SecureS
 # standard input; confirmed by the firmware accepting the empty password afterwards. The store
 # records the removal before the firmware is touched, so that a removal cut off after the
 # change is completed by the next run instead of leaving a password the firmware no longer has.
-function Remove-VelorinSupervisorPassword([hashtable] $Tool, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known) {
+function Remove-VelorinSupervisorPassword([PSTypeName('Velorin.ToolContext')] $Context, [string] $StorePath, [object] $State, [System.Security.SecureString] $Known) {
     $none = New-VelorinEmptyPassword
-    if (Test-VelorinSupervisorPassword -Tool $Tool -Password $none) {
+    if (Test-VelorinSupervisorPassword -Context $Context -Password $none) {
         Write-Verbose 'The firmware has no supervisor password.'
         Clear-VelorinStoreState $StorePath $State
         return
     }
-    if (-not (Test-VelorinSupervisorPassword -Tool $Tool -Password $Known)) {
+    if (-not (Test-VelorinSupervisorPassword -Context $Context -Password $Known)) {
         throw 'The firmware does not accept the password that the store holds (or -Password); give the current one with -Password.'
     }
     $State.PendingRemoval = $true
     Write-VelorinPasswordStore $StorePath $State
-    $run = Invoke-VelorinSupervisorChange -Tool $Tool -Arguments @('/ChangeSupervisorPassword', '', '/pwstdin') -Password $Known
-    if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Tool $Tool -Password $none)) {
+    $run = Invoke-VelorinSupervisorChange -Context $Context -Arguments @('/ChangeSupervisorPassword', '', '/pwstdin') -Password $Known
+    if ($run.ExitCode -ne 0 -or -not (Test-VelorinSupervisorPassword -Context $Context -Password $none)) {
         $State.PendingRemoval = $false
         Write-VelorinPasswordStore $StorePath $State
         if ($run.ExitCode -ne 0) {
-            $Tool.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $script:SupervisorTarget))
+            $Context.Cmdlet.ThrowTerminatingError((New-VelorinToolError -ExitCode $run.ExitCode -Output $run.Output -Target $script:SupervisorTarget))
         }
         throw 'The firmware still has a supervisor password after its removal.'
     }

@@ -263,3 +263,26 @@ function Write-VelorinPasswordStore([string] $Path, [object] $State) {
         }
     }
 }
+
+# The store's status as Get-VelorinBiosPasswordStatus shows it; Store is a full path. A store
+# that does not exist yet has no password.
+function Get-VelorinStoreStatus([string] $Store) {
+    $state = New-VelorinStoreState
+    if ([System.IO.Directory]::Exists($Store)) {
+        $state = Read-VelorinPasswordStore $Store -ReadOnly
+    }
+    return [pscustomobject]@{
+        PSTypeName      = 'Velorin.BiosPasswordStatus'
+        StorePath       = $Store
+        HasPassword     = [bool]$state.Current
+        LastRotation    = $state.Rotated
+        Sequence        = $state.Sequence
+        PendingRotation = [bool]$state.Pending
+        PendingSequence = $(if ($state.Pending) { $state.PendingSequence } else { $null })
+        CurrentSequence = $(if ($state.Current) { $state.CurrentSequence } else { $null })
+        Record          = $state.Record
+        Applied         = $state.Applied
+        PendingRecord   = $state.PendingRecord
+        PendingRemoval  = [bool]$state.PendingRemoval
+    }
+}

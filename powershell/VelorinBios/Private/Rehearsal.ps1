@@ -64,20 +64,21 @@ function Invoke-VelorinRehearsal {
         [string] $ToolPath
     )
 
-    $Cmdlet = $PSCmdlet
     $machine = Read-VelorinMachineFile -Path $MachineFile
     $folder = New-VelorinWorkFolder
     try {
         $password = New-VelorinRehearsalPassword
         $copy = New-VelorinRehearsalMachine -Machine $machine -Folder $folder -SupervisorPassword $password
-        $target = @{ Cmdlet = $Cmdlet; Path = $BaselinePath; Force = $true; ToolPath = $ToolPath; MachineFile = $copy }
+        # Every run goes to the private copy, never to the capture itself.
+        $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $copy
+        $target = @{ Context = $context; Path = $BaselinePath; Force = $true }
         $check = Invoke-VelorinCountedCheck -Target $target -Folder $folder
         $compliance = ConvertFrom-VelorinCheckReport -ExitCode $check.ExitCode -Output $check.Output -Index $check.Index
         $decision = Get-VelorinBaselineDecision $compliance.Unmatched ($compliance.Matching + $compliance.Differences.Count)
         # The fleet sets no baseline that contradicts itself, and neither does its rehearsal.
         $set = $null
         if ($decision -ne 'Conflicting') {
-            $set = Invoke-VelorinOnTarget -Command '/set' -After '/pwstdin' -AcceptedExitCode 0, 12 @target `
+            $set = Invoke-VelorinSettingCommand -Command '/set' -TrailingArgument '/pwstdin' -AcceptedExitCode 0, 12 @target `
                 -StandardInput ($script:Latin1.GetBytes($password + "`n"))
         }
     }
@@ -85,7 +86,7 @@ function Invoke-VelorinRehearsal {
         Remove-VelorinWorkFolder -Folder $folder
     }
     if ($set -and $set.ExitCode -ne 0 -and $set.Output.Contains('Set Command Result')) {
-        $Cmdlet.WriteWarning("The rehearsed set on '$MachineFile' ended with exit code $($set.ExitCode): the firmware refused a setting or the save.")
+        $PSCmdlet.WriteWarning("The rehearsed set on '$MachineFile' ended with exit code $($set.ExitCode): the firmware refused a setting or the save.")
     }
     $rehearsal = ConvertTo-VelorinRehearsal -Machine $machine -Compliance $compliance -Decision $decision -Index $check.Index -Set $set
     $rehearsal | Add-Member -NotePropertyName ProviderCalls -NotePropertyValue $check.ProviderCalls
@@ -103,7 +104,7 @@ function Invoke-VelorinCountedCheck {
     $previous = $env:VELORIN_CALL_LOG
     $env:VELORIN_CALL_LOG = $log
     try {
-        $check = Invoke-VelorinOnTarget -Command '/check' -AcceptedExitCode 0, 13 @Target
+        $check = Invoke-VelorinSettingCommand -Command '/check' -AcceptedExitCode 0, 13 @Target
     }
     finally {
         $env:VELORIN_CALL_LOG = $previous

@@ -47,13 +47,13 @@ function Clear-VelorinBiosPassword {
         return
     }
     try {
-        $tool = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+        $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
         $store = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
         Use-VelorinPasswordStore $store {
-            param($state)
-            $known = Complete-VelorinPendingRotation -Tool $tool -StorePath $store -State $state -Known (Get-VelorinKnownPassword $state $Password)
-            Remove-VelorinSupervisorPassword -Tool $tool -StorePath $store -State $state -Known $known
-        }
+            param($state, $context, $store, $given)
+            $known = Complete-VelorinPendingRotation -Context $context -StorePath $store -State $state -Known (Get-VelorinKnownPassword $state $given)
+            Remove-VelorinSupervisorPassword -Context $context -StorePath $store -State $state -Known $known
+        } $context, $store, $Password
     }
     catch {
         $PSCmdlet.ThrowTerminatingError($_)

@@ -51,7 +51,7 @@ function Export-VelorinBiosConfiguration {
     )
 
     $target = Resolve-VelorinFilePath -Path $Path -Cmdlet $PSCmdlet
-    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile -Target $Path
+    $blocks = Get-VelorinConfiguration -Context (New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile) -Target $Path
     $selected = Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name
     if ($selected.Count -eq 0) {
         return

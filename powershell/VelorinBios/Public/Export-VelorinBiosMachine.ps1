@@ -43,13 +43,17 @@ function Export-VelorinBiosMachine {
         [string] $MachineFile
     )
 
+    begin {
+        $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    }
+
     process {
         $target = Resolve-VelorinFilePath -Path $Path -Cmdlet $PSCmdlet
         if (-not $PSCmdlet.ShouldProcess($target, 'Capture the BIOS interface into a machine file')) {
             return
         }
         # The tool takes a file name without a folder and writes beside it in its working folder.
-        [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
+        [void](Invoke-VelorinTool -Context $context `
                 -WorkingDirectory (Split-Path -Parent $target) -Arguments '/capture', (Split-Path -Leaf $target) -Target $Path)
         return Get-Item -LiteralPath $target
     }

@@ -33,9 +33,9 @@ function Get-VelorinBaselineState {
 
     try {
         $compliance = Use-VelorinBaselineFile $Baseline $BaselinePath {
-            param($path)
-            Test-VelorinBiosConfiguration -Path $path -Force -ToolPath $ToolPath -MachineFile $MachineFile
-        }
+            param($path, $toolPath, $machineFile)
+            Test-VelorinBiosConfiguration -Path $path -Force -ToolPath $toolPath -MachineFile $machineFile
+        } $ToolPath, $MachineFile
     }
     catch {
         return ConvertTo-VelorinFailureOutcome $_ 'Check'

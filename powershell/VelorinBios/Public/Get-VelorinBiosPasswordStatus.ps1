@@ -28,27 +28,9 @@ function Get-VelorinBiosPasswordStatus {
     param([string] $StorePath = (Get-VelorinDefaultStorePath))
 
     try {
-        $store = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
-        $state = New-VelorinStoreState
-        if ([System.IO.Directory]::Exists($store)) {
-            $state = Read-VelorinPasswordStore $store -ReadOnly
-        }
+        Get-VelorinStoreStatus $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
     }
     catch {
         $PSCmdlet.ThrowTerminatingError($_)
-    }
-    [pscustomobject]@{
-        PSTypeName      = 'Velorin.BiosPasswordStatus'
-        StorePath       = $store
-        HasPassword     = [bool]$state.Current
-        LastRotation    = $state.Rotated
-        Sequence        = $state.Sequence
-        PendingRotation = [bool]$state.Pending
-        PendingSequence = $(if ($state.Pending) { $state.PendingSequence } else { $null })
-        CurrentSequence = $(if ($state.Current) { $state.CurrentSequence } else { $null })
-        Record          = $state.Record
-        Applied         = $state.Applied
-        PendingRecord   = $state.PendingRecord
-        PendingRemoval  = [bool]$state.PendingRemoval
     }
 }

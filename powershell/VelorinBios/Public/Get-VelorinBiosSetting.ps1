@@ -59,7 +59,7 @@ function Get-VelorinBiosSetting {
     if ($Name) {
         $target = $Name
     }
-    $blocks = Get-VelorinConfiguration -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile -Target $target
+    $blocks = Get-VelorinConfiguration -Context (New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile) -Target $target
     foreach ($block in (Select-VelorinBlock -Cmdlet $PSCmdlet -Block $blocks -Name $Name)) {
         [pscustomobject]@{
             PSTypeName   = 'Velorin.BiosSetting'

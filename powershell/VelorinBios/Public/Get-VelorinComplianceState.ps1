@@ -47,7 +47,7 @@ function Get-VelorinComplianceState {
     $discovery = New-VelorinDiscovery
     $name = $BaselinePath
     try {
-        Add-VelorinPasswordDiscovery $discovery (Get-VelorinStoreStatus $StorePath)
+        Add-VelorinPasswordDiscovery $discovery (Get-VelorinFleetStoreStatus $PSCmdlet $StorePath)
         $text = $null
         if (-not $BaselinePath) {
             $model = Get-VelorinMachineModel $Model $MachineFile

@@ -32,20 +32,20 @@ function Get-VelorinPasswordRotationState {
     param([string] $StorePath, [int] $MaximumAgeDays = 30, [string] $ToolPath, [string] $MachineFile)
 
     try {
-        $status = Get-VelorinStoreStatus $StorePath
+        $status = Get-VelorinFleetStoreStatus $PSCmdlet $StorePath
         $due = Get-VelorinRotationDue $status $MaximumAgeDays
         if (-not $due) {
             $rotated = 'Rotated: record {0} of {1:yyyy-MM-ddTHH:mm:ssZ}' -f $status.CurrentSequence, $status.LastRotation
-            return New-VelorinRotationOutcome 'Compliant' (Add-VelorinRecordLine $rotated $status)
+            return New-VelorinFleetOutcome 'Compliant' (Add-VelorinRecordLine $rotated $status) -Rotation
         }
         [void](Get-VelorinBiosSetting -Name 'VelorinRotationApplicabilityProbe*' -ToolPath $ToolPath -MachineFile $MachineFile)
-        return New-VelorinRotationOutcome 'NonCompliant' (Add-VelorinRecordLine "NonCompliant: $due" $status)
+        return New-VelorinFleetOutcome 'NonCompliant' (Add-VelorinRecordLine "NonCompliant: $due" $status) -Rotation
     }
     catch {
         $notApplicable = Get-VelorinNotApplicableSummary $_
         if ($notApplicable) {
-            return New-VelorinRotationOutcome 'NotApplicable' $notApplicable
+            return New-VelorinFleetOutcome 'NotApplicable' $notApplicable -Rotation
         }
-        return New-VelorinRotationOutcome 'Failed' ('Check failed: ' + $_.Exception.Message)
+        return New-VelorinFleetOutcome 'Failed' ('Check failed: ' + $_.Exception.Message) -Rotation
     }
 }

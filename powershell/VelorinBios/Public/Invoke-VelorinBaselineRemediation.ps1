@@ -62,19 +62,26 @@ function Invoke-VelorinBaselineRemediation {
         if ($conflicts.Count -gt 0) {
             return New-VelorinConflictOutcome 'Remediation' $conflicts
         }
+        $request = [pscustomobject]@{
+            Context      = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+            Baseline     = $Baseline
+            BaselinePath = $BaselinePath
+            PasswordFile = $PasswordFile
+        }
         $stored = @{
-            Tool        = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
-            StorePath   = $store
-            Fallback    = { Read-VelorinPasswordFile $PasswordFile }
-            UsePassword = {
-                param($password)
-                Use-VelorinBaselineFile $Baseline $BaselinePath {
-                    param($path)
+            Context      = $request.Context
+            StorePath    = $store
+            Fallback     = { param($request) Read-VelorinPasswordFile $request.PasswordFile }
+            UsePassword  = {
+                param($password, $request)
+                Use-VelorinBaselineFile $request.Baseline $request.BaselinePath {
+                    param($path, $password, $context)
                     # Answered above: the set neither asks again nor turns into a /check.
                     Set-VelorinBiosConfiguration -Path $path -Password $password -Force -Confirm:$false -WhatIf:$false `
-                        -ToolPath $ToolPath -MachineFile $MachineFile
-                }
+                        -ToolPath $context.ToolPath -MachineFile $context.MachineFile
+                } $password, $request.Context
             }
+            ArgumentList = @($request)
         }
         $result = Use-VelorinStoredPassword @stored
     }

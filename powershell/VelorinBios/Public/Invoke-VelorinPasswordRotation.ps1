@@ -65,7 +65,7 @@ function Invoke-VelorinPasswordRotation {
     }
     $record = $null
     try {
-        $status = Get-VelorinStoreStatus $StorePath
+        $status = Get-VelorinFleetStoreStatus $PSCmdlet $StorePath
         $escrow = $null
         if ($EscrowPath) {
             $escrow = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($EscrowPath)
@@ -79,17 +79,17 @@ function Invoke-VelorinPasswordRotation {
         }
         $escrow = $null
         Reset-VelorinBiosPassword @reset | ForEach-Object { $escrow = $_; $record = $_.Record }
-        return New-VelorinRotationOutcome 'Rotated' (@($record, $escrow.Applied) -join "`n")
+        return New-VelorinFleetOutcome 'Rotated' (@($record, $escrow.Applied) -join "`n") -Rotation
     }
     catch {
         $notApplicable = Get-VelorinNotApplicableSummary $_
         if ($notApplicable -and -not $record) {
-            return New-VelorinRotationOutcome 'NotApplicable' $notApplicable
+            return New-VelorinFleetOutcome 'NotApplicable' $notApplicable -Rotation
         }
         $reason = 'Rotation failed: ' + $_.Exception.Message
         if ($record) {
             $reason = $record + "`n" + $reason
         }
-        return New-VelorinRotationOutcome 'Failed' $reason
+        return New-VelorinFleetOutcome 'Failed' $reason -Rotation
     }
 }

@@ -117,7 +117,7 @@ function Reset-VelorinBiosPassword {
             return
         }
         $rotation = @{
-            Tool         = @{ Cmdlet = $PSCmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
+            Context      = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
             StorePath    = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($StorePath)
             Certificates = $certificates
             Identity     = $identity
@@ -131,9 +131,9 @@ function Reset-VelorinBiosPassword {
             $rotation.EscrowPath = $PSCmdlet.GetUnresolvedProviderPathFromPSPath($EscrowPath)
         }
         Use-VelorinPasswordStore $rotation.StorePath {
-            param($state)
+            param($state, $rotation)
             Invoke-VelorinRotationStep -Rotation $rotation -State $state
-        }
+        } @($rotation)
     }
     catch {
         $PSCmdlet.ThrowTerminatingError($_)

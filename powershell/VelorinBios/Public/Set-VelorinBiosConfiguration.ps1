@@ -73,8 +73,11 @@ function Set-VelorinBiosConfiguration {
         [string] $MachineFile
     )
 
+    begin {
+        $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    }
+
     process {
-        Invoke-VelorinSet -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Password $Password `
-            -ToolPath $ToolPath -MachineFile $MachineFile -Action "Apply the configuration file '$Path'"
+        Invoke-VelorinSet -Context $context -Path $Path -Force:$Force -Password $Password -Action "Apply the configuration file '$Path'"
     }
 }

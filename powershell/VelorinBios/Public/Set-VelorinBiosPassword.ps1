@@ -75,6 +75,7 @@ function Set-VelorinBiosPassword {
     if (-not $PSCmdlet.ShouldProcess('BIOS', "Set a new $which password")) {
         return
     }
+    $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
     $folder = New-VelorinWorkFolder
     try {
         # An empty new password removes the password: the documented empty argument, the one
@@ -85,7 +86,7 @@ function Set-VelorinBiosPassword {
             $arguments = @($command, '', '/pwstdin')
             $passwords = @($Password)
         }
-        [void](Invoke-VelorinTool -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile `
+        [void](Invoke-VelorinTool -Context $context `
                 -WorkingDirectory $folder -Arguments $arguments -Secret @($new) `
                 -StandardInput (Join-VelorinPasswordInput $passwords) -Target "BIOS $which password")
     }

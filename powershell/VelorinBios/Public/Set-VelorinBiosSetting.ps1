@@ -69,8 +69,11 @@ function Set-VelorinBiosSetting {
         [string] $MachineFile
     )
 
+    begin {
+        $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    }
+
     process {
-        Invoke-VelorinSet -Cmdlet $PSCmdlet -Name $Name -Value $Value -Password $Password `
-            -ToolPath $ToolPath -MachineFile $MachineFile -Action "Set '$Name' to '$Value'"
+        Invoke-VelorinSet -Context $context -Name $Name -Value $Value -Password $Password -Action "Set '$Name' to '$Value'"
     }
 }

@@ -106,9 +106,12 @@ function Test-VelorinBiosConfiguration {
         [string] $MachineFile
     )
 
+    begin {
+        $context = New-VelorinToolContext -Cmdlet $PSCmdlet -ToolPath $ToolPath -MachineFile $MachineFile
+    }
+
     process {
-        $compliance = Invoke-VelorinCheck -Cmdlet $PSCmdlet -Path $Path -Force:$Force -Name $Name -Value $Value `
-            -ToolPath $ToolPath -MachineFile $MachineFile
+        $compliance = Invoke-VelorinCheck -Context $context -Path $Path -Force:$Force -Name $Name -Value $Value
         if ($Quiet) {
             return $compliance.Compliant
         }
