@@ -93,6 +93,8 @@ function Format-Command {
     $lines = @("## $Name", '', (ConvertTo-MarkdownText ([string]$help.Synopsis).Trim()), '', '```')
     $syntax = (Get-Command -Name $Name -Syntax) -replace "`r`n", "`n"
     $lines += @($syntax -split "`n" | Where-Object { $_.Trim() }) + @('```', '')
+    $aliases = @(Get-Alias -Definition $Name -ErrorAction SilentlyContinue | ForEach-Object { '`' + $_.Name + '`' })
+    if ($aliases.Count -gt 0) { $lines += @("**Former name, still an alias:** $($aliases -join ', ')", '') }
     $description = Join-HelpText (Get-HelpProperty $help 'description')
     if ($description) { $lines += @((ConvertTo-MarkdownText $description), '') }
     $parameters = @(Get-HelpProperty (Get-HelpProperty $help 'parameters') 'parameter' |

@@ -104,9 +104,9 @@ $state = 'Failed'
 $outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinBiosModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
-        Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
+        Get-VelorinBiosBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
     $state = $outcome.State
     $summary = $outcome.Summary
@@ -125,7 +125,7 @@ else {
         $exitCode = 1
     }
 }
-if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+if (Get-Command -Name Write-VelorinBiosFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
 }
 exit $exitCode

@@ -102,9 +102,9 @@ $exitCode = 1
 $outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinBiosModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
-        Get-VelorinBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
+        Get-VelorinBiosBaselineState -Baseline $Baseline -BaselinePath $BaselinePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
     $summary = $outcome.Summary
     if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {
@@ -115,7 +115,7 @@ catch {
     $summary = 'Check failed: ' + $_.Exception.Message
 }
 Write-Output $summary
-if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+if (Get-Command -Name Write-VelorinBiosFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
 }
 exit $exitCode

@@ -71,7 +71,7 @@ $exitCode = 1
 $outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Get-VelorinPasswordRotationState -StorePath $StorePath -MaximumAgeDays $MaximumAgeDays -ToolPath $ToolPath -MachineFile $MachineFile
+    $outcome = Get-VelorinBiosPasswordRotationState -StorePath $StorePath -MaximumAgeDays $MaximumAgeDays -ToolPath $ToolPath -MachineFile $MachineFile
     $summary = $outcome.Summary
     if ($outcome.State -eq 'Compliant' -or $outcome.State -eq 'NotApplicable') {
         $exitCode = 0
@@ -84,7 +84,7 @@ catch {
     $summary = 'Check failed: ' + $_.Exception.Message
 }
 Write-Output $summary
-if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+if (Get-Command -Name Write-VelorinBiosFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
 }
 exit $exitCode

@@ -117,9 +117,9 @@ $exitCode = 1
 $outcome = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Invoke-VelorinModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
+    $outcome = Invoke-VelorinBiosModelBaseline -Baselines $Baselines -Model $Model -CaptureFile $MachineFile -BaselinePath $BaselinePath -Action {
         param($Baseline)
-        Invoke-VelorinBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
+        Invoke-VelorinBiosBaselineRemediation -Baseline $Baseline -BaselinePath $BaselinePath -PasswordFile $PasswordFile `
             -StorePath $StorePath -ToolPath $ToolPath -MachineFile $MachineFile
     }
     $summary = $outcome.Summary
@@ -131,7 +131,7 @@ catch {
     $summary = 'Remediation failed: ' + $_.Exception.Message
 }
 Write-Output $summary
-if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+if (Get-Command -Name Write-VelorinBiosFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
 }
 exit $exitCode

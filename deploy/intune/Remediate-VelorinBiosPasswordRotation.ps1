@@ -113,7 +113,7 @@ try {
         ToolPath          = $ToolPath
         MachineFile       = $MachineFile
     }
-    $outcome = Invoke-VelorinPasswordRotation @rotation
+    $outcome = Invoke-VelorinBiosPasswordRotation @rotation
     $summary = $outcome.Summary
     if ($outcome.State -ne 'Failed') {
         $exitCode = 0
@@ -123,7 +123,7 @@ catch {
     $summary = 'Rotation failed: ' + $_.Exception.Message
 }
 Write-Output $summary
-if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+if (Get-Command -Name Write-VelorinBiosFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
 }
 exit $exitCode

@@ -21,6 +21,21 @@
         'Unprotect-VelorinBiosPassword'
         'Clear-VelorinBiosPassword'
         'Get-VelorinBiosPasswordStatus'
+        'Get-VelorinBiosBaselineState'
+        'Invoke-VelorinBiosBaselineRemediation'
+        'Invoke-VelorinBiosModelBaseline'
+        'Get-VelorinBiosPasswordRotationState'
+        'Invoke-VelorinBiosPasswordRotation'
+        'Get-VelorinBiosComplianceState'
+        'New-VelorinBiosComplianceRule'
+        'Write-VelorinBiosFleetEvent'
+    )
+    FormatsToProcess     = @('VelorinBios.Format.ps1xml')
+    CmdletsToExport      = @()
+    VariablesToExport    = @()
+    # The names these commands had before they took the VelorinBios prefix: each is an alias
+    # declared beside its command, so that scripts written against the old name still run.
+    AliasesToExport      = @(
         'Get-VelorinBaselineState'
         'Invoke-VelorinBaselineRemediation'
         'Invoke-VelorinModelBaseline'
@@ -30,10 +45,6 @@
         'New-VelorinComplianceRule'
         'Write-VelorinFleetEvent'
     )
-    FormatsToProcess     = @('VelorinBios.Format.ps1xml')
-    CmdletsToExport      = @()
-    VariablesToExport    = @()
-    AliasesToExport      = @()
     PrivateData          = @{
         PSData = @{
             Tags = @('BIOS', 'Velorin', 'Intune', 'ConfigMgr')

@@ -31,6 +31,7 @@ foreach ($folder in 'Private', 'Public') {
 }
 
 # One public command per file of Public, named as its file; the manifest lists the same names
-# for auto-loading, and a test holds the two together.
-Export-ModuleMember -Function @(Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot 'Public') -Filter '*.ps1' |
+# for auto-loading, and a test holds the two together. The only aliases are the former names
+# that the public commands declare with [Alias()].
+Export-ModuleMember -Alias '*' -Function @(Get-ChildItem -LiteralPath (Join-Path $PSScriptRoot 'Public') -Filter '*.ps1' |
         ForEach-Object { $_.BaseName })

@@ -15,12 +15,12 @@ BeforeDiscovery {
         ForEach-Object { @{ Command = $_ } }
     # These read records or the password store only, hand a baseline to a script block, write
     # rules or an event; the tool is not run.
-    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus', 'Invoke-VelorinModelBaseline',
-        'New-VelorinComplianceRule', 'Write-VelorinFleetEvent')
+    $withoutTool = @('Unprotect-VelorinBiosPassword', 'Get-VelorinBiosPasswordStatus', 'Invoke-VelorinBiosModelBaseline',
+        'New-VelorinBiosComplianceRule', 'Write-VelorinBiosFleetEvent')
     # These change the firmware, the password store or files; the fleet remediations among them.
     $changing = @('Export-VelorinBiosConfiguration', 'Set-VelorinBiosConfiguration', 'Set-VelorinBiosSetting',
         'Set-VelorinBiosPassword', 'Export-VelorinBiosMachine', 'Reset-VelorinBiosPassword', 'Clear-VelorinBiosPassword',
-        'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation', 'New-VelorinComplianceRule')
+        'Invoke-VelorinBiosBaselineRemediation', 'Invoke-VelorinBiosPasswordRotation', 'New-VelorinBiosComplianceRule')
 }
 
 BeforeAll {
@@ -143,8 +143,26 @@ Describe 'The module manifest' -ForEach @(@{ Documented = @($commands.Command | 
         $public = @(Get-ChildItem -LiteralPath (Join-Path $ModulePath 'Public') -Filter '*.ps1' | ForEach-Object BaseName | Sort-Object)
         $Documented | Should -Be $public
         @($manifest.ExportedFunctions.Keys | Sort-Object) | Should -Be $public
-        @((Get-Module VelorinBios).ExportedCommands.Keys | Sort-Object) | Should -Be $public
-        $manifest.ExportedCmdlets.Count + $manifest.ExportedAliases.Count + $manifest.ExportedVariables.Count | Should -Be 0
+        @((Get-Module VelorinBios).ExportedFunctions.Keys | Sort-Object) | Should -Be $public
+        $manifest.ExportedCmdlets.Count + $manifest.ExportedVariables.Count | Should -Be 0
+    }
+
+    It 'keeps each former name as an alias of its command, declared beside it' {
+        $declared = @{}
+        foreach ($name in $Documented) {
+            foreach ($alias in (Get-Command $name).ScriptBlock.Attributes | Where-Object { $_ -is [System.Management.Automation.AliasAttribute] }) {
+                foreach ($former in $alias.AliasNames) { $declared[$former] = $name }
+            }
+        }
+        @($manifest.ExportedAliases.Keys | Sort-Object) | Should -Be @($declared.Keys | Sort-Object)
+        $declared.Count | Should -Be 8
+        foreach ($former in $declared.Keys) {
+            $exported = (Get-Module VelorinBios).ExportedAliases[$former]
+            $exported.ResolvedCommandName | Should -Be $declared[$former] -Because "$former stands for the renamed command"
+            $name = $declared[$former]
+            $name | Should -BeLike '*-VelorinBios*'
+            $former | Should -Be ($name -replace '-VelorinBios', '-Velorin')
+        }
     }
 }
 

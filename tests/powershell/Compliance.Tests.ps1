@@ -1,5 +1,5 @@
 # Intune custom compliance: the discovery script's one line of JSON, the rules file of
-# New-VelorinComplianceRule within Intune's documented limits, and the rules evaluated on the
+# New-VelorinBiosComplianceRule within Intune's documented limits, and the rules evaluated on the
 # discovery of a compliant and a drifted machine as Intune documents their meaning.
 
 BeforeAll {
@@ -183,7 +183,7 @@ Describe 'The rules file' {
     ) {
         $entry = $sampleBaselines | Where-Object { $_.Model -eq $Model }
         $path = Join-Path $TestDrive 'sample-rules.json'
-        $file = New-VelorinComplianceRule -Path $path -Baseline $entry.Baseline -Model $Model -MoreInfoUrl $url -MaximumPasswordAgeDays 30
+        $file = New-VelorinBiosComplianceRule -Path $path -Baseline $entry.Baseline -Model $Model -MoreInfoUrl $url -MaximumPasswordAgeDays 30
         $file.FullName | Should -Be (Get-Item -LiteralPath $path).FullName
         $rules = Assert-IntuneRulesFile $path
         @($rules.Rules).Count | Should -Be ($Settings + 3)
@@ -197,7 +197,7 @@ Describe 'The rules file' {
     It 'marks the drifted machine non-compliant and the compliant one compliant, by the discovery''s own names' {
         $path = Join-Path $TestDrive 'probook-rules.json'
         $entry = $sampleBaselines[0]
-        [void](New-VelorinComplianceRule -Path $path -Baseline $entry.Baseline -Model $entry.Model -MoreInfoUrl $url)
+        [void](New-VelorinBiosComplianceRule -Path $path -Baseline $entry.Baseline -Model $entry.Model -MoreInfoUrl $url)
         $rules = Assert-IntuneRulesFile $path
         $compliant = Test-IntuneCompliance $rules (Invoke-Discovery $machines.Compliant).Json
         $compliant.States | Should -Be @('Compliant', 'Compliant', 'Compliant')
@@ -209,7 +209,7 @@ Describe 'The rules file' {
 
     It 'with the password rules, marks a device that never rotated non-compliant' {
         $path = Join-Path $TestDrive 'summary-rules.json'
-        [void](New-VelorinComplianceRule -Path $path -MoreInfoUrl $url -MaximumPasswordAgeDays 30)
+        [void](New-VelorinBiosComplianceRule -Path $path -MoreInfoUrl $url -MaximumPasswordAgeDays 30)
         $rules = Assert-IntuneRulesFile $path
         @($rules.Rules.SettingName) | Should -Be @('VelorinBaselineCompliant', 'VelorinPasswordRotated', 'VelorinPasswordAgeDays')
         $result = Test-IntuneCompliance $rules (Invoke-Discovery $machines.Compliant).Json
@@ -219,7 +219,7 @@ Describe 'The rules file' {
     It 'keeps a name with characters beyond ASCII byte for byte, escaped in an ASCII file' {
         $path = Join-Path $TestDrive 'accented-rules.json'
         $baseline = New-TestConfiguration -Name 'accented.txt' -Line @('+++Fan Level', "*Caf$([char]0xE9)", 'Quiet', '')
-        [void](New-VelorinComplianceRule -Path $path -BaselinePath $baseline -MoreInfoUrl $url)
+        [void](New-VelorinBiosComplianceRule -Path $path -BaselinePath $baseline -MoreInfoUrl $url)
         @([System.IO.File]::ReadAllBytes($path) | Where-Object { $_ -gt 127 }).Count | Should -Be 0
         $rules = Assert-IntuneRulesFile $path
         $discovered = (Invoke-Discovery $machines.Compliant @{ BaselinePath = $baseline }).Json
@@ -235,7 +235,7 @@ Describe 'The rules file' {
         $lines = foreach ($i in 1..$Count) { '+++Setting {0:D3} {1}' -f $i, ('x' * $Length); '*On'; 'Off'; '' }
         $baseline = New-TestConfiguration -Name 'large.txt' -Line $lines
         $path = Join-Path $TestDrive 'refused.json'
-        $failure = Get-TerminatingError { New-VelorinComplianceRule -Path $path -BaselinePath $baseline -MoreInfoUrl $url }
+        $failure = Get-TerminatingError { New-VelorinBiosComplianceRule -Path $path -BaselinePath $baseline -MoreInfoUrl $url }
         $failure.Exception.Message | Should -BeLike $Message
         $failure.FullyQualifiedErrorId | Should -BeLike 'VelorinComplianceRuleRefused*'
         Test-Path -LiteralPath $path | Should -BeFalse
@@ -259,7 +259,7 @@ Describe 'The rules file' {
 
     It 'writes nothing under -WhatIf' {
         $path = Join-Path $TestDrive 'whatif.json'
-        New-VelorinComplianceRule -Path $path -MoreInfoUrl $url -WhatIf | Should -BeNullOrEmpty
+        New-VelorinBiosComplianceRule -Path $path -MoreInfoUrl $url -WhatIf | Should -BeNullOrEmpty
         Test-Path -LiteralPath $path | Should -BeFalse
     }
 }

@@ -202,7 +202,7 @@ Describe 'The tool context' {
     It '<Command> makes <Count> for <Runs>' -ForEach @(
         @{ Command = 'Test-VelorinBiosConfiguration'; Count = 1; Runs = 'two files from the pipeline' }
         @{ Command = 'Set-VelorinBiosSetting'; Count = 1; Runs = 'two settings from the pipeline' }
-        @{ Command = 'Invoke-VelorinBaselineRemediation'; Count = 2; Runs = 'itself and the set it hands the baseline to' }
+        @{ Command = 'Invoke-VelorinBiosBaselineRemediation'; Count = 2; Runs = 'itself and the set it hands the baseline to' }
     ) {
         Mock New-VelorinToolContext -ModuleName VelorinBios -MockWith {
             [pscustomobject]@{ PSTypeName = 'Velorin.ToolContext'; Cmdlet = $Cmdlet; ToolPath = $ToolPath; MachineFile = $MachineFile }
@@ -217,8 +217,8 @@ Describe 'The tool context' {
                 $rows = @([pscustomobject]@{ Name = 'Wake On LAN'; Value = 'Enabled' }, [pscustomobject]@{ Name = 'Boot Mode'; Value = 'UEFI' })
                 @($rows | Set-VelorinBiosSetting -Password (ConvertTo-TestSecureString $Password) -MachineFile $machine -Confirm:$false).Count | Should -Be 2
             }
-            'Invoke-VelorinBaselineRemediation' {
-                $outcome = Invoke-VelorinBaselineRemediation -BaselinePath $file -PasswordFile $passwordFile -StorePath (Join-Path $TestDrive 'no-store') `
+            'Invoke-VelorinBiosBaselineRemediation' {
+                $outcome = Invoke-VelorinBiosBaselineRemediation -BaselinePath $file -PasswordFile $passwordFile -StorePath (Join-Path $TestDrive 'no-store') `
                     -MachineFile $machine -Confirm:$false
                 $outcome.State | Should -BeExactly 'Remediated'
             }

@@ -402,7 +402,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
         # What each command names as its operation and target, for a device.
         function Get-Announced([string] $Command, [hashtable] $Device) {
             $store = "password store '$($Device.Remediate.StorePath)'"
-            if ($Command -eq 'Invoke-VelorinBaselineRemediation') {
+            if ($Command -eq 'Invoke-VelorinBiosBaselineRemediation') {
                 return "Performing the operation ""Set the baseline file '$wanted'"" on target ""BIOS settings of this machine; $store""."
             }
             return "Performing the operation ""Set a new random password and escrow it"" on target " +
@@ -410,7 +410,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
         }
 
         function Get-CommandParameters([string] $Command, [hashtable] $Device) {
-            if ($Command -eq 'Invoke-VelorinBaselineRemediation') {
+            if ($Command -eq 'Invoke-VelorinBiosBaselineRemediation') {
                 return $Device.Baseline.Clone()
             }
             return $Device.Rotation.Clone()
@@ -418,7 +418,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
     }
 
     It '<Command> <Mode> changes nothing, leaves the cut-off rotation pending and returns nothing' -ForEach @(
-        foreach ($command in 'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation') {
+        foreach ($command in 'Invoke-VelorinBiosBaselineRemediation', 'Invoke-VelorinBiosPasswordRotation') {
             @{ Command = $command; Mode = 'with -WhatIf'; Line = "$command @parameters -WhatIf"; Answer = ''; Shown = 'What if: ' }
             @{ Command = $command; Mode = 'under $WhatIfPreference'; Line = "`$WhatIfPreference = `$true; $command @parameters"; Answer = ''; Shown = 'What if: ' }
             @{ Command = $command; Mode = 'with -Confirm answered No'; Line = "$command @parameters -Confirm"; Answer = 'n'; Shown = '' }
@@ -440,7 +440,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
     }
 
     It '<Command> <Mode> asks <Prompts> times and completes the cut-off rotation, then does its work' -ForEach @(
-        foreach ($command in 'Invoke-VelorinBaselineRemediation', 'Invoke-VelorinPasswordRotation') {
+        foreach ($command in 'Invoke-VelorinBiosBaselineRemediation', 'Invoke-VelorinBiosPasswordRotation') {
             @{ Command = $command; Mode = 'with -Confirm answered Yes'; Line = "$command @parameters -Confirm"; Answer = 'y'; Prompts = 1 }
             @{ Command = $command; Mode = 'with -Confirm:$false'; Line = "$command @parameters -Confirm:`$false"; Answer = ''; Prompts = 0 }
         }
@@ -452,7 +452,7 @@ Describe 'The fleet remediations under -WhatIf and -Confirm' {
         @($run.Lines | Where-Object { $_ -eq $Prompt }).Count | Should -Be $Prompts
         $status = Get-VelorinBiosPasswordStatus -StorePath $device.Remediate.StorePath
         $status.PendingRotation | Should -BeFalse
-        if ($Command -eq 'Invoke-VelorinBaselineRemediation') {
+        if ($Command -eq 'Invoke-VelorinBiosBaselineRemediation') {
             $run.Lines | Should -Contain 'Outcome [Remediated] Remediated: 1 changed, 0 unchanged, 0 read only, 0 not on this model; reboot to apply: Wake On LAN -> Enabled'
             $status.Record | Should -BeExactly $cutOff.PendingRecord
             Get-WakeOnLan $device.Machine | Should -BeExactly 'Enabled'

@@ -443,12 +443,12 @@ Describe 'Rotation in the field' {
 
     It 'rotates without -EscrowPath: <Name>' -TestCases @(
         @{ Name = 'Reset-VelorinBiosPassword'; Command = { param($s) (Reset-VelorinBiosPassword @s -Password (ConvertTo-TestSecureString $Shared)).Record } }
-        @{ Name = 'Invoke-VelorinPasswordRotation'; Command = {
+        @{ Name = 'Invoke-VelorinBiosPasswordRotation'; Command = {
                 param($s)
                 $file = Join-Path $TestDrive ('shared-' + [guid]::NewGuid().ToString('N'))
                 [System.IO.File]::WriteAllText($file, "$Shared`n")
                 $s.Remove('Confirm')
-                $outcome = Invoke-VelorinPasswordRotation @s -PasswordFile $file -Confirm:$false
+                $outcome = Invoke-VelorinBiosPasswordRotation @s -PasswordFile $file -Confirm:$false
                 $outcome.State | Should -Be 'Rotated'
                 $outcome.Summary
             }
@@ -482,7 +482,7 @@ Describe 'Rotation in the field' {
         $cut = [System.IO.File]::ReadAllText($file).Substring(0, 40)
         [System.IO.File]::WriteAllText($file, $cut)
 
-        $check = Get-VelorinPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile
+        $check = Get-VelorinBiosPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile
         $check.State | Should -Be 'Failed'
         $check.Summary | Should -Match "^Check failed: The password store '.*state\.json' cannot be read \(.*\); the next rotation moves it aside\.$"
         [System.IO.File]::ReadAllText($file) | Should -BeExactly $cut
@@ -558,7 +558,7 @@ Describe 'Rotation in the field' {
         Get-MachinePassword $setup.MachineFile | Should -BeExactly ''
 
         $recorder = Start-ToolRecording 'detection'
-        $check = Get-VelorinPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile -ToolPath $recorder
+        $check = Get-VelorinBiosPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile -ToolPath $recorder
         $runs = Stop-ToolRecording
         $check.State | Should -Be 'NonCompliant'
         $check.Summary | Should -Match '^NonCompliant: a removal of the password is pending'
@@ -577,7 +577,7 @@ Describe 'Rotation in the field' {
         $refused = (Get-VelorinBiosPasswordStatus -StorePath $setup.StorePath).Sequence
         $refused | Should -BeGreaterThan $taken.Sequence
 
-        (Get-VelorinPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile).Summary.Split("`n")[0] |
+        (Get-VelorinBiosPasswordRotationState -StorePath $setup.StorePath -MachineFile $setup.MachineFile).Summary.Split("`n")[0] |
             Should -Match "^Rotated: record $($taken.Sequence) of "
         $recovered = Unprotect-VelorinBiosPassword -Path $setup.EscrowPath -PfxPath $EscrowA.Pfx -PfxPassword $EscrowA.PfxPassword -AsPlainText -WarningVariable warned 3>$null
         $recovered.Sequence | Should -Be $taken.Sequence

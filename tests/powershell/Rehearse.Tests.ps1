@@ -264,8 +264,8 @@ Describe 'A baseline per model in the fleet scripts' {
             @{ Model = 'Velorin ProBook 14*'; Baseline = 'never reached' }
             @{ Model = '*'; Baseline = 'every other model' })
         $pick = { param($Baseline) $Baseline }
-        Invoke-VelorinModelBaseline -Baselines $list -Model 'VELORIN probook 14 G3' -Action $pick | Should -BeExactly 'any ProBook'
-        Invoke-VelorinModelBaseline -Baselines $list -Model 'Velorin Tower 5' -Action $pick | Should -BeExactly 'every other model'
+        Invoke-VelorinBiosModelBaseline -Baselines $list -Model 'VELORIN probook 14 G3' -Action $pick | Should -BeExactly 'any ProBook'
+        Invoke-VelorinBiosModelBaseline -Baselines $list -Model 'Velorin Tower 5' -Action $pick | Should -BeExactly 'every other model'
     }
 
     It 'uses -BaselinePath for every model' {

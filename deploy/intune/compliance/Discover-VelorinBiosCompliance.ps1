@@ -5,7 +5,7 @@ Intune custom compliance discovery script: reports the BIOS posture of this Velo
 .DESCRIPTION
 Compares the BIOS settings with the baseline pasted below (no password needed, nothing is
 changed), reads the password store (no password is presented to the firmware) and writes one
-line of compressed JSON, the keys that the rules of New-VelorinComplianceRule read: one per
+line of compressed JSON, the keys that the rules of New-VelorinBiosComplianceRule read: one per
 entry of the baseline that this model has, named after the setting, its value the current
 option's text; VelorinBaselineCompliant, VelorinSettingsDiffering, VelorinBaselineName,
 VelorinPasswordRotated, VelorinPasswordAgeDays (-1 where the PC does not rotate) and
@@ -109,7 +109,7 @@ $outcome = $null
 $summary = $null
 try {
     Import-Module (Join-Path $ModulePath 'VelorinBios.psd1') -ErrorAction Stop
-    $outcome = Get-VelorinComplianceState -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -StorePath $StorePath `
+    $outcome = Get-VelorinBiosComplianceState -Baselines $Baselines -Model $Model -BaselinePath $BaselinePath -StorePath $StorePath `
         -ToolPath $ToolPath -MachineFile $MachineFile
     $discovery = $outcome.Discovery
 }
@@ -125,8 +125,8 @@ catch {
         VelorinToolVersion       = '0.0.0.0'
     }
 }
-if (Get-Command -Name Write-VelorinFleetEvent -ErrorAction SilentlyContinue) {
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode 0
+if (Get-Command -Name Write-VelorinBiosFleetEvent -ErrorAction SilentlyContinue) {
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode 0
 }
 $discovery | ConvertTo-Json -Compress
 exit 0

@@ -1,4 +1,4 @@
-function Invoke-VelorinModelBaseline {
+function Invoke-VelorinBiosModelBaseline {
     <#
     .SYNOPSIS
     Runs a fleet script's check or remediation with the baseline that serves this PC's model.
@@ -29,9 +29,10 @@ function Invoke-VelorinModelBaseline {
     Takes the baseline text and returns the Velorin.FleetOutcome.
 
     .EXAMPLE
-    Invoke-VelorinModelBaseline -Baselines $Baselines -Action { param($Baseline) Get-VelorinBaselineState -Baseline $Baseline }
+    Invoke-VelorinBiosModelBaseline -Baselines $Baselines -Action { param($Baseline) Get-VelorinBiosBaselineState -Baseline $Baseline }
     #>
     [CmdletBinding()]
+    [Alias('Invoke-VelorinModelBaseline')]
     param([object[]] $Baselines, [string] $Model, [string] $CaptureFile, [string] $BaselinePath, [scriptblock] $Action)
 
     if ($BaselinePath) {

@@ -1,4 +1,4 @@
-function Get-VelorinPasswordRotationState {
+function Get-VelorinBiosPasswordRotationState {
     <#
     .SYNOPSIS
     Tells a detection or discovery script whether this device is due for a password rotation.
@@ -26,9 +26,10 @@ function Get-VelorinPasswordRotationState {
     Handed to Get-VelorinBiosSetting.
 
     .EXAMPLE
-    (Get-VelorinPasswordRotationState -MaximumAgeDays 30).Summary
+    (Get-VelorinBiosPasswordRotationState -MaximumAgeDays 30).Summary
     #>
     [CmdletBinding()]
+    [Alias('Get-VelorinPasswordRotationState')]
     param([string] $StorePath, [int] $MaximumAgeDays = 30, [string] $ToolPath, [string] $MachineFile)
 
     try {

@@ -1,10 +1,10 @@
-function Get-VelorinComplianceState {
+function Get-VelorinBiosComplianceState {
     <#
     .SYNOPSIS
     Gathers what an Intune custom compliance discovery script reports of this PC.
 
     .DESCRIPTION
-    Picks the baseline that serves this PC's model as Invoke-VelorinModelBaseline does, runs
+    Picks the baseline that serves this PC's model as Invoke-VelorinBiosModelBaseline does, runs
     VelorinBiosConfigTool /get /o and /check /f (no password, nothing changed) and reads the
     password store (the firmware is never given a password). Returns a Velorin.FleetOutcome
     (State Compliant, NonCompliant, NotApplicable or Failed; Summary; Baseline; ToolVersion)
@@ -38,10 +38,11 @@ function Get-VelorinComplianceState {
     A simulated machine file for a rehearsal, as about_VelorinBios describes.
 
     .EXAMPLE
-    (Get-VelorinComplianceState -Baselines $Baselines).Discovery | ConvertTo-Json -Compress
+    (Get-VelorinBiosComplianceState -Baselines $Baselines).Discovery | ConvertTo-Json -Compress
     #>
     [CmdletBinding()]
     [OutputType('Velorin.FleetOutcome')]
+    [Alias('Get-VelorinComplianceState')]
     param([object[]] $Baselines, [string] $Model, [string] $BaselinePath, [string] $StorePath, [string] $ToolPath, [string] $MachineFile)
 
     $discovery = New-VelorinDiscovery

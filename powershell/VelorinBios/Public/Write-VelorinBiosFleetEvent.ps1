@@ -1,4 +1,4 @@
-function Write-VelorinFleetEvent {
+function Write-VelorinBiosFleetEvent {
     <#
     .SYNOPSIS
     Writes the one event of a fleet script's run to the Application log.
@@ -24,9 +24,10 @@ function Write-VelorinFleetEvent {
     The script's exit code.
 
     .EXAMPLE
-    Write-VelorinFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
+    Write-VelorinBiosFleetEvent -Outcome $outcome -Summary $summary -ExitCode $exitCode
     #>
     [CmdletBinding()]
+    [Alias('Write-VelorinFleetEvent')]
     param([object] $Outcome, [string] $Summary, [int] $ExitCode)
 
     try {

@@ -1,4 +1,4 @@
-function New-VelorinComplianceRule {
+function New-VelorinBiosComplianceRule {
     <#
     .SYNOPSIS
     Writes the rules file of an Intune custom compliance policy for a BIOS baseline.
@@ -36,10 +36,10 @@ function New-VelorinComplianceRule {
     Adds the password rules: rotated, at most this many days ago.
 
     .EXAMPLE
-    New-VelorinComplianceRule -Path .\rules-probook14.json -BaselinePath .\probook14.txt -Model 'Velorin ProBook 14*' -MoreInfoUrl https://it.example.com/bios
+    New-VelorinBiosComplianceRule -Path .\rules-probook14.json -BaselinePath .\probook14.txt -Model 'Velorin ProBook 14*' -MoreInfoUrl https://it.example.com/bios
 
     .EXAMPLE
-    New-VelorinComplianceRule -Path .\rules.json -MoreInfoUrl https://it.example.com/bios -MaximumPasswordAgeDays 30
+    New-VelorinBiosComplianceRule -Path .\rules.json -MoreInfoUrl https://it.example.com/bios -MaximumPasswordAgeDays 30
 
     The summary rules and the password rules, for every model.
 
@@ -48,6 +48,7 @@ function New-VelorinComplianceRule {
     #>
     [CmdletBinding(SupportsShouldProcess = $true, DefaultParameterSetName = 'File')]
     [OutputType([System.IO.FileInfo])]
+    [Alias('New-VelorinComplianceRule')]
     param(
         [Parameter(Mandatory = $true, Position = 0)]
         [string] $Path,

@@ -1,4 +1,4 @@
-function Invoke-VelorinBaselineRemediation {
+function Invoke-VelorinBiosBaselineRemediation {
     <#
     .SYNOPSIS
     Sets a baseline on this machine for a remediation script.
@@ -35,9 +35,10 @@ function Invoke-VelorinBaselineRemediation {
     Handed to Set-VelorinBiosConfiguration.
 
     .EXAMPLE
-    Invoke-VelorinBaselineRemediation -Baseline $Baseline -PasswordFile $PasswordFile
+    Invoke-VelorinBiosBaselineRemediation -Baseline $Baseline -PasswordFile $PasswordFile
     #>
     [CmdletBinding(SupportsShouldProcess = $true, ConfirmImpact = 'Medium')]
+    [Alias('Invoke-VelorinBaselineRemediation')]
     param([string] $Baseline, [string] $BaselinePath, [string] $PasswordFile, [string] $StorePath, [string] $ToolPath, [string] $MachineFile)
 
     try {

@@ -1,4 +1,4 @@
-function Invoke-VelorinPasswordRotation {
+function Invoke-VelorinBiosPasswordRotation {
     <#
     .SYNOPSIS
     Rotates the supervisor password for a remediation script; the escrow record is its output.
@@ -42,9 +42,10 @@ function Invoke-VelorinPasswordRotation {
     Handed to Reset-VelorinBiosPassword.
 
     .EXAMPLE
-    (Invoke-VelorinPasswordRotation -EscrowCertificate $EscrowCertificates).Summary
+    (Invoke-VelorinBiosPasswordRotation -EscrowCertificate $EscrowCertificates).Summary
     #>
     [CmdletBinding(SupportsShouldProcess = $true, ConfirmImpact = 'Medium')]
+    [Alias('Invoke-VelorinPasswordRotation')]
     param(
         [object[]] $EscrowCertificate,
         [string] $StorePath,

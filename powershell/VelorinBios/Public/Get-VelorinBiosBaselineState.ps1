@@ -1,4 +1,4 @@
-function Get-VelorinBaselineState {
+function Get-VelorinBiosBaselineState {
     <#
     .SYNOPSIS
     Compares this machine with a baseline for a detection or discovery script.
@@ -26,9 +26,10 @@ function Get-VelorinBaselineState {
     Handed to Test-VelorinBiosConfiguration.
 
     .EXAMPLE
-    (Get-VelorinBaselineState -Baseline $Baseline).Summary
+    (Get-VelorinBiosBaselineState -Baseline $Baseline).Summary
     #>
     [CmdletBinding()]
+    [Alias('Get-VelorinBaselineState')]
     param([string] $Baseline, [string] $BaselinePath, [string] $ToolPath, [string] $MachineFile)
 
     try {
