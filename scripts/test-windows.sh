@@ -84,8 +84,9 @@ if command -v pwsh >/dev/null || [ -x "$HOME/.dotnet/tools/pwsh" ]; then
   # shellcheck disable=SC2016
   (cd "$unpacked" && PATH="$PATH:$HOME/.dotnet/tools" pwsh -NoProfile -NonInteractive -Command \
     'Import-Module ./VelorinBios -ErrorAction Stop
-     $listed = (Import-PowerShellDataFile ./VelorinBios/VelorinBios.psd1).FunctionsToExport
-     if (@(Get-Command -Module VelorinBios).Count -ne @($listed).Count) { exit 1 }') || {
+     $manifest = Import-PowerShellDataFile ./VelorinBios/VelorinBios.psd1
+     if (@(Get-Command -Module VelorinBios -CommandType Function).Count -ne @($manifest.FunctionsToExport).Count) { exit 1 }
+     if (@(Get-Command -Module VelorinBios -CommandType Alias).Count -ne @($manifest.AliasesToExport).Count) { exit 1 }') || {
     echo "Import-Module ./VelorinBios fails in the unzipped package"; rm -rf "$unpacked"; exit 1; }
   rm -rf "$unpacked"
   echo "Import-Module ./VelorinBios works in the unzipped package"

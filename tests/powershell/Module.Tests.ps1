@@ -144,7 +144,7 @@ Describe 'Errors a caller can branch on' {
 
 Describe 'Help' {
     BeforeAll {
-        $commands = @(Get-Command -Module VelorinBios | Where-Object { $_.Parameters.ContainsKey('ToolPath') })
+        $commands = @(Get-Command -Module VelorinBios -CommandType Function | Where-Object { $_.Parameters.ContainsKey('ToolPath') })
         $about = Join-Path $ModulePath 'en-US/about_VelorinBios.help.txt'
     }
 
